@@ -1,0 +1,58 @@
+# t4k Vestrel: one command to build and test both worlds.
+#
+#   make test   install missing tools, build Linux, Windows and fuzz builds,
+#               run every test (Windows programs under Wine) in one CTest run
+#   make build  the same builds without running the tests
+
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 15
+
+NATIVE  := $(BUILD)/native
+WINDOWS := $(BUILD)/windows
+FUZZ    := $(BUILD)/fuzz
+
+# Debian packages the builds and tests need.
+PACKAGES := cmake ninja-build g++ libgtest-dev googletest clang libclang-rt-14-dev \
+            mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 \
+            xvfb imagemagick xorriso genisoimage bchunk sox
+
+.PHONY: all deps build native windows fuzz test clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    SUDO=""; [ "$$(id -u)" -eq 0 ] || SUDO=sudo; \
+	    $$SUDO apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+native:
+	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DVESTREL_WINDOWS_BUILD=$(abspath $(WINDOWS)) \
+	    -DVESTREL_FUZZ_BUILD=$(abspath $(FUZZ)) -DVESTREL_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(NATIVE) -j $(JOBS)
+
+windows:
+	cmake -S . -B $(WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake)
+	cmake --build $(WINDOWS) -j $(JOBS)
+
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DVESTREL_FUZZ=ON
+	cmake --build $(FUZZ) -j $(JOBS)
+
+build: deps windows fuzz native
+
+test: build
+	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,36 @@
+// What a drive can read and write, derived from its capabilities mode page
+// and its feature list, and which profile names the drive as a whole.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "drive/bytes.h"
+#include "drive/disc_types.h"
+
+namespace vestrel {
+
+// The drive's top profile from a GET CONFIGURATION reply. HD DVD profiles
+// never displace a BD profile that is already the maximum.
+std::optional<uint16_t> HighestProfile(ByteReader configurationReply);
+
+struct DriveCapabilities {
+    DiscTypeMask reads = 0;
+    DiscTypeMask writes = 0;
+};
+
+// The masks from the two replies; a reply that is absent (its command
+// failed) contributes nothing.
+DriveCapabilities CapabilitiesFromReplies(const ByteReader* capabilitiesPage,
+                                          const ByteReader* configuration);
+
+// Asks the drive (MODE SENSE page 2Ah, GET CONFIGURATION). Never fails: a
+// failed command only removes its own contribution. Callers that may run
+// while copies are written hold the drive lock around it.
+DriveCapabilities ReadDriveCapabilities(char16_t letter);
+
+// CompatibleBlankTypes(source) within what the drive writes; queries the
+// drive under the drive lock.
+DiscTypeMask WritableBlankTypes(char16_t letter, DiscType source);
+
+}  // namespace vestrel

@@ -1,0 +1,165 @@
+#include "drive/cdb.h"
+
+#include "drive/bytes.h"
+
+namespace vestrel {
+
+namespace {
+
+CommandBlock Make(uint8_t op, uint8_t length, DataDirection direction, uint32_t transfer,
+                  uint32_t timeout) {
+    CommandBlock b;
+    b.cdb[0] = op;
+    b.length = length;
+    b.direction = direction;
+    b.transferLength = transfer;
+    b.timeoutSeconds = timeout;
+    return b;
+}
+
+ByteWriter Bytes(CommandBlock& b) {
+    return ByteWriter(b.cdb.data(), b.cdb.size());
+}
+
+constexpr auto In = DataDirection::FromDevice;
+constexpr auto Out = DataDirection::ToDevice;
+
+}  // namespace
+
+CommandBlock TestUnitReadyCdb() {
+    return Make(opcode::TestUnitReady, 6, In, 0, 30);
+}
+
+CommandBlock InquiryCdb() {
+    CommandBlock b = Make(opcode::Inquiry, 6, In, kInquiryLength, 15);
+    b.cdb[4] = static_cast<uint8_t>(kInquiryLength);
+    return b;
+}
+
+CommandBlock GetConfigurationCdb() {
+    CommandBlock b = Make(opcode::GetConfiguration, 10, In, kGetConfigurationLength, 15);
+    Bytes(b).Be16(7, static_cast<uint16_t>(kGetConfigurationLength));
+    return b;
+}
+
+CommandBlock ModeSenseCapabilitiesCdb(uint16_t allocationLength) {
+    CommandBlock b = Make(opcode::ModeSense10, 10, In, allocationLength, 15);
+    b.cdb[1] = 0x08;  // DBD: no block descriptors
+    b.cdb[2] = 0xAA;  // default values, page 2Ah
+    Bytes(b).Be16(7, allocationLength);
+    return b;
+}
+
+CommandBlock ModeSenseWriteParametersCdb() {
+    CommandBlock b = Make(opcode::ModeSense10, 10, In, kWriteParametersPageLength, 15);
+    b.cdb[1] = 0x08;
+    b.cdb[2] = 0x85;  // default values, page 05h
+    Bytes(b).Be16(7, static_cast<uint16_t>(kWriteParametersPageLength));
+    return b;
+}
+
+CommandBlock ModeSelect10Cdb() {
+    CommandBlock b = Make(opcode::ModeSelect10, 10, Out, kWriteParametersPageLength, 15);
+    b.cdb[1] = 0x10;  // PF
+    Bytes(b).Be16(7, static_cast<uint16_t>(kWriteParametersPageLength));
+    return b;
+}
+
+CommandBlock ReadDiscInformationCdb() {
+    CommandBlock b = Make(opcode::ReadDiscInformation, 10, In, kDiscInformationLength, 60);
+    Bytes(b).Be16(7, static_cast<uint16_t>(kDiscInformationLength));
+    return b;
+}
+
+CommandBlock ReadTocCdb(bool msf) {
+    CommandBlock b = Make(opcode::ReadToc, 10, In, kTocLength, 30);
+    b.cdb[1] = msf ? 0x02 : 0x00;
+    Bytes(b).Be16(7, static_cast<uint16_t>(kTocLength));
+    return b;
+}
+
+CommandBlock Read10Cdb(uint32_t lba, uint16_t blocks) {
+    CommandBlock b = Make(opcode::Read10, 10, In, uint32_t{blocks} * kDataSectorSize, 30);
+    Bytes(b).Be32(2, lba);
+    Bytes(b).Be16(7, blocks);
+    return b;
+}
+
+CommandBlock ReadCdCdb(uint32_t lba, uint32_t blocks) {
+    blocks &= 0xFFFFFF;
+    CommandBlock b = Make(opcode::ReadCd, 12, In, blocks * kAudioSectorSize, 30);
+    Bytes(b).Be32(2, lba);
+    Bytes(b).Be24(6, blocks);
+    b.cdb[9] = 0xF8;  // sync, all headers, user data, EDC/ECC
+    return b;
+}
+
+CommandBlock Write10Cdb(int32_t lba, uint16_t blocks, uint32_t bufferLength) {
+    CommandBlock b = Make(opcode::Write10, 10, Out, bufferLength, 300);
+    Bytes(b).Be32(2, static_cast<uint32_t>(lba));
+    Bytes(b).Be16(7, blocks);
+    return b;
+}
+
+CommandBlock SendCueSheetCdb(uint32_t cueSheetBytes) {
+    cueSheetBytes &= 0xFFFFFF;
+    CommandBlock b = Make(opcode::SendCueSheet, 10, Out, cueSheetBytes, 180);
+    Bytes(b).Be24(6, cueSheetBytes);
+    return b;
+}
+
+CommandBlock ReserveTrackCdb(uint32_t blocks) {
+    CommandBlock b = Make(opcode::ReserveTrack, 10, In, 0, 60);
+    Bytes(b).Be32(5, blocks);
+    return b;
+}
+
+CommandBlock SynchronizeCacheCdb() {
+    return Make(opcode::SynchronizeCache, 10, In, 0, 300);
+}
+
+CommandBlock BlankCdb() {
+    CommandBlock b = Make(opcode::Blank, 12, Out, 0, 1800);
+    b.cdb[1] = 0x01;  // minimal blanking, IMMED 0
+    return b;
+}
+
+CommandBlock SetCdSpeedCdb(uint16_t writeSpeedKBps) {
+    CommandBlock b = Make(opcode::SetCdSpeed, 12, In, 0, 30);
+    Bytes(b).Be16(2, 0xFFFF);  // read speed: as fast as possible
+    Bytes(b).Be16(4, writeSpeedKBps);
+    return b;
+}
+
+CommandBlock SetStreamingCdb() {
+    CommandBlock b = Make(opcode::SetStreaming, 12, Out, kStreamingDescriptorLength, 30);
+    Bytes(b).Be16(9, static_cast<uint16_t>(kStreamingDescriptorLength));
+    return b;
+}
+
+CommandBlock GetPerformanceCdb() {
+    CommandBlock b = Make(opcode::GetPerformance, 12, In, kPerformanceLength, 30);
+    Bytes(b).Be16(8, 30);  // at most 30 descriptors
+    b.cdb[10] = 0x03;      // type 03h: write speed
+    return b;
+}
+
+std::array<uint8_t, kStreamingDescriptorLength> StreamingDescriptor(uint32_t readSpeedKBps,
+                                                                    uint32_t writeSpeedKBps,
+                                                                    bool restoreDefaults) {
+    std::array<uint8_t, kStreamingDescriptorLength> d{};
+    ByteWriter w(d.data(), d.size());
+    if (restoreDefaults) {
+        d[0] = 0x24;  // RDD: restore the logical unit's defaults
+        return d;
+    }
+    d[0] = 0x20;
+    w.Be32(8, 0xFFFFFFFF);  // end LBA
+    w.Be32(12, readSpeedKBps);
+    w.Be32(16, 1000);  // read time, ms
+    w.Be32(20, writeSpeedKBps);
+    w.Be32(24, 1000);  // write time, ms
+    return d;
+}
+
+}  // namespace vestrel

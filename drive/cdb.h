@@ -1,0 +1,83 @@
+// Builders for every command descriptor block the system sends, with the
+// data direction, transfer length and timeout that go with it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "drive/transport.h"
+
+namespace vestrel {
+
+// Reply buffer sizes (and allocation lengths) of the commands that read.
+constexpr uint32_t kInquiryLength = 96;
+constexpr uint32_t kGetConfigurationLength = 61448;
+constexpr uint32_t kCapabilitiesPageLength = 142;
+constexpr uint32_t kCapabilitiesPageLongLength = 150;
+constexpr uint32_t kWriteParametersPageLength = 512;
+constexpr uint32_t kDiscInformationLength = 35;
+constexpr uint32_t kTocLength = 804;
+constexpr uint32_t kPerformanceLength = 488;
+constexpr uint32_t kStreamingDescriptorLength = 28;
+
+constexpr uint32_t kDataSectorSize = 2048;
+constexpr uint32_t kAudioSectorSize = 2352;
+
+namespace opcode {
+constexpr uint8_t TestUnitReady = 0x00;
+constexpr uint8_t Inquiry = 0x12;
+constexpr uint8_t Read10 = 0x28;
+constexpr uint8_t Write10 = 0x2A;
+constexpr uint8_t SynchronizeCache = 0x35;
+constexpr uint8_t ReadToc = 0x43;
+constexpr uint8_t GetConfiguration = 0x46;
+constexpr uint8_t ReadDiscInformation = 0x51;
+constexpr uint8_t ReserveTrack = 0x53;
+constexpr uint8_t ModeSelect10 = 0x55;
+constexpr uint8_t ModeSense10 = 0x5A;
+constexpr uint8_t SendCueSheet = 0x5D;
+constexpr uint8_t Blank = 0xA1;
+constexpr uint8_t GetPerformance = 0xAC;
+constexpr uint8_t SetStreaming = 0xB6;
+constexpr uint8_t SetCdSpeed = 0xBB;
+constexpr uint8_t ReadCd = 0xBE;
+}  // namespace opcode
+
+struct CommandBlock {
+    std::array<uint8_t, 16> cdb{};
+    uint8_t length = 0;
+    DataDirection direction = DataDirection::FromDevice;
+    uint32_t transferLength = 0;
+    uint32_t timeoutSeconds = 0;
+
+    std::span<const uint8_t> bytes() const { return {cdb.data(), length}; }
+};
+
+CommandBlock TestUnitReadyCdb();
+CommandBlock InquiryCdb();
+CommandBlock GetConfigurationCdb();
+// allocationLength is kCapabilitiesPageLength or kCapabilitiesPageLongLength.
+CommandBlock ModeSenseCapabilitiesCdb(uint16_t allocationLength);
+CommandBlock ModeSenseWriteParametersCdb();
+CommandBlock ModeSelect10Cdb();
+CommandBlock ReadDiscInformationCdb();
+CommandBlock ReadTocCdb(bool msf);
+CommandBlock Read10Cdb(uint32_t lba, uint16_t blocks);
+CommandBlock ReadCdCdb(uint32_t lba, uint32_t blocks);
+CommandBlock Write10Cdb(int32_t lba, uint16_t blocks, uint32_t bufferLength);
+CommandBlock SendCueSheetCdb(uint32_t cueSheetBytes);
+CommandBlock ReserveTrackCdb(uint32_t blocks);
+CommandBlock SynchronizeCacheCdb();
+CommandBlock BlankCdb();
+CommandBlock SetCdSpeedCdb(uint16_t writeSpeedKBps);
+CommandBlock SetStreamingCdb();
+CommandBlock GetPerformanceCdb();
+
+// The 28-byte performance descriptor of SET STREAMING. The restore form
+// asks the drive to return to its defaults and carries no speeds.
+std::array<uint8_t, kStreamingDescriptorLength> StreamingDescriptor(uint32_t readSpeedKBps,
+                                                                    uint32_t writeSpeedKBps,
+                                                                    bool restoreDefaults);
+
+}  // namespace vestrel

@@ -1,0 +1,120 @@
+#include "drive/replies.h"
+
+#include <algorithm>
+
+namespace vestrel {
+
+namespace {
+
+std::u16string AsciiField(ByteReader reply, size_t offset, size_t length) {
+    std::u16string s;
+    for (size_t i = 0; i < length; ++i) {
+        if (!reply.Has(offset + i, 1))
+            break;
+        uint8_t c = reply.U8(offset + i);
+        s.push_back(c >= 0x20 && c < 0x7F ? static_cast<char16_t>(c) : u' ');
+    }
+    return s;
+}
+
+}  // namespace
+
+std::u16string InquiryVendor(ByteReader reply) {
+    return AsciiField(reply, 8, 8);
+}
+std::u16string InquiryProduct(ByteReader reply) {
+    return AsciiField(reply, 16, 16);
+}
+
+ConfigurationHeader ReadConfigurationHeader(ByteReader reply) {
+    ConfigurationHeader h;
+    h.dataLength = static_cast<int32_t>(reply.Be32(0));
+    h.currentProfile = reply.Be16(6);
+    return h;
+}
+
+ByteReader ConfigurationData(ByteReader reply) {
+    int32_t length = ReadConfigurationHeader(reply).dataLength;
+    uint64_t end = 4 + static_cast<uint64_t>(std::max<int32_t>(length, 0));
+    return reply.Sub(0, static_cast<size_t>(std::min<uint64_t>(end, reply.size())));
+}
+
+std::vector<Feature> ReadFeatures(ByteReader reply) {
+    ByteReader data = ConfigurationData(reply);
+    std::vector<Feature> features;
+    size_t offset = 8;
+    while (data.Has(offset, 4)) {
+        Feature f;
+        f.code = data.Be16(offset);
+        f.flags = data.U8(offset + 2);
+        f.additionalLength = data.U8(offset + 3);
+        f.bytes = data.Sub(offset, 4 + size_t{f.additionalLength});
+        features.push_back(f);
+        offset += 4 + size_t{f.additionalLength};
+    }
+    return features;
+}
+
+std::vector<uint16_t> ReadProfileList(const Feature& profileList) {
+    std::vector<uint16_t> profiles;
+    for (size_t offset = 4;
+         offset + 4 <= 4 + size_t{profileList.additionalLength} && profileList.bytes.Has(offset, 4);
+         offset += 4) {
+        profiles.push_back(profileList.bytes.Be16(offset));
+    }
+    return profiles;
+}
+
+CapabilitiesPage ReadCapabilitiesPage(ByteReader reply) {
+    CapabilitiesPage page;
+    page.readSupport = reply.U8(10);
+    page.writeSupport = reply.U8(11);
+    page.bufferUnderrunFree = reply.Bit(12, 7);
+    return page;
+}
+
+DiscInformation ReadDiscInformationReply(ByteReader reply) {
+    DiscInformation info;
+    info.discStatus = reply.U8(2) & 0x03;
+    info.erasable = reply.Bit(2, 4);
+    return info;
+}
+
+Toc ReadTocReply(ByteReader reply) {
+    Toc toc;
+    toc.lastTrack = reply.U8(3);
+    size_t end = std::min<size_t>(reply.size(), 2 + size_t{reply.Be16(0)});
+    ByteReader data = reply.Sub(0, end);
+    size_t wanted = size_t{toc.lastTrack} + 1;
+    for (size_t i = 0; i < wanted; ++i) {
+        size_t offset = 4 + 8 * i;
+        if (!data.Has(offset, 8))
+            break;
+        TocEntry e;
+        e.control = data.U8(offset + 1) & 0x0F;
+        e.trackNumber = data.U8(offset + 2);
+        e.address = data.Be32(offset + 4);
+        toc.entries.push_back(e);
+    }
+    toc.complete = toc.lastTrack > 0 && toc.entries.size() == wanted;
+    return toc;
+}
+
+std::vector<WriteSpeedDescriptor> ReadWriteSpeeds(ByteReader reply) {
+    std::vector<WriteSpeedDescriptor> speeds;
+    uint32_t length = reply.Be32(0);
+    size_t promised = length >= 4 ? (length - 4) / 16 : 0;
+    for (size_t i = 0; i < promised; ++i) {
+        size_t offset = 8 + 16 * i;
+        if (!reply.Has(offset, 16))
+            break;
+        WriteSpeedDescriptor d;
+        d.endLba = reply.Be32(offset + 4);
+        d.readSpeed = reply.Be32(offset + 8);
+        d.writeSpeed = reply.Be32(offset + 12);
+        speeds.push_back(d);
+    }
+    return speeds;
+}
+
+}  // namespace vestrel

@@ -1,0 +1,91 @@
+// Readers for the reply fields the system uses. Every reader is bounded by
+// the bytes it is given and by the lengths the reply states for itself;
+// whatever lies outside either reads as absent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drive/bytes.h"
+
+namespace vestrel {
+
+// INQUIRY: the 8-character vendor identification (bytes 8..15).
+std::u16string InquiryVendor(ByteReader reply);
+// INQUIRY: the 16-character product identification (bytes 16..31).
+std::u16string InquiryProduct(ByteReader reply);
+
+// GET CONFIGURATION.
+struct ConfigurationHeader {
+    int32_t dataLength = 0;       // bytes 0..3, signed
+    uint16_t currentProfile = 0;  // bytes 6..7
+};
+ConfigurationHeader ReadConfigurationHeader(ByteReader reply);
+
+// The part of a GET CONFIGURATION reply the drive says it returned: the
+// 4-byte length field and dataLength bytes after it, clipped to the buffer.
+// A negative length leaves only what the header itself occupies.
+ByteReader ConfigurationData(ByteReader reply);
+
+struct Feature {
+    uint16_t code = 0;
+    uint8_t flags = 0;  // version, persistent, current
+    uint8_t additionalLength = 0;
+    // The whole descriptor (header and feature data), clipped to the
+    // returned data: bytes beyond it read as 0.
+    ByteReader bytes;
+};
+
+// The feature descriptors from byte 8 whose 4-byte header lies within the
+// returned data, in order.
+std::vector<Feature> ReadFeatures(ByteReader reply);
+
+// The profile numbers of a Profile List feature: the 4-byte descriptors
+// that lie wholly within its additional length and the returned data.
+std::vector<uint16_t> ReadProfileList(const Feature& profileList);
+
+// MODE SENSE (10) page 2Ah, read with DBD: the page starts at byte 8.
+struct CapabilitiesPage {
+    uint8_t readSupport = 0;          // page byte 2
+    uint8_t writeSupport = 0;         // page byte 3
+    bool bufferUnderrunFree = false;  // page byte 4 bit 7 (BUF)
+};
+CapabilitiesPage ReadCapabilitiesPage(ByteReader reply);
+
+// READ DISC INFORMATION.
+struct DiscInformation {
+    uint8_t discStatus = 0;  // byte 2 bits 0..1; 0 = empty disc
+    bool erasable = false;   // byte 2 bit 4
+};
+constexpr uint8_t kDiscStatusEmpty = 0;
+DiscInformation ReadDiscInformationReply(ByteReader reply);
+
+// READ TOC/PMA/ATIP format 0.
+struct TocEntry {
+    uint8_t control = 0;      // low nibble of byte 1
+    uint8_t trackNumber = 0;  // byte 2; AAh for the lead-out
+    uint32_t address = 0;     // bytes 4..7: LBA, or 00 M S F
+};
+struct Toc {
+    uint8_t lastTrack = 0;  // byte 3
+    // One entry per track and one for the lead-out, as far as they lie
+    // wholly within the TOC data length and the buffer.
+    std::vector<TocEntry> entries;
+    // True when every track named by lastTrack and the lead-out after it
+    // were present.
+    bool complete = false;
+};
+Toc ReadTocReply(ByteReader reply);
+
+// GET PERFORMANCE type 03h (write speed descriptors).
+struct WriteSpeedDescriptor {
+    uint32_t endLba = 0;      // bytes 4..7
+    uint32_t readSpeed = 0;   // bytes 8..11, kB/s
+    uint32_t writeSpeed = 0;  // bytes 12..15, kB/s
+};
+// The descriptors the performance data length promises that also fit in
+// the buffer.
+std::vector<WriteSpeedDescriptor> ReadWriteSpeeds(ByteReader reply);
+
+}  // namespace vestrel

@@ -1,0 +1,177 @@
+// Reply readers: the fields they read, and that malformed replies never
+// lead them outside what was received.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "drive/replies.h"
+#include "tests/support/reply_builders.h"
+
+namespace vestrel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::Configuration;
+
+TEST(Inquiry, VendorAndProductAreTheirFixedFields) {
+    Bytes r(96, 0);
+    const char* id = "PIONEER BD-RW   BDR-209D";
+    for (size_t i = 0; i < 24; ++i)
+        r[8 + i] = static_cast<uint8_t>(id[i]);
+    EXPECT_EQ(InquiryVendor(ByteReader(r)), u"PIONEER ");
+    EXPECT_EQ(InquiryProduct(ByteReader(r)), u"BD-RW   BDR-209D");
+    // A reply cut short gives what there is.
+    EXPECT_EQ(InquiryVendor(ByteReader(r.data(), 11)), u"PIO");
+}
+
+TEST(Configuration, FeaturesAreWalkedByTheirAdditionalLength) {
+    Bytes r = Configuration(
+        0x0011, {{0x00, 0x00, 0x03, 0x08, 0x00, 0x11, 0x01, 0x00, 0x00, 0x10, 0x00, 0x00},
+                 {0x00, 0x2F, 0x04, 0x04, 0x08, 0, 0, 0}});
+    ConfigurationHeader h = ReadConfigurationHeader(ByteReader(r));
+    EXPECT_EQ(h.currentProfile, 0x0011);
+    auto features = ReadFeatures(ByteReader(r));
+    ASSERT_EQ(features.size(), 2u);
+    EXPECT_EQ(features[0].code, 0x0000);
+    EXPECT_EQ(ReadProfileList(features[0]), (std::vector<uint16_t>{0x0011, 0x0010}));
+    EXPECT_EQ(features[1].code, 0x002F);
+    EXPECT_EQ(features[1].bytes.U8(4), 0x08);
+}
+
+TEST(Configuration, DataLengthBeyondTheBufferIsClippedToTheBuffer) {
+    Bytes r = Configuration(0, {{0x00, 0x1E, 0x00, 0x04, 1, 2, 3, 4}});
+    r[0] = 0x7F;  // claims about 2 GB
+    auto features = ReadFeatures(ByteReader(r));
+    ASSERT_EQ(features.size(), 1u);
+    EXPECT_EQ(features[0].code, 0x001E);
+}
+
+TEST(Configuration, NegativeDataLengthHoldsNoFeatures) {
+    Bytes r = Configuration(0, {{0x00, 0x1E, 0x00, 0x00}});
+    r[0] = 0xFF;
+    r[1] = 0xFF;
+    r[2] = 0xFF;
+    r[3] = 0xF0;
+    EXPECT_EQ(ReadConfigurationHeader(ByteReader(r)).dataLength, -16);
+    EXPECT_TRUE(ReadFeatures(ByteReader(r)).empty());
+}
+
+TEST(Configuration, DataLengthShorterThanTheBufferEndsTheWalk) {
+    Bytes r = Configuration(0, {{0x00, 0x1E, 0x00, 0x00}, {0x00, 0x1F, 0x00, 0x00}});
+    r[3] = 8;  // only the first descriptor is claimed
+    auto features = ReadFeatures(ByteReader(r));
+    ASSERT_EQ(features.size(), 1u);
+    EXPECT_EQ(features[0].code, 0x001E);
+}
+
+TEST(Configuration, AdditionalLengthRunningPastTheEndIsClipped) {
+    Bytes r = Configuration(0, {{0x00, 0x40, 0x00, 0xFC, 0, 0, 0, 0, 0, 0x02}});
+    auto features = ReadFeatures(ByteReader(r));
+    ASSERT_EQ(features.size(), 1u);
+    EXPECT_EQ(features[0].additionalLength, 0xFC);
+    EXPECT_EQ(features[0].bytes.size(), 10u);
+    EXPECT_EQ(features[0].bytes.U8(9), 0x02);
+    EXPECT_EQ(features[0].bytes.U8(25), 0);  // absent, reads as 0
+}
+
+TEST(Configuration, ProfileListCutShortKeepsOnlyWholeDescriptors) {
+    Bytes r = Configuration(0, {{0x00, 0x00, 0x03, 0x0C, 0x00, 0x43, 0x01, 0x00, 0x00, 0x40}});
+    auto features = ReadFeatures(ByteReader(r));
+    ASSERT_EQ(features.size(), 1u);
+    EXPECT_EQ(ReadProfileList(features[0]), (std::vector<uint16_t>{0x0043}));
+}
+
+TEST(CapabilitiesPage, FieldsSitAfterTheEightByteHeader) {
+    Bytes r(142, 0);
+    r[10] = 0x3B;
+    r[11] = 0x37;
+    r[12] = 0x80;
+    CapabilitiesPage p = ReadCapabilitiesPage(ByteReader(r));
+    EXPECT_EQ(p.readSupport, 0x3B);
+    EXPECT_EQ(p.writeSupport, 0x37);
+    EXPECT_TRUE(p.bufferUnderrunFree);
+    EXPECT_FALSE(ReadCapabilitiesPage(ByteReader(r.data(), 12)).bufferUnderrunFree);
+}
+
+TEST(DiscInformation, StatusAndErasable) {
+    Bytes r(35, 0);
+    r[2] = 0x1E;  // erasable, last session complete(2), disc status 2
+    DiscInformation d = ReadDiscInformationReply(ByteReader(r));
+    EXPECT_EQ(d.discStatus, 2);
+    EXPECT_TRUE(d.erasable);
+    r[2] = 0x00;
+    d = ReadDiscInformationReply(ByteReader(r));
+    EXPECT_EQ(d.discStatus, kDiscStatusEmpty);
+    EXPECT_FALSE(d.erasable);
+}
+
+Bytes TocReplyBytes(uint8_t last, const std::vector<std::pair<uint8_t, uint32_t>>& entries) {
+    Bytes r(804, 0);
+    uint16_t len = static_cast<uint16_t>(2 + 8 * entries.size());
+    r[0] = len >> 8;
+    r[1] = len & 0xFF;
+    r[2] = 1;
+    r[3] = last;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        uint8_t* d = &r[4 + 8 * i];
+        d[1] = 0x10 | entries[i].first;
+        d[2] = i + 1 == entries.size() ? 0xAA : static_cast<uint8_t>(i + 1);
+        d[4] = entries[i].second >> 24;
+        d[5] = entries[i].second >> 16;
+        d[6] = entries[i].second >> 8;
+        d[7] = entries[i].second;
+    }
+    return r;
+}
+
+TEST(TocReply, TracksAndLeadOut) {
+    Bytes r = TocReplyBytes(2, {{0x4, 0}, {0x0, 1500}, {0x0, 4000}});
+    Toc toc = ReadTocReply(ByteReader(r));
+    EXPECT_EQ(toc.lastTrack, 2);
+    EXPECT_TRUE(toc.complete);
+    ASSERT_EQ(toc.entries.size(), 3u);
+    EXPECT_EQ(toc.entries[0].control, 0x4);
+    EXPECT_EQ(toc.entries[1].address, 1500u);
+    EXPECT_EQ(toc.entries[2].trackNumber, 0xAA);
+}
+
+TEST(TocReply, LastTrackPromisingMoreThanTheReplyHoldsStopsAtItsEnd) {
+    Bytes r = TocReplyBytes(99, {{0x4, 0}, {0x4, 1000}});
+    r[3] = 0xFF;  // 255 tracks would need 2052 bytes; the buffer has 804
+    r[0] = 0xFF;
+    r[1] = 0xFF;
+    Toc toc = ReadTocReply(ByteReader(r));
+    EXPECT_EQ(toc.entries.size(), 100u);  // (804 - 4) / 8
+    EXPECT_FALSE(toc.complete);
+
+    Bytes small = TocReplyBytes(3, {{0x4, 0}, {0x0, 100}});  // data length covers two entries
+    toc = ReadTocReply(ByteReader(small));
+    EXPECT_EQ(toc.entries.size(), 2u);
+    EXPECT_FALSE(toc.complete);
+}
+
+TEST(Performance, DescriptorsAreBoundedByLengthAndBuffer) {
+    Bytes r(488, 0);
+    r[3] = 4 + 2 * 16;
+    r[8 + 11] = 0;
+    r[8 + 10] = 0x2B;
+    r[8 + 11] = 0x48;  // read speed 11080
+    r[8 + 14] = 0x1B;
+    r[8 + 15] = 0x90;  // write speed 7056
+    r[24 + 14] = 0x14;
+    r[24 + 15] = 0xAC;  // write speed 5292
+    auto speeds = ReadWriteSpeeds(ByteReader(r));
+    ASSERT_EQ(speeds.size(), 2u);
+    EXPECT_EQ(speeds[0].readSpeed, 11080u);
+    EXPECT_EQ(speeds[0].writeSpeed, 7056u);
+    EXPECT_EQ(speeds[1].writeSpeed, 5292u);
+
+    r[0] = 0x10;  // promises far more than 488 bytes hold
+    EXPECT_EQ(ReadWriteSpeeds(ByteReader(r)).size(), 30u);
+    r[0] = 0;
+    r[3] = 3;  // shorter than its own header
+    EXPECT_TRUE(ReadWriteSpeeds(ByteReader(r)).empty());
+}
+
+}  // namespace
+}  // namespace vestrel
