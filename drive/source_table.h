@@ -1,0 +1,45 @@
+// The source table: one record per source disc with its tracks and the
+// recorders that write its copies. The select-drives page builds it, the
+// image store fills in tracks, sizes and paths; reader and writer threads
+// copy what they need when they start and never touch it afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "drive/disc_types.h"
+
+namespace vestrel {
+
+struct TrackRecord {
+    bool isData = false;
+    uint32_t firstLba = 0;
+    uint32_t lastLba = 0;
+    // (lastLba - firstLba + 1) x 2048 for data, x 2352 for audio; the
+    // header of an audio image file is not counted.
+    uint64_t imageBytes = 0;
+    // Full path of the track's image file; empty until one is planned.
+    std::u16string imagePath;
+};
+
+struct DestinationEntry {
+    char16_t recorderLetter = 0;
+    uint32_t copies = 0;
+};
+
+struct SourceRecord {
+    char16_t driveLetter = 0;
+    DiscType discType = disc::None;
+    std::u16string volumeLabel;
+    uint32_t copies = 0;
+    std::vector<TrackRecord> tracks;
+    uint64_t totalBytes = 0;
+    std::vector<DestinationEntry> destinations;
+};
+
+// The process-wide source table. Only the user-interface thread changes
+// it, and only while no reader or writer runs.
+std::vector<SourceRecord>& SourceTable();
+
+}  // namespace vestrel
