@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "drive/clock.h"
+#include "drive/drive_letters.h"
 #include "drive/mmc_commands.h"
 #include "drive/scsi_text.h"
 #include "drive/system_error.h"
@@ -89,6 +90,35 @@ TEST(Win32Clock, WaitingDispatchesTheThreadsMessages) {
     EXPECT_EQ(received, 2);
     EXPECT_GE(elapsed, 100u);  // the tick count's granularity is coarse
     DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace vestrel
+
+namespace vestrel {
+namespace {
+
+TEST(Win32DriveLetters, TheSystemDriveIsFixedAndHasRoom) {
+    DriveLetterServices& s = PlatformDriveLetters();
+    EXPECT_TRUE(s.LogicalDrives() & (1u << 2));
+    EXPECT_EQ(s.DriveType(u'C'), DriveKind::Fixed);
+    uint64_t free = 0;
+    EXPECT_TRUE(s.FreeSpace(u"C:\\", free));
+    EXPECT_GT(free, 0u);
+    char16_t unused = UnusedLetter();
+    EXPECT_EQ(s.DriveType(unused), DriveKind::NoRootDir);
+    std::u16string label = u"stale";
+    EXPECT_FALSE(s.VolumeLabel(unused, label));
+    EXPECT_TRUE(label.empty());
+}
+
+TEST(Win32DriveLetters, AppDataFolderIsAnAbsolutePathWithoutTrailingSeparator) {
+    std::u16string folder = PlatformDriveLetters().AppDataFolder();
+    ASSERT_GE(folder.size(), 4u);
+    EXPECT_EQ(folder.substr(1, 2), u":\\");
+    EXPECT_NE(folder.back(), u'\\');
+    DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(folder.c_str()));
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace
