@@ -1,7 +1,8 @@
 # t4k Vestrel: one command to build and test both worlds.
 #
-#   make test   install missing tools, build Linux, Windows and fuzz builds,
-#               run every test (Windows programs under Wine) in one CTest run
+#   make test   install missing tools; build the Linux, Windows, fuzz and
+#               sanitizer (address+undefined, thread) builds; run every test
+#               in one CTest run (Windows programs under Wine)
 #   make build  the same builds without running the tests
 
 BUILD      ?= build
@@ -11,13 +12,15 @@ FUZZ_SECONDS ?= 15
 NATIVE  := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
 FUZZ    := $(BUILD)/fuzz
+ASAN    := $(BUILD)/asan
+TSAN    := $(BUILD)/tsan
 
 # Debian packages the builds and tests need.
 PACKAGES := cmake ninja-build g++ libgtest-dev googletest clang libclang-rt-14-dev \
             mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 \
             xvfb imagemagick xorriso genisoimage bchunk sox
 
-.PHONY: all deps build native windows fuzz test clean
+.PHONY: all deps build native windows fuzz asan tsan test clean
 
 all: build
 
@@ -36,7 +39,8 @@ deps:
 native:
 	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DVESTREL_WINDOWS_BUILD=$(abspath $(WINDOWS)) \
-	    -DVESTREL_FUZZ_BUILD=$(abspath $(FUZZ)) -DVESTREL_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	    -DVESTREL_FUZZ_BUILD=$(abspath $(FUZZ)) -DVESTREL_FUZZ_SECONDS=$(FUZZ_SECONDS) \
+	    -DVESTREL_ASAN_BUILD=$(abspath $(ASAN)) -DVESTREL_TSAN_BUILD=$(abspath $(TSAN))
 	cmake --build $(NATIVE) -j $(JOBS)
 
 windows:
@@ -49,7 +53,15 @@ fuzz:
 	    -DVESTREL_FUZZ=ON
 	cmake --build $(FUZZ) -j $(JOBS)
 
-build: deps windows fuzz native
+asan:
+	cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESTREL_SANITIZE=address
+	cmake --build $(ASAN) -j $(JOBS)
+
+tsan:
+	cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTREL_SANITIZE=thread
+	cmake --build $(TSAN) -j $(JOBS)
+
+build: deps windows fuzz asan tsan native
 
 test: build
 	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
