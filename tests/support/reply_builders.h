@@ -59,4 +59,63 @@ inline Bytes CapabilitiesPageReply(uint8_t readSupport, uint8_t writeSupport, bo
     return r;
 }
 
+// A READ TOC format 0 reply (804 bytes) naming `lastTrack`, with one
+// descriptor per entry: CONTROL and address (LBA, or 00 M S F). The last
+// entry is numbered AAh as the lead-out; the data length covers them all.
+struct TocDescriptor {
+    uint8_t control = 0;
+    uint32_t address = 0;
+};
+inline Bytes TocReply(uint8_t lastTrack, const std::vector<TocDescriptor>& entries) {
+    Bytes r(804, 0);
+    size_t length = 2 + 8 * entries.size();
+    r[0] = static_cast<uint8_t>(length >> 8);
+    r[1] = static_cast<uint8_t>(length);
+    r[2] = 1;
+    r[3] = lastTrack;
+    for (size_t i = 0; i < entries.size() && 4 + 8 * i + 8 <= r.size(); ++i) {
+        uint8_t* d = &r[4 + 8 * i];
+        d[1] = static_cast<uint8_t>(0x10 | (entries[i].control & 0x0F));
+        d[2] = i + 1 == entries.size() ? 0xAA : static_cast<uint8_t>(i + 1);
+        d[4] = static_cast<uint8_t>(entries[i].address >> 24);
+        d[5] = static_cast<uint8_t>(entries[i].address >> 16);
+        d[6] = static_cast<uint8_t>(entries[i].address >> 8);
+        d[7] = static_cast<uint8_t>(entries[i].address);
+    }
+    return r;
+}
+
+// A GET PERFORMANCE type 03h reply (488 bytes) with one write speed
+// descriptor per (read speed, write speed) pair.
+struct SpeedPair {
+    uint32_t readSpeed = 0;
+    uint32_t writeSpeed = 0;
+};
+inline Bytes PerformanceReply(const std::vector<SpeedPair>& descriptors) {
+    Bytes r(488, 0);
+    uint32_t length = static_cast<uint32_t>(4 + 16 * descriptors.size());
+    for (int i = 0; i < 4; ++i)
+        r[i] = static_cast<uint8_t>(length >> (24 - 8 * i));
+    for (size_t d = 0; d < descriptors.size() && 8 + 16 * d + 16 <= r.size(); ++d) {
+        for (int i = 0; i < 4; ++i) {
+            r[8 + 16 * d + 8 + i] = static_cast<uint8_t>(descriptors[d].readSpeed >> (24 - 8 * i));
+            r[8 + 16 * d + 12 + i] =
+                static_cast<uint8_t>(descriptors[d].writeSpeed >> (24 - 8 * i));
+        }
+    }
+    return r;
+}
+
+// A MODE SENSE (10) page 05h reply (512 bytes, DBD) whose page bytes are
+// all `fill`, so tests see which bytes a caller changed.
+inline Bytes WriteParametersPageReply(uint8_t fill = 0xEE) {
+    Bytes r(512, 0);
+    r[1] = 0x3A;  // mode data length: the header's rest and a 52-byte page
+    for (size_t i = 8; i < 8 + 52; ++i)
+        r[i] = fill;
+    r[8] = 0x05;
+    r[9] = 0x32;
+    return r;
+}
+
 }  // namespace vestrel::testing

@@ -88,12 +88,16 @@ class CountingClock : public Clock {
     CountingClock() { InstallClock(this); }
     ~CountingClock() override { InstallClock(nullptr); }
     uint32_t TickCount() override { return now; }
-    void Sleep(uint32_t ms) override { now += ms; }
+    void Sleep(uint32_t ms) override {
+        sleeps.push_back(ms);
+        now += ms;
+    }
     void WaitDispatchingMessages(uint32_t ms) override {
         dispatchingWaits.push_back(ms);
         now += ms;
     }
     uint32_t now = 0;
+    std::vector<uint32_t> sleeps;
     std::vector<uint32_t> dispatchingWaits;
 };
 

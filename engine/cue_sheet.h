@@ -1,0 +1,66 @@
+// The Session-at-Once cue sheet of a CD copy and the track sizes it is built
+// from. Sizes come from the image files as they are on disc; the cue sheet
+// bytes themselves depend only on each track's kind and block count.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "drive/source_table.h"
+
+namespace vestrel {
+
+// One track of a copy, as a writer job holds it.
+struct WriterTrack {
+    bool isData = false;
+    uint64_t dataBytes = 0;  // the image's size without the audio header
+    int32_t startLba = 0;    // first block on the copy
+    uint32_t blockCount = 0;
+    std::u16string imagePath;
+};
+
+// The tracks of a source as a writer starts from them: kind and image path;
+// the sizes are filled by MeasureImageFiles.
+std::vector<WriterTrack> WriterTracksOf(const std::vector<TrackRecord>& tracks);
+
+struct Msf {
+    int32_t minutes = 0;
+    int32_t seconds = 0;
+    int32_t frames = 0;
+};
+
+// Addresses count 150 blocks (two seconds) ahead of LBA 0: LBA 0 is
+// 00:02:00 and LBA -150 is 00:00:00.
+Msf LbaToMsf(int32_t lba);
+
+// The blocks an image file of `fileBytes` holds: whole 2048-byte blocks for
+// data; for audio, whole 2352-byte blocks after the 44-byte header.
+uint64_t ImageDataBytes(bool isData, uint64_t fileBytes);
+uint64_t BlockCountOf(bool isData, uint64_t dataBytes);
+
+constexpr size_t kCueEntryBytes = 8;
+
+// (trackCount + 3) eight-byte entries: lead-in, the first track's pre-gap,
+// one entry per track, lead-out. Track positions follow one another from
+// LBA 0 in the given order, by blockCount. Empty when there are no tracks:
+// a disc without tracks is never described.
+using CueSheet = std::vector<uint8_t>;
+CueSheet BuildCueSheet(std::span<const WriterTrack> tracks);
+
+enum class ImageMeasure {
+    Measured,
+    // An image file cannot be opened (or the job has no tracks at all).
+    NotFound,
+    // A size cannot be read, holds no whole block, or the copy would not be
+    // addressable.
+    Unreadable,
+};
+
+// Opens each track's image file, reads its size and fills dataBytes,
+// blockCount and startLba. Holds the drive lock while it does so. A job
+// without tracks is NotFound: there is nothing to record from.
+ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks);
+
+}  // namespace vestrel

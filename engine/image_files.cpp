@@ -1,0 +1,44 @@
+#include "engine/image_files.h"
+
+#include "drive/text.h"
+
+namespace vestrel {
+
+uint64_t PlannedImageBytes(bool isData, uint32_t firstLba, uint32_t lastLba) {
+    if (lastLba < firstLba)
+        return 0;
+    return (uint64_t{lastLba} - firstLba + 1) * SectorSize(isData);
+}
+
+std::u16string ImageFileName(std::u16string_view folder, char16_t sourceLetter, uint32_t trackIndex,
+                             bool isData) {
+    return FormatText(u"%s%C%03d.%s", {folder, sourceLetter, trackIndex, isData ? u"iso" : u"wav"});
+}
+
+std::u16string HomeImageFolder(std::u16string_view appDataFolder, char16_t separator) {
+    if (appDataFolder.empty())
+        return {};
+    std::u16string folder(appDataFolder);
+    for (std::u16string_view part : {u"t4k", u"Temp"}) {
+        folder += separator;
+        folder += part;
+    }
+    folder += separator;
+    return folder;
+}
+
+std::u16string FallbackImageFolder(char16_t driveLetter) {
+    std::u16string folder = u"X:\\Temp\\";
+    folder[0] = driveLetter;
+    return folder;
+}
+
+std::filesystem::path ToFilesystemPath(std::u16string_view path) {
+#ifdef _WIN32
+    return std::filesystem::path(std::wstring(path.begin(), path.end()));
+#else
+    return std::filesystem::path(ToUtf8(path));
+#endif
+}
+
+}  // namespace vestrel

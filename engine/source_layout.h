@@ -1,0 +1,42 @@
+// Each source's tracks, read from its table of contents: the MSF form says
+// which tracks hold data, the LBA form where each track starts; a track ends
+// just before the next one (the last just before the lead-out).
+#pragma once
+
+#include <vector>
+
+#include "drive/bytes.h"
+#include "drive/source_table.h"
+
+namespace vestrel {
+
+enum class LayoutOutcome {
+    Read,
+    NotReady,         // TEST UNIT READY failed
+    TocUnreadable,    // the MSF TOC could not be read
+    AddressesUnread,  // the MSF TOC was read, the LBA TOC then failed
+    TocInconsistent,  // the replies do not describe whole, ordered tracks
+};
+
+// The tracks described by the two READ TOC replies. Every track named by
+// the last-track number and the lead-out after them must lie within both
+// replies, both must name the same last track, and each track must start
+// before the next; otherwise nothing is returned (TocInconsistent): a
+// source is copied whole or not at all.
+LayoutOutcome TracksFromToc(ByteReader msfReply, ByteReader lbaReply,
+                            std::vector<TrackRecord>& tracks);
+
+// Reads one source's layout, replacing its tracks and total. Any outcome
+// but Read leaves the source without tracks; such a source has nothing to
+// copy and is never recorded (a writer refuses a job without tracks).
+LayoutOutcome ReadSourceLayout(SourceRecord& source);
+
+// ReadSourceLayout for every source of the source table, in order; the
+// outcomes in the same order, so the caller can tell the user which source
+// could not be read.
+std::vector<LayoutOutcome> ReadSourceLayouts();
+
+// True when every outcome is Read.
+bool AllLayoutsRead(const std::vector<LayoutOutcome>& outcomes);
+
+}  // namespace vestrel

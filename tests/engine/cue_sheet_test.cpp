@@ -1,0 +1,141 @@
+// Cue sheets against the exact bytes a Session-at-Once recorder expects,
+// and the track sizes taken from image files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/cue_sheet.h"
+#include "engine/image_files.h"
+
+namespace vestrel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+WriterTrack Track(bool isData, uint32_t blocks) {
+    WriterTrack t;
+    t.isData = isData;
+    t.blockCount = blocks;
+    return t;
+}
+
+TEST(LbaToMsf, CountsTwoSecondsAheadOfLbaZero) {
+    auto same = [](Msf m, int32_t mm, int32_t ss, int32_t ff) {
+        return m.minutes == mm && m.seconds == ss && m.frames == ff;
+    };
+    EXPECT_TRUE(same(LbaToMsf(0), 0, 2, 0));
+    EXPECT_TRUE(same(LbaToMsf(-150), 0, 0, 0));
+    EXPECT_TRUE(same(LbaToMsf(1000), 0, 15, 25));
+    EXPECT_TRUE(same(LbaToMsf(4349), 0, 59, 74));
+    EXPECT_TRUE(same(LbaToMsf(4350), 1, 0, 0));
+    EXPECT_TRUE(same(LbaToMsf(359849), 79, 59, 74));
+}
+
+TEST(CueSheet, OneDataTrack) {
+    std::vector<WriterTrack> tracks{Track(true, 1000)};
+    EXPECT_EQ(BuildCueSheet(tracks), (Bytes{0x41, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,  //
+                                            0x41, 0x01, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00,  //
+                                            0x41, 0x01, 0x01, 0x10, 0x00, 0x00, 0x02, 0x00,  //
+                                            0x41, 0xAA, 0x01, 0x01, 0x00, 0x00, 0x0F, 0x19}));
+}
+
+TEST(CueSheet, TwoAudioTracks) {
+    std::vector<WriterTrack> tracks{Track(false, 3000), Track(false, 4500)};
+    EXPECT_EQ(BuildCueSheet(tracks), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00,  //
+                                            0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  //
+                                            0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,  //
+                                            0x01, 0x02, 0x01, 0x00, 0x00, 0x00, 0x2A, 0x00,  //
+                                            0x01, 0xAA, 0x01, 0x01, 0x00, 0x01, 0x2A, 0x00}));
+}
+
+TEST(CueSheet, MixedModeTakesEachTrackKindAndTheFirstTrackForTheSessionEntries) {
+    std::vector<WriterTrack> tracks{Track(true, 300), Track(false, 4500), Track(false, 75)};
+    Bytes sheet = BuildCueSheet(tracks);
+    ASSERT_EQ(sheet.size(), 6u * 8);
+    auto entry = [&](size_t i) { return Bytes(sheet.begin() + 8 * i, sheet.begin() + 8 * i + 8); };
+    EXPECT_EQ(entry(0), (Bytes{0x41, 0x00, 0x00, 0x01, 0, 0, 0, 0}));
+    EXPECT_EQ(entry(1), (Bytes{0x41, 0x01, 0x00, 0x10, 0, 0, 0, 0}));
+    EXPECT_EQ(entry(2), (Bytes{0x41, 0x01, 0x01, 0x10, 0, 0, 2, 0}));
+    EXPECT_EQ(entry(3), (Bytes{0x01, 0x02, 0x01, 0x00, 0, 0, 6, 0}));  // LBA 300
+    EXPECT_EQ(entry(4), (Bytes{0x01, 0x03, 0x01, 0x00, 0, 1, 6, 0}));  // LBA 4800
+    EXPECT_EQ(entry(5), (Bytes{0x41, 0xAA, 0x01, 0x01, 0, 1, 7, 0}));  // LBA 4875
+}
+
+TEST(CueSheet, NoTracksGiveNoSheet) {
+    EXPECT_TRUE(BuildCueSheet({}).empty());
+}
+
+TEST(ImageSizes, BlockCountsComeFromWholeBlocksAfterTheHeader) {
+    EXPECT_EQ(ImageDataBytes(false, 44 + 2352 * 10), 23520u);
+    EXPECT_EQ(BlockCountOf(false, ImageDataBytes(false, 44 + 2352 * 10)), 10u);
+    EXPECT_EQ(BlockCountOf(false, ImageDataBytes(false, 44 + 2352 * 10 + 2351)), 10u);
+    EXPECT_EQ(BlockCountOf(false, ImageDataBytes(false, 30)), 0u);
+    EXPECT_EQ(ImageDataBytes(true, 2048 * 7 + 5), 2048u * 7 + 5);
+    EXPECT_EQ(BlockCountOf(true, 2048 * 7 + 5), 7u);
+}
+
+class ImageFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ =
+            std::filesystem::temp_directory_path() /
+            ("vestrel-cue-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::u16string MakeFile(const std::string& name, size_t bytes) {
+        std::filesystem::path p = folder_ / name;
+        std::ofstream(p, std::ios::binary) << std::string(bytes, '\x5A');
+        return p.u16string();
+    }
+    std::u16string Missing(const std::string& name) { return (folder_ / name).u16string(); }
+
+    std::filesystem::path folder_;
+};
+
+TEST_F(ImageFolder, MeasuringFillsSizesAndConsecutivePositions) {
+    std::vector<WriterTrack> tracks(3);
+    tracks[0].isData = true;
+    tracks[0].imagePath = MakeFile("E000.iso", 2048 * 20);
+    tracks[1].imagePath = MakeFile("E001.wav", 44 + 2352 * 10);
+    tracks[2].imagePath = MakeFile("E002.wav", 44 + 2352 * 3 + 100);  // cut short
+    ASSERT_EQ(MeasureImageFiles(tracks), ImageMeasure::Measured);
+    EXPECT_EQ(tracks[0].dataBytes, 40960u);
+    EXPECT_EQ(tracks[0].blockCount, 20u);
+    EXPECT_EQ(tracks[0].startLba, 0);
+    EXPECT_EQ(tracks[1].dataBytes, 23520u);
+    EXPECT_EQ(tracks[1].blockCount, 10u);
+    EXPECT_EQ(tracks[1].startLba, 20);
+    EXPECT_EQ(tracks[2].dataBytes, 2352u * 3 + 100);
+    EXPECT_EQ(tracks[2].blockCount, 3u);
+    EXPECT_EQ(tracks[2].startLba, 30);
+    // The cue sheet's lead-out agrees with the measured positions.
+    Bytes sheet = BuildCueSheet(tracks);
+    Msf end = LbaToMsf(33);
+    EXPECT_EQ(sheet[8 * 5 + 6], end.seconds);
+    EXPECT_EQ(sheet[8 * 5 + 7], end.frames);
+}
+
+TEST_F(ImageFolder, AMissingFileIsNotFoundAndAnEmptyTrackIsUnreadable) {
+    std::vector<WriterTrack> tracks(2);
+    tracks[0].isData = true;
+    tracks[0].imagePath = MakeFile("E000.iso", 2048);
+    tracks[1].imagePath = Missing("E001.wav");
+    EXPECT_EQ(MeasureImageFiles(tracks), ImageMeasure::NotFound);
+
+    tracks[1].imagePath = MakeFile("E001.wav", 44 + 2000);  // header and less than a block
+    EXPECT_EQ(MeasureImageFiles(tracks), ImageMeasure::Unreadable);
+}
+
+TEST(ImageMeasureJob, AJobWithoutTracksHasNothingToRecordFrom) {
+    std::vector<WriterTrack> none;
+    EXPECT_EQ(MeasureImageFiles(none), ImageMeasure::NotFound);
+}
+
+}  // namespace
+}  // namespace vestrel

@@ -1,0 +1,34 @@
+// Whether the drive lock is held, seen from a thread that does not hold it.
+#pragma once
+
+#include <thread>
+
+#include "drive/clock.h"
+#include "drive/drive_lock.h"
+#include "tests/support/scripted_transport.h"
+
+namespace vestrel::testing {
+
+inline bool DriveLockIsHeld() {
+    bool taken = false;
+    std::thread other([&] {
+        taken = DriveLock().try_lock();
+        if (taken)
+            DriveLock().unlock();
+    });
+    other.join();
+    return !taken;
+}
+
+// A counting clock that also notes, for every sleep, whether the drive lock
+// was held meanwhile.
+class LockWatchingClock : public CountingClock {
+  public:
+    void Sleep(uint32_t ms) override {
+        lockHeldDuringSleep.push_back(DriveLockIsHeld());
+        CountingClock::Sleep(ms);
+    }
+    std::vector<bool> lockHeldDuringSleep;
+};
+
+}  // namespace vestrel::testing
