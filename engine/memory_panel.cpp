@@ -1,0 +1,170 @@
+#include "engine/memory_panel.h"
+
+#include "drive/drive_lock.h"
+#include "drive/transport.h"
+
+namespace vestrel {
+
+MemoryPanel::MemoryPanel(char16_t driveLetter) {
+    state_.driveLetter = driveLetter;
+    state_.status = u"Preparing.";
+}
+
+void MemoryPanel::Click(uint32_t link, bool confirmed) {
+    switch (link) {
+        case panel_link::SkipSource:
+            if (confirmed)
+                SetSkipFlag(1);
+            break;
+        case panel_link::Eject:
+        case panel_link::ChangeDisc:
+            EjectMedium(state_.driveLetter);
+            SetUserReply(panel_link::ChangeDisc);
+            break;
+        case panel_link::DiscTypes:
+        case panel_link::ShowContents:
+            break;  // they only show something to the person
+        default:
+            SetUserReply(link);
+            break;
+    }
+}
+
+void MemoryPanel::RequestStop() {
+    SetRunState(RunState::Stopped);
+}
+
+PanelState MemoryPanel::State() {
+    DriveLockGuard lock;
+    return state_;
+}
+
+uint32_t MemoryPanel::Links() {
+    DriveLockGuard lock;
+    return links_;
+}
+
+uint32_t MemoryPanel::Progress() {
+    DriveLockGuard lock;
+    return progress_;
+}
+
+bool MemoryPanel::Busy() {
+    DriveLockGuard lock;
+    return busy_;
+}
+
+std::vector<MemoryPanel::Update> MemoryPanel::Updates() {
+    DriveLockGuard lock;
+    return updates_;
+}
+
+std::vector<std::u16string> MemoryPanel::Statuses() {
+    DriveLockGuard lock;
+    std::vector<std::u16string> statuses;
+    for (const Update& u : updates_) {
+        if (statuses.empty() || statuses.back() != u.status)
+            statuses.push_back(u.status);
+    }
+    return statuses;
+}
+
+std::vector<std::u16string> MemoryPanel::Information() {
+    DriveLockGuard lock;
+    return information_;
+}
+
+std::vector<uint32_t> MemoryPanel::ProgressPositions() {
+    DriveLockGuard lock;
+    return positions_;
+}
+
+void MemoryPanel::SetStatus(const std::u16string& text) {
+    DriveLockGuard lock;
+    state_.status = text;
+}
+
+void MemoryPanel::SetCaption(const std::u16string& text) {
+    DriveLockGuard lock;
+    state_.caption = text;
+}
+
+RunState MemoryPanel::GetRunState() {
+    DriveLockGuard lock;
+    return runState_;
+}
+
+void MemoryPanel::SetRunState(RunState state) {
+    DriveLockGuard lock;
+    // Nothing leaves the stopped or finished state.
+    if (runState_ == RunState::Stopped || runState_ == RunState::Finished)
+        return;
+    runState_ = state;
+}
+
+uint32_t MemoryPanel::GetSkipFlag() {
+    DriveLockGuard lock;
+    return skipFlag_;
+}
+
+void MemoryPanel::SetSkipFlag(uint32_t flag) {
+    DriveLockGuard lock;
+    skipFlag_ = flag;
+}
+
+uint32_t MemoryPanel::GetUserReply() {
+    DriveLockGuard lock;
+    return userReply_;
+}
+
+void MemoryPanel::SetUserReply(uint32_t reply) {
+    DriveLockGuard lock;
+    userReply_ = reply;
+}
+
+void MemoryPanel::PostUpdate(uint32_t how, uint32_t links) {
+    Update update;
+    {
+        DriveLockGuard lock;
+        if (!panel_update::IsNormal(how)) {
+            progress_ = 0;
+            if (runState_ != RunState::Finished)
+                runState_ = RunState::Stopped;
+        }
+        if (panel_update::ReplacesLinks(how))
+            links_ = links;
+        update.how = how;
+        update.links = links_;
+        update.status = state_.status;
+        update.caption = state_.caption;
+        updates_.push_back(update);
+    }
+    // The panel clicks these two links itself as soon as it shows them.
+    if (panel_update::ReplacesLinks(how)) {
+        if (links & panel_link::Eject)
+            Click(panel_link::Eject);
+        if (links & panel_link::Continue)
+            Click(panel_link::Continue);
+    }
+    if (observer_)
+        observer_(*this, update);
+}
+
+void MemoryPanel::EndBusyAnimation() {
+    DriveLockGuard lock;
+    busy_ = false;
+    progress_ = 0;
+}
+
+void MemoryPanel::SetProgress(uint32_t position) {
+    DriveLockGuard lock;
+    progress_ = position;
+    positions_.push_back(position);
+}
+
+void MemoryPanel::ShowInformation(const std::u16string& text) {
+    DriveLockGuard lock;
+    information_.push_back(text);
+}
+
+}  // namespace vestrel
