@@ -252,4 +252,12 @@ std::u16string FromLatin1(std::string_view bytes) {
     return out;
 }
 
+std::u16string TrimSpaces(std::u16string_view text) {
+    size_t begin = text.find_first_not_of(u' ');
+    if (begin == std::u16string_view::npos)
+        return {};
+    size_t end = text.find_last_not_of(u' ');
+    return std::u16string(text.substr(begin, end - begin + 1));
+}
+
 }  // namespace vestrel

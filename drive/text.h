@@ -55,5 +55,7 @@ std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 // Bytes taken one character each (INQUIRY strings and the like).
 std::u16string FromLatin1(std::string_view bytes);
+// The text without the spaces at its start and end.
+std::u16string TrimSpaces(std::u16string_view text);
 
 }  // namespace vestrel

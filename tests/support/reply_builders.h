@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vestrel::testing {
@@ -56,6 +57,28 @@ inline Bytes CapabilitiesPageReply(uint8_t readSupport, uint8_t writeSupport, bo
     r[10] = readSupport;
     r[11] = writeSupport;
     r[12] = buf ? 0x80 : 0;
+    return r;
+}
+
+// An INQUIRY reply (96 bytes) of a CD/DVD device with the vendor field
+// taken byte for byte (at most 8 bytes; the rest of the field is spaces).
+inline Bytes InquiryReply(const std::string& vendor, const std::string& product = "DRIVE") {
+    Bytes r(96, 0);
+    r[0] = 0x05;  // CD/DVD device
+    r[4] = 96 - 5;
+    for (size_t i = 0; i < 8; ++i)
+        r[8 + i] = i < vendor.size() ? static_cast<uint8_t>(vendor[i]) : ' ';
+    for (size_t i = 0; i < 16; ++i)
+        r[16 + i] = i < product.size() ? static_cast<uint8_t>(product[i]) : ' ';
+    return r;
+}
+
+// A READ DISC INFORMATION reply; disc status 0 is an empty disc, 2 a
+// complete one.
+inline Bytes DiscInformationReply(uint8_t discStatus, bool erasable = false) {
+    Bytes r(34, 0);
+    r[1] = 32;
+    r[2] = static_cast<uint8_t>((discStatus & 0x03) | (erasable ? 0x10 : 0));
     return r;
 }
 

@@ -1,0 +1,54 @@
+// The record behind one drive row: what the probe found, what the drive
+// reads and writes, the disc it holds now and how many copies of it the user
+// wants.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "drive/bytes.h"
+#include "drive/disc_types.h"
+#include "drive/probe.h"
+
+namespace vestrel {
+
+constexpr uint8_t kMinCopies = 1;
+constexpr uint8_t kMaxCopies = 99;
+
+struct DriveRecord {
+    char16_t letter = 0;
+    DriveProbeResult probe;
+    uint16_t topProfile = 0;  // names the drive's class in its title
+    bool blank = false;       // the disc in the drive is empty
+    std::u16string vendor;
+    DiscTypeMask reads = 0;
+    DiscTypeMask writes = 0;
+    DiscType discType = disc::None;  // None: no disc
+    // 0 when the drive holds no disc or a blank one, 1..99 otherwise.
+    uint8_t copies = 0;
+
+    bool usable() const { return probe.usable(); }
+    // Holds a disc to copy; such a row has a copies control.
+    bool holdsSource() const { return copies >= kMinCopies; }
+};
+
+// Probes the drive and, when it is usable, reads its class, vendor, masks
+// and current disc. Runs on the user-interface thread without the drive
+// lock.
+DriveRecord CreateDriveRecord(char16_t letter);
+
+// After a disc change: the current disc, its blank state and the copies
+// count. A count the user raised to 2 or more survives as long as a disc
+// that is not blank is found; probe, class, vendor and masks stay.
+void RefreshDriveRecord(DriveRecord& record);
+
+// "%s Drive (%C:) [%s]": the class named by the top profile, the letter,
+// the vendor.
+std::u16string DriveDisplayName(const DriveRecord& record);
+
+// The vendor identification of an INQUIRY reply (bytes 8..15, ended by a
+// NUL if there is one, trimmed of spaces), taken as the ANSI code page of a
+// western Windows, which matches Latin-1 for the printable characters.
+std::u16string VendorFromInquiry(ByteReader inquiry);
+
+}  // namespace vestrel

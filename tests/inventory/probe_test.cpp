@@ -1,0 +1,110 @@
+// Probe outcomes and the details texts of unusable drives.
+#include <gtest/gtest.h>
+
+#include "drive/cdb.h"
+#include "drive/probe.h"
+#include "tests/support/fake_drives.h"
+
+namespace vestrel {
+namespace {
+
+using namespace vestrel::testing;
+
+ScsiResult IoControlFailure(uint32_t osError) {
+    ScsiResult r;
+    r.status = StatusIoControlFailed;
+    r.osError = osError;
+    return r;
+}
+
+TEST(ProbeDrive, DriveWithoutDiscOrWithOpenTrayIsUsable) {
+    FakeDrives drives;
+    drives.Add(u'E', DvdRecorder());
+    FakeDrive& open = drives.Add(u'F', CdRomDrive());
+    open.trayOpen = true;
+    EXPECT_EQ(ProbeDrive(u'E'), DriveProbeResult{});
+    EXPECT_EQ(ProbeDrive(u'F'), DriveProbeResult{});
+    EXPECT_EQ(
+        drives.OpcodesSentTo(u'E'),
+        (std::vector<uint8_t>{opcode::TestUnitReady, opcode::Inquiry, opcode::GetConfiguration}));
+}
+
+TEST(ProbeDrive, DriveThatCannotBeOpenedIsAReservationConflictAtTestUnitReady) {
+    FakeDrives drives;
+    DriveProbeResult p = ProbeDrive(u'Q');
+    EXPECT_EQ(p.kind, ProbeKind::ScsiError);
+    EXPECT_EQ(p.command, opcode::TestUnitReady);
+    EXPECT_EQ(p.status, StatusOpenFailed);
+    EXPECT_EQ(ProbeDetails(p),
+              u"Error occurred while executing command: Test Unit Ready.\r\n\r\nSCSI status: "
+              u"(0x18) Reservation Conflict\r\nSenseKey: 0x0   \tASC: 0x0   \tASCQ: 0x0");
+}
+
+TEST(ProbeDrive, FirstFailingCommandDecidesAndEndsTheProbe) {
+    struct Case {
+        uint8_t failing;
+        ScsiResult result;
+        ProbeKind kind;
+    };
+    const Case cases[] = {
+        // A drive still becoming ready is not "no medium".
+        {opcode::TestUnitReady, CheckCondition(2, 0x04, 0x01), ProbeKind::ScsiError},
+        {opcode::TestUnitReady, IoControlFailure(1117), ProbeKind::IoControlError},
+        {opcode::Inquiry, CheckCondition(5, 0x24, 0x00), ProbeKind::ScsiError},
+        {opcode::Inquiry, IoControlFailure(21), ProbeKind::IoControlError},
+        {opcode::GetConfiguration, CheckCondition(5, 0x20, 0x00), ProbeKind::ScsiError},
+        {opcode::GetConfiguration, IoControlFailure(31), ProbeKind::IoControlError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failing);
+        FakeDrives drives;
+        drives.Add(u'E', DvdRecorder()).failures[c.failing] = c.result;
+        DriveProbeResult p = ProbeDrive(u'E');
+        EXPECT_EQ(p.kind, c.kind);
+        EXPECT_EQ(p.command, c.failing);
+        EXPECT_EQ(drives.OpcodesSentTo(u'E').back(), c.failing);
+        if (c.kind == ProbeKind::IoControlError) {
+            // Only the OS error is kept; the device said nothing.
+            EXPECT_EQ(p.osError, c.result.osError);
+            EXPECT_EQ(p.status, 0u);
+        } else {
+            EXPECT_EQ(p.osError, 0u);
+            EXPECT_EQ(p.status, c.result.status);
+            EXPECT_EQ(p.senseKey, c.result.senseKey);
+            EXPECT_EQ(p.asc, c.result.asc);
+        }
+    }
+}
+
+TEST(ProbeDrive, DetailsTextsNameTheFailingCommand) {
+    FakeDrives drives;
+    drives.Add(u'E', DvdRecorder()).failures[opcode::GetConfiguration] =
+        CheckCondition(5, 0x20, 0x00);
+    EXPECT_EQ(ProbeDetails(ProbeDrive(u'E')),
+              u"Error occurred while executing command: Get Configuration.\r\n\r\nSCSI status: "
+              u"(0x2) Check Condition\r\nSenseKey: 0x5   \tASC: 0x20   \tASCQ: 0x0");
+
+    drives.drives[u'E'].failures = {{opcode::Inquiry, IoControlFailure(5)}};
+    std::u16string text = ProbeDetails(ProbeDrive(u'E'));
+    EXPECT_EQ(text.rfind(u"Error occurred in function DeviceIoControl() while executing command: "
+                         u"Inquiry.\r\n\r\nError code: (5) ",
+                         0),
+              0u);
+    EXPECT_EQ(ProbeDetails(DriveProbeResult{}), u"");
+}
+
+TEST(ProbeDrive, FeaturelessDeviceIsNotARealOpticalDrive) {
+    FakeDrives drives;
+    drives.Add(u'E', CdRomDrive()).featureless = true;
+    DriveProbeResult p = ProbeDrive(u'E');
+    EXPECT_EQ(p.kind, ProbeKind::NotOptical);
+    EXPECT_EQ(p.command, opcode::GetConfiguration);
+    EXPECT_EQ(p.status, 0u);
+    EXPECT_EQ(ProbeDetails(p),
+              u"This drive is not a real optical drive.\r\n\r\nError occurred while executing "
+              u"command: Get Configuration.\r\nSCSI status: (0x0) Good\r\nSenseKey: 0x0   \tASC: "
+              u"0x0   \tASCQ: 0x0");
+}
+
+}  // namespace
+}  // namespace vestrel
