@@ -1,10 +1,10 @@
 #include "engine/cue_sheet.h"
 
-#include <fstream>
 #include <limits>
 
 #include "drive/bytes.h"
 #include "drive/drive_lock.h"
+#include "drive/file_system.h"
 #include "engine/image_files.h"
 
 namespace vestrel {
@@ -107,14 +107,14 @@ ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks) {
     DriveLockGuard lock;
     int64_t lba = 0;
     for (WriterTrack& t : tracks) {
-        std::ifstream file(ToFilesystemPath(t.imagePath), std::ios::binary);
-        if (!file.is_open())
+        uint32_t error = 0;
+        const std::unique_ptr<File> file = ActiveFileSystem().OpenRead(t.imagePath, error);
+        if (!file)
             return ImageMeasure::NotFound;
-        file.seekg(0, std::ios::end);
-        const std::streamoff size = file.tellg();
-        if (!file || size < 0)
+        uint64_t size = 0;
+        if (!file->Size(size))
             return ImageMeasure::Unreadable;
-        t.dataBytes = ImageDataBytes(t.isData, static_cast<uint64_t>(size));
+        t.dataBytes = ImageDataBytes(t.isData, size);
         const uint64_t blocks = BlockCountOf(t.isData, t.dataBytes);
         // An empty track cannot be recorded, and every block of the copy
         // must have a 32-bit address.

@@ -33,12 +33,4 @@ std::u16string FallbackImageFolder(char16_t driveLetter) {
     return folder;
 }
 
-std::filesystem::path ToFilesystemPath(std::u16string_view path) {
-#ifdef _WIN32
-    return std::filesystem::path(std::wstring(path.begin(), path.end()));
-#else
-    return std::filesystem::path(ToUtf8(path));
-#endif
-}
-
 }  // namespace vestrel

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -46,9 +45,5 @@ std::u16string HomeImageFolder(std::u16string_view appDataFolder,
 
 // The folder on another fixed drive: "X:\Temp\".
 std::u16string FallbackImageFolder(char16_t driveLetter);
-
-// A path as the file-system library takes it. Never throws for text that is
-// not valid UTF-16; such characters are replaced on the way.
-std::filesystem::path ToFilesystemPath(std::u16string_view path);
 
 }  // namespace vestrel

@@ -48,11 +48,10 @@ std::array<uint8_t, kWaveHeaderBytes> WaveHeaderBytes(uint32_t dataBytes) {
     return h;
 }
 
-bool WriteWaveHeader(std::ostream& file, uint32_t dataBytes) {
+bool WriteWaveHeader(File& file, uint32_t dataBytes) {
     const auto header = WaveHeaderBytes(dataBytes);
-    file.seekp(0);
-    file.write(reinterpret_cast<const char*>(header.data()), header.size());
-    return static_cast<bool>(file);
+    uint32_t error = 0;
+    return file.Seek(0) && file.Write(header.data(), header.size(), error);
 }
 
 bool WaveHeader::IsCdAudio() const {

@@ -5,9 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <ostream>
 
 #include "drive/bytes.h"
+#include "drive/file_system.h"
 #include "engine/image_files.h"
 
 namespace vestrel {
@@ -16,7 +16,7 @@ std::array<uint8_t, kWaveHeaderBytes> WaveHeaderBytes(uint32_t dataBytes);
 
 // Moves to the start of the file and writes the header; true only when all
 // 44 bytes were written.
-bool WriteWaveHeader(std::ostream& file, uint32_t dataBytes);
+bool WriteWaveHeader(File& file, uint32_t dataBytes);
 
 struct WaveHeader {
     uint32_t riffBytes = 0;  // everything after the first 8 bytes

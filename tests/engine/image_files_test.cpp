@@ -2,13 +2,14 @@
 // images: its exact bytes, its reader, and an independent WAV reader's view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "drive/file_system.h"
 #include "engine/image_files.h"
 #include "engine/wave_header.h"
 
@@ -48,25 +49,50 @@ TEST(WaveHeader, ExactBytesForAThousandSectors) {
                      0x00, 0x10, 0x00, 'd',  'a',  't',  'a',  0x80, 0xE3, 0x23, 0x00}));
 }
 
-TEST(WaveHeader, WrittenAtTheStartOfTheFileAndReadBack) {
-    std::stringstream file;
-    file << std::string(100, 'x');
-    ASSERT_TRUE(WriteWaveHeader(file, 2352000));
-    std::string bytes = file.str();
-    ASSERT_EQ(bytes.size(), 100u);
-    EXPECT_EQ(bytes.substr(44), std::string(56, 'x'));
+// A file in memory whose writes can be made to fail.
+class MemoryFile : public File {
+  public:
+    bool Write(const uint8_t* data, size_t size, uint32_t& error) override {
+        if (failWrites) {
+            error = 28;
+            return false;
+        }
+        if (bytes.size() < position + size)
+            bytes.resize(position + size);
+        std::copy(data, data + size, bytes.begin() + static_cast<std::ptrdiff_t>(position));
+        position += size;
+        return true;
+    }
+    size_t Read(uint8_t*, size_t, uint32_t&) override { return 0; }
+    bool Seek(uint64_t offset) override {
+        position = static_cast<size_t>(offset);
+        return true;
+    }
+    bool Size(uint64_t& size) override {
+        size = bytes.size();
+        return true;
+    }
+    Bytes bytes;
+    size_t position = 0;
+    bool failWrites = false;
+};
 
-    auto header =
-        ReadWaveHeader(ByteReader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+TEST(WaveHeader, WrittenAtTheStartOfTheFileAndReadBack) {
+    MemoryFile file;
+    file.bytes.assign(100, 'x');
+    file.position = 100;
+    ASSERT_TRUE(WriteWaveHeader(file, 2352000));
+    ASSERT_EQ(file.bytes.size(), 100u);
+    EXPECT_EQ(Bytes(file.bytes.begin() + 44, file.bytes.end()), Bytes(56, 'x'));
+
+    auto header = ReadWaveHeader(ByteReader(file.bytes));
     ASSERT_TRUE(header);
     EXPECT_EQ(header->riffBytes, 2352036u);
     EXPECT_EQ(header->dataBytes, 2352000u);
     EXPECT_TRUE(header->IsCdAudio());
-}
 
-TEST(WaveHeader, AFailingFileReportsFailure) {
-    std::ofstream closed;
-    EXPECT_FALSE(WriteWaveHeader(closed, 10));
+    file.failWrites = true;
+    EXPECT_FALSE(WriteWaveHeader(file, 10));
 }
 
 TEST(WaveHeader, TheReaderRefusesShortOrForeignHeaders) {
@@ -98,9 +124,12 @@ TEST(WaveHeader, AnIndependentWavReaderAgrees) {
                 ("vestrel-wave-" +
                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav");
     {
-        std::ofstream file(path, std::ios::binary);
-        file << std::string(44 + 2352 * 75, '\0');
-        ASSERT_TRUE(WriteWaveHeader(file, 2352 * 75));
+        uint32_t error = 0;
+        auto file = PlatformFileSystem().CreateNew(path.u16string(), error);
+        ASSERT_TRUE(file);
+        Bytes silence(44 + 2352 * 75, 0);
+        ASSERT_TRUE(file->Write(silence.data(), silence.size(), error));
+        ASSERT_TRUE(WriteWaveHeader(*file, 2352 * 75));
     }
     std::string out = path.string() + ".txt";
     std::string command = "for o in -r -c -b -s; do soxi $o '" + path.string() +

@@ -114,14 +114,6 @@ TEST(SelectWriteSpeed, ARefusedSpeedStillSendsStreamingAndIsTriedFiveTimesUnderT
         EXPECT_TRUE(held);
 }
 
-TEST(SelectWriteSpeed, SucceedsOnALaterAttempt) {
-    LockWatchingClock clock;
-    Recorder recorder({{7056, 7056}}, 3);
-    EXPECT_TRUE(SelectWriteSpeed(u'G', disc::CdR));
-    EXPECT_EQ(recorder.speedCommands, 4);
-    EXPECT_EQ(clock.sleeps.size(), 4u);
-}
-
 TEST(SelectWriteSpeed, AFailedOrEmptyPerformanceReplySetsNothing) {
     LockWatchingClock clock;
     Recorder empty({}, 0);
