@@ -37,8 +37,11 @@ DriveProbeResult CommandFailure(uint8_t command, const ScsiResult& r) {
 }  // namespace
 
 DriveProbeResult ProbeDrive(char16_t letter) {
+    // No disc is fine, and so is a disc still spinning up: a drive whose
+    // tray has just closed would otherwise stay unusable for as long as its
+    // row lives. Its disc shows up with the media arrival that follows.
     ScsiResult r = SendTestUnitReady(letter);
-    if (!r.ok() && !IsNoMedium(r))
+    if (!r.ok() && !IsNoMedium(r) && !IsBecomingReady(r))
         return CommandFailure(opcode::TestUnitReady, r);
 
     std::vector<uint8_t> inquiry(kInquiryLength);

@@ -17,13 +17,14 @@ ScsiResult IoControlFailure(uint32_t osError) {
     return r;
 }
 
-TEST(ProbeDrive, DriveWithoutDiscOrWithOpenTrayIsUsable) {
+TEST(ProbeDrive, DriveWithoutDiscWithOpenTrayOrBecomingReadyIsUsable) {
     FakeDrives drives;
     drives.Add(u'E', DvdRecorder());
-    FakeDrive& open = drives.Add(u'F', CdRomDrive());
-    open.trayOpen = true;
+    drives.Add(u'F', CdRomDrive()).trayOpen = true;
+    drives.Add(u'G', CdRomDrive()).failures[opcode::TestUnitReady] = CheckCondition(2, 4, 1);
     EXPECT_EQ(ProbeDrive(u'E'), DriveProbeResult{});
     EXPECT_EQ(ProbeDrive(u'F'), DriveProbeResult{});
+    EXPECT_EQ(ProbeDrive(u'G'), DriveProbeResult{});
     EXPECT_EQ(
         drives.OpcodesSentTo(u'E'),
         (std::vector<uint8_t>{opcode::TestUnitReady, opcode::Inquiry, opcode::GetConfiguration}));
@@ -47,8 +48,8 @@ TEST(ProbeDrive, FirstFailingCommandDecidesAndEndsTheProbe) {
         ProbeKind kind;
     };
     const Case cases[] = {
-        // A drive still becoming ready is not "no medium".
-        {opcode::TestUnitReady, CheckCondition(2, 0x04, 0x01), ProbeKind::ScsiError},
+        {opcode::TestUnitReady, CheckCondition(6, 0x28, 0x00), ProbeKind::ScsiError},
+        {opcode::TestUnitReady, CheckCondition(2, 0x04, 0x02), ProbeKind::ScsiError},
         {opcode::TestUnitReady, IoControlFailure(1117), ProbeKind::IoControlError},
         {opcode::Inquiry, CheckCondition(5, 0x24, 0x00), ProbeKind::ScsiError},
         {opcode::Inquiry, IoControlFailure(21), ProbeKind::IoControlError},
