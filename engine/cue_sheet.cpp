@@ -127,4 +127,12 @@ ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks) {
     return ImageMeasure::Measured;
 }
 
+ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet) {
+    sheet.clear();
+    const ImageMeasure measure = MeasureImageFiles(tracks);
+    if (measure == ImageMeasure::Measured)
+        sheet = BuildCueSheet(tracks);
+    return measure;
+}
+
 }  // namespace vestrel

@@ -35,8 +35,8 @@ struct Msf {
 // 00:02:00 and LBA -150 is 00:00:00.
 Msf LbaToMsf(int32_t lba);
 
-// The blocks an image file of `fileBytes` holds: whole 2048-byte blocks for
-// data; for audio, whole 2352-byte blocks after the 44-byte header.
+// An image file's track data (an audio file's bytes after its 44-byte
+// header) and the whole blocks of 2048 (data) or 2352 (audio) bytes in it.
 uint64_t ImageDataBytes(bool isData, uint64_t fileBytes);
 uint64_t BlockCountOf(bool isData, uint64_t dataBytes);
 
@@ -62,5 +62,9 @@ enum class ImageMeasure {
 // blockCount and startLba. Holds the drive lock while it does so. A job
 // without tracks is NotFound: there is nothing to record from.
 ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks);
+
+// A job's cue sheet: MeasureImageFiles, then BuildCueSheet. The sheet is
+// left empty unless the files were measured.
+ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet);
 
 }  // namespace vestrel

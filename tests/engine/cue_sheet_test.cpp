@@ -104,8 +104,10 @@ TEST_F(ImageFolder, MeasuringFillsSizesAndConsecutivePositions) {
     EXPECT_EQ(tracks[2].dataBytes, 2352u * 3 + 100);
     EXPECT_EQ(tracks[2].blockCount, 3u);
     EXPECT_EQ(tracks[2].startLba, 30);
-    // The cue sheet's lead-out agrees with the measured positions.
-    Bytes sheet = BuildCueSheet(tracks);
+    // The job's cue sheet places the lead-out after the measured tracks.
+    CueSheet sheet{1, 2, 3};
+    ASSERT_EQ(BuildJobCueSheet(tracks, sheet), ImageMeasure::Measured);
+    ASSERT_EQ(sheet.size(), 6u * 8);
     Msf end = LbaToMsf(33);
     EXPECT_EQ(sheet[8 * 5 + 6], end.seconds);
     EXPECT_EQ(sheet[8 * 5 + 7], end.frames);
@@ -116,7 +118,9 @@ TEST_F(ImageFolder, AMissingFileIsNotFoundAndAnEmptyTrackIsUnreadable) {
     tracks[0].isData = true;
     tracks[0].imagePath = MakeFile("E000.iso", 2048);
     tracks[1].imagePath = Missing("E001.wav");
-    EXPECT_EQ(MeasureImageFiles(tracks), ImageMeasure::NotFound);
+    CueSheet sheet{1, 2, 3};
+    EXPECT_EQ(BuildJobCueSheet(tracks, sheet), ImageMeasure::NotFound);
+    EXPECT_TRUE(sheet.empty());
 
     tracks[1].imagePath = MakeFile("E001.wav", 44 + 2000);  // header and less than a block
     EXPECT_EQ(MeasureImageFiles(tracks), ImageMeasure::Unreadable);
