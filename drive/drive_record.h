@@ -39,7 +39,8 @@ DriveRecord CreateDriveRecord(char16_t letter);
 
 // After a disc change: the current disc, its blank state and the copies
 // count. A count the user raised to 2 or more survives as long as a disc
-// that is not blank is found; probe, class, vendor and masks stay.
+// that is not blank is found; probe, class, vendor and masks stay. The
+// record of an unusable drive is left as it is.
 void RefreshDriveRecord(DriveRecord& record);
 
 // "%s Drive (%C:) [%s]": the class named by the top profile, the letter,
