@@ -162,4 +162,35 @@ std::array<uint8_t, kStreamingDescriptorLength> StreamingDescriptor(uint32_t rea
     return d;
 }
 
+CommandBlock FormatUnitCdb() {
+    CommandBlock b = Make(opcode::FormatUnit, 6, Out, kFormatParametersLength, 1800);
+    b.cdb[1] = 0x11;  // FmtData, format code 001b
+    return b;
+}
+
+CommandBlock ReadFormatCapacitiesCdb() {
+    CommandBlock b = Make(opcode::ReadFormatCapacities, 10, In, kFormatCapacitiesLength, 15);
+    Bytes(b).Be16(7, static_cast<uint16_t>(kFormatCapacitiesLength));
+    return b;
+}
+
+CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track) {
+    CommandBlock b = Make(opcode::CloseTrackSession, 10, In, 0, 300);
+    b.cdb[2] = closeFunction & 0x07;
+    Bytes(b).Be16(4, track);
+    return b;
+}
+
+std::array<uint8_t, kFormatParametersLength> FormatUnitParameters(uint32_t blocks,
+                                                                  uint8_t formatType,
+                                                                  uint32_t parameter) {
+    std::array<uint8_t, kFormatParametersLength> p{};
+    ByteWriter w(p.data(), p.size());
+    w.Be16(2, 8);  // format descriptor length
+    w.Be32(4, blocks);
+    w.U8(8, static_cast<uint8_t>(formatType << 2));
+    w.Be24(9, parameter);
+    return p;
+}
+
 }  // namespace vestrel

@@ -20,13 +20,17 @@ constexpr uint32_t kDiscInformationLength = 35;
 constexpr uint32_t kTocLength = 804;
 constexpr uint32_t kPerformanceLength = 488;
 constexpr uint32_t kStreamingDescriptorLength = 28;
+constexpr uint32_t kFormatParametersLength = 12;
+constexpr uint32_t kFormatCapacitiesLength = 252;
 
 constexpr uint32_t kDataSectorSize = 2048;
 constexpr uint32_t kAudioSectorSize = 2352;
 
 namespace opcode {
 constexpr uint8_t TestUnitReady = 0x00;
+constexpr uint8_t FormatUnit = 0x04;
 constexpr uint8_t Inquiry = 0x12;
+constexpr uint8_t ReadFormatCapacities = 0x23;
 constexpr uint8_t Read10 = 0x28;
 constexpr uint8_t Write10 = 0x2A;
 constexpr uint8_t SynchronizeCache = 0x35;
@@ -36,6 +40,7 @@ constexpr uint8_t ReadDiscInformation = 0x51;
 constexpr uint8_t ReserveTrack = 0x53;
 constexpr uint8_t ModeSelect10 = 0x55;
 constexpr uint8_t ModeSense10 = 0x5A;
+constexpr uint8_t CloseTrackSession = 0x5B;
 constexpr uint8_t SendCueSheet = 0x5D;
 constexpr uint8_t Blank = 0xA1;
 constexpr uint8_t GetPerformance = 0xAC;
@@ -74,10 +79,25 @@ CommandBlock SetCdSpeedCdb(uint16_t writeSpeedKBps);
 CommandBlock SetStreamingCdb();
 CommandBlock GetPerformanceCdb();
 
+// Overwritable media (DVD+RW, DVD-RAM, BD-RE, HD DVD-RAM): FORMAT UNIT with
+// a format list (kFormatParametersLength bytes, FormatUnitParameters), and
+// READ FORMAT CAPACITIES, which lists the formats the disc takes.
+CommandBlock FormatUnitCdb();
+CommandBlock ReadFormatCapacitiesCdb();
+// CLOSE TRACK/SESSION. closeFunction: 1 closes the track `track`, 2 the
+// session; 5 and 6 finalize DVD+R and DVD+R DL / BD-R discs.
+CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track);
+
 // The 28-byte performance descriptor of SET STREAMING. The restore form
 // asks the drive to return to its defaults and carries no speeds.
 std::array<uint8_t, kStreamingDescriptorLength> StreamingDescriptor(uint32_t readSpeedKBps,
                                                                     uint32_t writeSpeedKBps,
                                                                     bool restoreDefaults);
+
+// The FORMAT UNIT parameter list: a 4-byte header and one format descriptor
+// (block count, format type in the top six bits of byte 4, parameter).
+std::array<uint8_t, kFormatParametersLength> FormatUnitParameters(uint32_t blocks,
+                                                                  uint8_t formatType,
+                                                                  uint32_t parameter);
 
 }  // namespace vestrel

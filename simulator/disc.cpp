@@ -1,0 +1,469 @@
+#include "simulator/disc.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <system_error>
+
+#include "simulator/cd_sector.h"
+
+namespace vestrel::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kExportChunk = 256;
+
+std::string Trim(std::string_view s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string_view::npos)
+        return {};
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return std::string(s.substr(b, e - b + 1));
+}
+
+bool ParseCueTime(const std::string& text, int32_t& frames) {
+    unsigned m = 0, s = 0, f = 0;
+    char c1 = 0, c2 = 0;
+    std::istringstream in(text);
+    if (!(in >> m >> c1 >> s >> c2 >> f) || c1 != ':' || c2 != ':' || s >= 60 || f >= 75 || m > 99)
+        return false;
+    std::string rest;
+    if (in >> rest)
+        return false;
+    frames = static_cast<int32_t>(m * kFramesPerMinute + s * kFramesPerSecond + f);
+    return true;
+}
+
+std::string CueTime(int32_t frames) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", frames / kFramesPerMinute,
+                  (frames / kFramesPerSecond) % 60, frames % kFramesPerSecond);
+    return text;
+}
+
+}  // namespace
+
+Disc::~Disc() {
+    stream_.close();
+    if (ownsFile_ && !workFile_.empty()) {
+        std::error_code ec;
+        fs::remove(workFile_, ec);
+    }
+}
+
+std::unique_ptr<Disc> Disc::FromIso(const fs::path& iso, uint16_t profile, std::string& error) {
+    std::error_code ec;
+    uint64_t size = fs::file_size(iso, ec);
+    if (ec || size < kUserDataSize) {
+        error = "cannot read the image " + iso.string();
+        return nullptr;
+    }
+    std::unique_ptr<Disc> d(new Disc(profile));
+    uint32_t blocks = static_cast<uint32_t>((size + kUserDataSize - 1) / kUserDataSize);
+    d->file_ = iso;
+    d->fromImage_ = true;
+    d->regions_.push_back(SectorRegion{0, blocks, 0, kUserDataSize, false});
+    d->tracks_.push_back(DiscTrack{1, false, 0, blocks});
+    d->status_ = DiscStatus::Complete;
+    d->capacity_ = blocks;
+    d->recordedEnd = static_cast<int32_t>(blocks);
+    d->ReadLabel();
+    return d;
+}
+
+std::unique_ptr<Disc> Disc::FromCue(const fs::path& cue, std::string& error) {
+    std::ifstream in(cue);
+    if (!in) {
+        error = "cannot open " + cue.string();
+        return nullptr;
+    }
+    struct CueTrack {
+        int number = 0;
+        bool audio = false;
+        uint32_t stride = kRawSectorSize;
+        int32_t index0 = -1;
+        int32_t index1 = -1;
+    };
+    std::vector<CueTrack> tracks;
+    fs::path bin;
+    std::string line;
+    int lineNumber = 0;
+    auto fail = [&](const std::string& why) {
+        error = cue.string() + ":" + std::to_string(lineNumber) + ": " + why;
+        return nullptr;
+    };
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        std::istringstream words(line);
+        std::string keyword;
+        if (!(words >> keyword))
+            continue;
+        std::transform(keyword.begin(), keyword.end(), keyword.begin(), ::toupper);
+        if (keyword == "FILE") {
+            if (!bin.empty())
+                return fail("only one FILE is supported");
+            std::string rest = Trim(line.substr(line.find("FILE") + 4));
+            std::string name;
+            if (!rest.empty() && rest[0] == '"') {
+                size_t end = rest.find('"', 1);
+                if (end == std::string::npos)
+                    return fail("unterminated file name");
+                name = rest.substr(1, end - 1);
+                rest = Trim(rest.substr(end + 1));
+            } else {
+                std::istringstream r(rest);
+                r >> name;
+                std::getline(r, rest);
+                rest = Trim(rest);
+            }
+            if (rest != "BINARY")
+                return fail("only BINARY files are supported");
+            bin = cue.parent_path() / name;
+        } else if (keyword == "TRACK") {
+            CueTrack t;
+            std::string mode;
+            if (!(words >> t.number >> mode) || t.number < 1 || t.number > 99)
+                return fail("bad TRACK line");
+            if (!tracks.empty() && t.number != tracks.back().number + 1)
+                return fail("track numbers must follow each other");
+            if (tracks.empty() && t.number != 1)
+                return fail("the first track must be track 1");
+            if (mode == "AUDIO") {
+                t.audio = true;
+            } else if (mode == "MODE1/2352") {
+            } else if (mode == "MODE1/2048") {
+                t.stride = kUserDataSize;
+            } else {
+                return fail("unsupported track mode " + mode);
+            }
+            tracks.push_back(t);
+        } else if (keyword == "INDEX") {
+            int number = -1;
+            std::string time;
+            int32_t frames = 0;
+            if (tracks.empty() || !(words >> number >> time) || !ParseCueTime(time, frames))
+                return fail("bad INDEX line");
+            if (number == 0)
+                tracks.back().index0 = frames;
+            else if (number == 1)
+                tracks.back().index1 = frames;
+        } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
+            return fail(keyword + " is not supported");
+        }
+        // REM, TITLE, PERFORMER, CATALOG, FLAGS, ISRC...: not needed.
+    }
+    if (tracks.empty() || bin.empty())
+        return fail("no FILE or no TRACK");
+    std::error_code ec;
+    uint64_t binSize = fs::file_size(bin, ec);
+    if (ec)
+        return fail("cannot read " + bin.string());
+
+    std::unique_ptr<Disc> d(new Disc(0x0008));
+    d->file_ = bin;
+    d->fromImage_ = true;
+    uint64_t offset = 0;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        CueTrack& t = tracks[i];
+        if (t.index1 < 0)
+            return fail("track " + std::to_string(t.number) + " has no INDEX 01");
+        int32_t first = t.index0 >= 0 ? t.index0 : t.index1;
+        if (first > t.index1)
+            return fail("INDEX 00 after INDEX 01");
+        if (i == 0) {
+            offset = static_cast<uint64_t>(first) * t.stride;
+        } else {
+            const SectorRegion& prev = d->regions_.back();
+            if (first <= prev.firstLba)
+                return fail("tracks out of order");
+            d->regions_.back().count = static_cast<uint32_t>(first - prev.firstLba);
+            offset = prev.fileOffset + uint64_t{d->regions_.back().count} * prev.stride;
+        }
+        d->regions_.push_back(SectorRegion{first, 0, offset, t.stride, t.audio});
+    }
+    SectorRegion& last = d->regions_.back();
+    if (binSize <= last.fileOffset)
+        return fail("the BINARY file ends before the last track");
+    last.count = static_cast<uint32_t>((binSize - last.fileOffset) / last.stride);
+    if (last.count == 0)
+        return fail("the last track is empty");
+    int32_t leadOut = last.firstLba + static_cast<int32_t>(last.count);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        int32_t end = i + 1 < tracks.size() ? tracks[i + 1].index1 : leadOut;
+        if (end <= tracks[i].index1)
+            return fail("track " + std::to_string(tracks[i].number) + " is empty");
+        d->tracks_.push_back(DiscTrack{static_cast<uint8_t>(tracks[i].number), tracks[i].audio,
+                                       tracks[i].index1,
+                                       static_cast<uint32_t>(end - tracks[i].index1)});
+    }
+    d->status_ = DiscStatus::Complete;
+    d->capacity_ = static_cast<uint32_t>(leadOut);
+    d->recordedEnd = leadOut;
+    d->ReadLabel();
+    return d;
+}
+
+std::unique_ptr<Disc> Disc::Blank(uint16_t profile, const fs::path& workFile) {
+    std::unique_ptr<Disc> d(new Disc(profile));
+    d->workFile_ = workFile;
+    d->file_ = workFile;
+    d->ownsFile_ = true;
+    d->capacity_ = d->rules_.blankCapacity;
+    std::error_code ec;
+    fs::remove(workFile, ec);
+    return d;
+}
+
+int32_t Disc::LeadOut() const {
+    if (tracks_.empty())
+        return 0;
+    const DiscTrack& t = tracks_.back();
+    return t.start + static_cast<int32_t>(t.length);
+}
+
+SectorRegion Disc::RecordingRegion(int32_t firstLba, uint32_t count, bool audio) const {
+    if (rules_.family == MediaFamily::Cd) {
+        return SectorRegion{firstLba, count,
+                            static_cast<uint64_t>(firstLba + kLeadInFrames) * kRawSectorSize,
+                            kRawSectorSize, audio};
+    }
+    return SectorRegion{firstLba, count, static_cast<uint64_t>(firstLba) * kUserDataSize,
+                        kUserDataSize, false};
+}
+
+const SectorRegion* Disc::FindRegion(int32_t lba) const {
+    for (const SectorRegion& r : regions_) {
+        if (lba >= r.firstLba && lba - r.firstLba < static_cast<int64_t>(r.count))
+            return &r;
+    }
+    return nullptr;
+}
+
+bool Disc::IsAudio(int32_t lba) const {
+    const SectorRegion* r = FindRegion(lba);
+    return r && r->audio;
+}
+
+bool Disc::OpenFile(bool forWriting) {
+    if (stream_.is_open() && (streamWritable_ || !forWriting))
+        return true;
+    stream_.close();
+    stream_.clear();
+    if (forWriting) {
+        if (fromImage_)
+            return false;
+        if (!fs::exists(file_)) {
+            std::ofstream create(file_, std::ios::binary);
+            if (!create)
+                return false;
+        }
+        stream_.open(file_, std::ios::in | std::ios::out | std::ios::binary);
+        streamWritable_ = true;
+    } else {
+        if (!fs::exists(file_))
+            return false;
+        stream_.open(file_, std::ios::in | std::ios::binary);
+        streamWritable_ = false;
+    }
+    return stream_.is_open();
+}
+
+bool Disc::ReadSector(const SectorRegion& r, int32_t lba, uint8_t* out, uint32_t bytes,
+                      uint32_t offsetInSector) {
+    std::memset(out, 0, bytes);
+    if (!OpenFile(false))
+        return !fs::exists(file_);  // nothing written yet reads as zeros
+    uint64_t at =
+        r.fileOffset + static_cast<uint64_t>(lba - r.firstLba) * r.stride + offsetInSector;
+    stream_.clear();
+    stream_.seekg(static_cast<std::streamoff>(at));
+    stream_.read(reinterpret_cast<char*>(out), bytes);
+    stream_.clear();  // past the end of a sparse file: zeros
+    return true;
+}
+
+SectorRead Disc::ReadUserData(int32_t lba, uint32_t count, uint8_t* out) {
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t at = lba + static_cast<int32_t>(i);
+        const SectorRegion* r = FindRegion(at);
+        if (!r)
+            return SectorRead::OutOfRange;
+        if (r->audio)
+            return SectorRead::IllegalMode;
+        uint32_t offset = r->stride == kRawSectorSize ? kUserDataOffset : 0;
+        if (!ReadSector(*r, at, out + size_t{i} * kUserDataSize, kUserDataSize, offset))
+            return SectorRead::FileError;
+    }
+    return SectorRead::Ok;
+}
+
+SectorRead Disc::ReadRaw(int32_t lba, uint32_t count, uint8_t* out) {
+    std::vector<uint8_t> user(kUserDataSize);
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t at = lba + static_cast<int32_t>(i);
+        const SectorRegion* r = FindRegion(at);
+        if (!r)
+            return SectorRead::OutOfRange;
+        uint8_t* sector = out + size_t{i} * kRawSectorSize;
+        if (r->stride == kRawSectorSize) {
+            if (!ReadSector(*r, at, sector, kRawSectorSize, 0))
+                return SectorRead::FileError;
+        } else {
+            if (!ReadSector(*r, at, user.data(), kUserDataSize, 0))
+                return SectorRead::FileError;
+            BuildMode1Sector(at, user, std::span<uint8_t>(sector, kRawSectorSize));
+        }
+    }
+    return SectorRead::Ok;
+}
+
+bool Disc::StoreSectors(int32_t lba, uint32_t count, const uint8_t* data) {
+    if (!OpenFile(true))
+        return false;
+    SectorRegion r = RecordingRegion(lba, count, false);
+    stream_.clear();
+    stream_.seekp(static_cast<std::streamoff>(r.fileOffset));
+    stream_.write(reinterpret_cast<const char*>(data),
+                  static_cast<std::streamsize>(uint64_t{count} * r.stride));
+    stream_.flush();
+    return static_cast<bool>(stream_);
+}
+
+void Disc::SetRecorded(std::vector<DiscTrack> tracks, std::vector<SectorRegion> regions,
+                       DiscStatus status, uint32_t capacityBlocks) {
+    tracks_ = std::move(tracks);
+    regions_ = std::move(regions);
+    status_ = status;
+    if (capacityBlocks)
+        capacity_ = capacityBlocks;
+    ReadLabel();
+}
+
+void Disc::Erase() {
+    stream_.close();
+    fromImage_ = false;
+    if (workFile_.empty())
+        return;
+    file_ = workFile_;
+    std::error_code ec;
+    fs::remove(file_, ec);
+    tracks_.clear();
+    regions_.clear();
+    status_ = DiscStatus::Empty;
+    capacity_ = rules_.blankCapacity;
+    recordedEnd = 0;
+    recordedBy = 0;
+    closed = true;
+    label.clear();
+}
+
+void Disc::Format() {
+    Erase();
+    formatted = true;
+    SetRecorded({DiscTrack{1, false, 0, capacity_}}, {RecordingRegion(0, capacity_, false)},
+                DiscStatus::Complete, 0);
+}
+
+bool Disc::MarkUsed(const fs::path& iso, uint32_t blocks, std::string& error) {
+    if (!iso.empty()) {
+        std::error_code ec;
+        uint64_t size = fs::file_size(iso, ec);
+        if (ec || size < kUserDataSize) {
+            error = "cannot read the image " + iso.string();
+            return false;
+        }
+        blocks = static_cast<uint32_t>((size + kUserDataSize - 1) / kUserDataSize);
+        file_ = iso;
+        fromImage_ = true;
+        regions_ = {SectorRegion{0, blocks, 0, kUserDataSize, false}};
+    } else {
+        regions_ = {RecordingRegion(0, blocks, false)};
+    }
+    tracks_ = {DiscTrack{1, false, 0, blocks}};
+    status_ = DiscStatus::Complete;
+    formatted = rules_.takesFormat();
+    recordedEnd = static_cast<int32_t>(blocks);
+    ReadLabel();
+    return true;
+}
+
+void Disc::ReadLabel() {
+    label.clear();
+    if (tracks_.empty())
+        return;
+    if (tracks_.front().audio) {
+        label = "Audio CD";
+        return;
+    }
+    std::vector<uint8_t> pvd(kUserDataSize);
+    if (ReadUserData(tracks_.front().start + 16, 1, pvd.data()) != SectorRead::Ok)
+        return;
+    if (pvd[0] != 1 || std::memcmp(pvd.data() + 1, "CD001", 5) != 0)
+        return;
+    label = Trim(std::string(reinterpret_cast<const char*>(pvd.data() + 40), 32));
+}
+
+bool Disc::ExportIso(const fs::path& iso, std::string& error) {
+    auto track =
+        std::find_if(tracks_.begin(), tracks_.end(), [](const DiscTrack& t) { return !t.audio; });
+    if (track == tracks_.end()) {
+        error = "the disc has no data track";
+        return false;
+    }
+    uint32_t length = track->length;
+    if (rules_.takesFormat() && recordedEnd > track->start)
+        length = std::min(length, static_cast<uint32_t>(recordedEnd - track->start));
+    std::ofstream out(iso, std::ios::binary | std::ios::trunc);
+    std::vector<uint8_t> buffer(size_t{kExportChunk} * kUserDataSize);
+    for (uint32_t done = 0; out && done < length; done += kExportChunk) {
+        uint32_t n = std::min(kExportChunk, length - done);
+        if (ReadUserData(track->start + static_cast<int32_t>(done), n, buffer.data()) !=
+            SectorRead::Ok) {
+            error = "cannot read the disc's sectors";
+            return false;
+        }
+        out.write(reinterpret_cast<const char*>(buffer.data()),
+                  static_cast<std::streamsize>(size_t{n} * kUserDataSize));
+    }
+    if (!out) {
+        error = "cannot write " + iso.string();
+        return false;
+    }
+    return true;
+}
+
+bool Disc::ExportCueBin(const fs::path& cue, const fs::path& bin, std::string& error) {
+    if (rules_.family != MediaFamily::Cd || tracks_.empty()) {
+        error = "only recorded or pressed CDs export as cue/bin";
+        return false;
+    }
+    std::ofstream out(bin, std::ios::binary | std::ios::trunc);
+    int32_t end = LeadOut();
+    std::vector<uint8_t> buffer(size_t{kExportChunk} * kRawSectorSize);
+    for (int32_t lba = 0; out && lba < end; lba += static_cast<int32_t>(kExportChunk)) {
+        uint32_t n = static_cast<uint32_t>(std::min<int32_t>(kExportChunk, end - lba));
+        if (ReadRaw(lba, n, buffer.data()) != SectorRead::Ok) {
+            error = "cannot read the disc's sectors";
+            return false;
+        }
+        out.write(reinterpret_cast<const char*>(buffer.data()),
+                  static_cast<std::streamsize>(size_t{n} * kRawSectorSize));
+    }
+    std::ofstream sheet(cue, std::ios::trunc);
+    sheet << "FILE \"" << bin.filename().string() << "\" BINARY\n";
+    for (const DiscTrack& t : tracks_) {
+        char number[4];
+        std::snprintf(number, sizeof number, "%02u", t.number);
+        sheet << "  TRACK " << number << (t.audio ? " AUDIO\n" : " MODE1/2352\n");
+        sheet << "    INDEX 01 " << CueTime(t.start) << "\n";
+    }
+    if (!out || !sheet) {
+        error = "cannot write " + cue.string();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vestrel::sim

@@ -1,0 +1,130 @@
+// A disc as the simulator holds it: its profile, its recording state, its
+// tracks and the file that holds its sectors. Pressed discs read straight
+// from their image files; blank and used discs keep what recorders write
+// in a work file written in place (sparse where nothing was written), so a
+// disc never sits in memory whole.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "simulator/fault.h"
+#include "simulator/media.h"
+
+namespace vestrel::sim {
+
+enum class DiscStatus : uint8_t { Empty = 0, Incomplete = 1, Complete = 2 };
+
+struct DiscTrack {
+    uint8_t number = 1;
+    bool audio = false;
+    int32_t start = 0;    // LBA of index 1
+    uint32_t length = 0;  // blocks up to the next track or the lead-out
+};
+
+// Where a run of sectors lives in the disc's file.
+struct SectorRegion {
+    int32_t firstLba = 0;
+    uint32_t count = 0;
+    uint64_t fileOffset = 0;
+    uint32_t stride = 2048;  // 2048: user data only; 2352: whole raw sectors
+    bool audio = false;
+};
+
+enum class SectorRead { Ok, OutOfRange, IllegalMode, NotRecorded, FileError };
+
+class Disc {
+  public:
+    // A pressed data disc (one Mode 1 track) from an ISO image.
+    static std::unique_ptr<Disc> FromIso(const std::filesystem::path& iso, uint16_t profile,
+                                         std::string& error);
+    // A pressed CD from a cue sheet file and its one BINARY file (tracks
+    // AUDIO, MODE1/2352 or MODE1/2048).
+    static std::unique_ptr<Disc> FromCue(const std::filesystem::path& cue, std::string& error);
+    // A blank of a writable type; what is recorded goes to `workFile`.
+    static std::unique_ptr<Disc> Blank(uint16_t profile, const std::filesystem::path& workFile);
+
+    ~Disc();
+    Disc(const Disc&) = delete;
+    Disc& operator=(const Disc&) = delete;
+
+    uint16_t profile() const { return profile_; }
+    const MediaRules& rules() const { return rules_; }
+    const std::vector<DiscTrack>& tracks() const { return tracks_; }
+    // End of the last track (the lead-out), or 0 without tracks.
+    int32_t LeadOut() const;
+    uint32_t capacity() const { return capacity_; }
+    DiscStatus status() const { return status_; }
+
+    std::string name;
+    std::string label;          // volume label; empty when the disc has none
+    char16_t recordedBy = 0;    // the drive that recorded it
+    bool closed = true;         // readable by other drives
+    bool formatted = false;     // overwritable media
+    int32_t recordedEnd = 0;    // sectors below this were written (sequential media)
+    std::vector<Fault> faults;  // read errors that travel with the disc
+
+    // 2048 bytes of user data per sector.
+    SectorRead ReadUserData(int32_t lba, uint32_t count, uint8_t* out);
+    // 2352 bytes per sector: audio samples, or the whole Mode 1 sector.
+    SectorRead ReadRaw(int32_t lba, uint32_t count, uint8_t* out);
+    bool IsAudio(int32_t lba) const;
+
+    // Recording: raw 2352-byte sectors of a CD (from LBA -150) or 2048-byte
+    // sectors of other media.
+    bool StoreSectors(int32_t lba, uint32_t count, const uint8_t* data);
+
+    // The recorded layout after a recording or a formatting.
+    void SetRecorded(std::vector<DiscTrack> tracks, std::vector<SectorRegion> regions,
+                     DiscStatus status, uint32_t capacityBlocks);
+    void SetStatus(DiscStatus status) { status_ = status; }
+    // BLANK: back to an empty disc; the recorded sectors are dropped.
+    void Erase();
+    // FORMAT UNIT of overwritable media: empty, formatted, one track over
+    // the whole capacity.
+    void Format();
+    // Makes a blank into a used disc that holds one data track of `blocks`
+    // zero blocks, or the given image's sectors.
+    bool MarkUsed(const std::filesystem::path& iso, uint32_t blocks, std::string& error);
+
+    // Images for independent tools: the user data of the first data track
+    // (for overwritable media: up to the last block written), and a raw
+    // cue/bin pair of the whole disc (CDs only).
+    bool ExportIso(const std::filesystem::path& iso, std::string& error);
+    bool ExportCueBin(const std::filesystem::path& cue, const std::filesystem::path& bin,
+                      std::string& error);
+
+    // Where this disc's sectors live in a new recording: raw CD sectors from
+    // LBA -150, else 2048-byte sectors from LBA 0.
+    SectorRegion RecordingRegion(int32_t firstLba, uint32_t count, bool audio) const;
+    const std::filesystem::path& file() const { return file_; }
+    // The work file is deleted with the disc unless kept.
+    void KeepFile() { ownsFile_ = false; }
+
+  private:
+    Disc(uint16_t profile) : profile_(profile), rules_(RulesForProfile(profile)) {}
+    const SectorRegion* FindRegion(int32_t lba) const;
+    bool OpenFile(bool forWriting);
+    bool ReadSector(const SectorRegion& r, int32_t lba, uint8_t* out, uint32_t bytes,
+                    uint32_t offsetInSector);
+    void ReadLabel();
+
+    uint16_t profile_;
+    MediaRules rules_;
+    DiscStatus status_ = DiscStatus::Empty;
+    uint32_t capacity_ = 0;
+    std::vector<DiscTrack> tracks_;
+    std::vector<SectorRegion> regions_;
+    std::filesystem::path file_;
+    std::fstream stream_;
+    bool streamWritable_ = false;
+    bool ownsFile_ = false;
+    bool fromImage_ = false;  // sectors come from a read-only image file
+    std::filesystem::path workFile_;
+};
+
+}  // namespace vestrel::sim

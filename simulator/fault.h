@@ -1,0 +1,26 @@
+// Faults a test or a description injects into a drive or a disc.
+#pragma once
+
+#include <cstdint>
+
+namespace vestrel::sim {
+
+enum class FaultKind {
+    ReadError,             // reads covering `lba` fail (3/11/00) `count` times
+    WriteError,            // writes covering `lba` fail (3/0C/00) `count` times
+    LongWrite,             // the next `count` WRITE (10) answer 2/04/08
+    RefuseCueSheet,        // SEND CUE SHEET answers 5/26/00
+    RefuseReserveTrack,    // RESERVE TRACK answers 5/72/05
+    RefuseModeSelect,      // MODE SELECT answers 5/26/00
+    RefuseGetPerformance,  // GET PERFORMANCE answers 5/24/00
+    BlankFails,            // BLANK answers 3/0C/00
+    NotReadyAfterErase,    // `count` replies of 2/04/07 after a BLANK
+};
+
+struct Fault {
+    FaultKind kind = FaultKind::ReadError;
+    int32_t lba = 0;
+    uint32_t count = 1;
+};
+
+}  // namespace vestrel::sim

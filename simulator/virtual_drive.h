@@ -1,0 +1,173 @@
+// One simulated drive: its model, tray, the disc in it, and the state a
+// recorder keeps between commands (write parameters, cue sheet, track
+// reservations, speeds). Commands are answered the way MMC drives answer
+// them; everything is guarded by the drive's own mutex, so commands to
+// different drives run in parallel.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drive/transport.h"
+#include "simulator/disc.h"
+#include "simulator/drive_model.h"
+#include "simulator/fault.h"
+
+namespace vestrel::sim {
+
+struct DriveOptions {
+    uint32_t becomingReadyMs = 800;
+    bool instant = true;            // no transfer time
+    bool openFails = false;         // status 24
+    uint32_t passThroughError = 0;  // status 255 with this OS error
+    std::vector<Fault> faults;
+};
+
+// A tray movement, for the events and the operator.
+struct TrayEvent {
+    bool opened = false;
+    bool discInside = false;
+    uint32_t readyAt = 0;  // tick when the disc can be read (closings)
+};
+
+struct DriveState {
+    bool trayOpen = false;
+    bool removalPrevented = false;
+    bool hasDisc = false;
+    uint16_t currentProfile = 0;
+    DiscStatus discStatus = DiscStatus::Empty;
+    std::string discName;
+    uint32_t cdReadSpeed = 0;  // SET CD SPEED (FFFFh = maximum)
+    uint32_t cdWriteSpeed = 0;
+    uint32_t streamingReadSpeed = 0;  // SET STREAMING, kB/s; 0 = drive defaults
+    uint32_t streamingWriteSpeed = 0;
+    uint32_t setStreamingCount = 0;
+    std::vector<uint8_t> writeParameters;  // current page 05h
+    bool cueSheetAccepted = false;
+    size_t reservations = 0;
+};
+
+class VirtualDrive {
+  public:
+    VirtualDrive(char16_t letter, DriveModel model, DriveOptions options);
+
+    char16_t letter() const { return letter_; }
+    const DriveModel& model() const { return model_; }
+
+    ScsiResult Execute(const ScsiCommand& command);
+
+    // Storage requests and hands at the tray.
+    bool AllowRemoval();
+    bool OpenTray();  // false while removal is prevented
+    void CloseTray();
+    void PreventRemoval(bool prevent);
+    // The tray must be open: a disc goes in or comes out.
+    bool InsertDisc(std::unique_ptr<Disc> disc);
+    std::unique_ptr<Disc> RemoveDisc();
+    // The state the bay starts in: no events, the disc ready at once.
+    void Preload(std::unique_ptr<Disc> disc, bool trayOpen);
+
+    std::vector<TrayEvent> TakeTrayEvents();
+    DriveState State();
+    // The disc's volume label when the drive could read it now.
+    std::optional<std::string> ReadableLabel();
+    void AddFault(const Fault& fault);
+    void SetInstant(bool instant);
+    // Runs `f` on the disc in the drive (or nullptr) under the drive's lock.
+    template <typename F>
+    auto WithDisc(F f) {
+        std::lock_guard lock(mutex_);
+        return f(disc_.get());
+    }
+
+  private:
+    struct CueRegion {
+        int32_t start = 0;
+        uint32_t count = 0;
+        uint8_t dataForm = 0;
+        bool audio = false;
+    };
+    struct CuePlan {
+        std::vector<CueRegion> regions;
+        std::vector<DiscTrack> tracks;
+        int32_t leadOut = 0;
+    };
+    struct Reservation {
+        uint8_t number = 1;
+        int32_t start = 0;
+        uint32_t length = 0;
+        uint32_t written = 0;
+    };
+
+    std::optional<ScsiResult> NotReady();
+    bool Ready() const;
+    bool Compatible() const;
+    bool ReadableHere() const;
+    uint16_t CurrentProfile() const;
+    ScsiResult Reply(const ScsiCommand& c, const std::vector<uint8_t>& bytes, size_t allocation);
+    bool Transfer(uint64_t bytes, bool write, uint32_t timeoutSeconds);
+    bool TakeFault(FaultKind kind, int32_t lba, uint32_t count);
+    bool HasFault(FaultKind kind) const;
+    uint32_t EffectiveWriteSpeed() const;
+    uint32_t EffectiveReadSpeed() const;
+    void OpenTrayLocked();
+    void FinishRecording();
+
+    ScsiResult TestUnitReady();
+    ScsiResult Inquiry(const ScsiCommand& c);
+    ScsiResult GetConfiguration(const ScsiCommand& c);
+    ScsiResult ModeSense(const ScsiCommand& c);
+    ScsiResult ModeSelect(const ScsiCommand& c);
+    ScsiResult ReadDiscInformation(const ScsiCommand& c);
+    ScsiResult ReadToc(const ScsiCommand& c);
+    ScsiResult ReadCapacity(const ScsiCommand& c);
+    ScsiResult Read10(const ScsiCommand& c);
+    ScsiResult ReadCd(const ScsiCommand& c);
+    ScsiResult Write10(const ScsiCommand& c);
+    ScsiResult WriteCd(const ScsiCommand& c, int32_t lba, uint32_t count);
+    ScsiResult SendCueSheet(const ScsiCommand& c);
+    ScsiResult ReserveTrack(const ScsiCommand& c);
+    ScsiResult SynchronizeCache();
+    ScsiResult CloseTrackSession(const ScsiCommand& c);
+    ScsiResult Blank(const ScsiCommand& c);
+    ScsiResult FormatUnit(const ScsiCommand& c);
+    ScsiResult ReadFormatCapacities(const ScsiCommand& c);
+    ScsiResult SetCdSpeed(const ScsiCommand& c);
+    ScsiResult SetStreaming(const ScsiCommand& c);
+    ScsiResult GetPerformance(const ScsiCommand& c);
+    ScsiResult StartStopUnit(const ScsiCommand& c);
+
+    const char16_t letter_;
+    const DriveModel model_;
+    DriveOptions options_;
+
+    std::mutex mutex_;
+    bool trayOpen_ = false;
+    bool prevented_ = false;
+    std::unique_ptr<Disc> disc_;
+    uint32_t readyAt_ = 0;
+    uint32_t notReadyReplies_ = 0;
+    std::vector<TrayEvent> events_;
+
+    std::vector<uint8_t> writeParameters_;
+    uint32_t cdReadSpeed_ = 0xFFFF;
+    uint32_t cdWriteSpeed_ = 0xFFFF;
+    uint32_t streamingRead_ = 0;
+    uint32_t streamingWrite_ = 0;
+    uint32_t setStreamingCount_ = 0;
+
+    std::optional<CuePlan> cue_;
+    int32_t nextCdLba_ = 0;
+    std::vector<Reservation> reservations_;
+    int32_t overwriteEnd_ = 0;
+    bool dirty_ = false;  // written since the last SYNCHRONIZE CACHE
+};
+
+// ScsiResult of a Check Condition.
+ScsiResult Sense(uint8_t key, uint8_t asc, uint8_t ascq);
+
+}  // namespace vestrel::sim
