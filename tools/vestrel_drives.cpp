@@ -1,26 +1,41 @@
 // vestrel-drives: every optical drive as the select-drives page shows its
 // row, and the copy plan for the discs in them now.
 //
-//   vestrel-drives            the drives of this computer
-//   vestrel-drives --help
+//   vestrel-drives                the drives of this computer
+//   vestrel-drives --sim FILE     the simulated drives a description file sets up
+//   vestrel-drives --sim-default  the built-in simulated bay
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "drive/clock.h"
 #include "drive/disc_types.h"
 #include "drive/drive_list.h"
 #include "drive/inventory.h"
+#include "drive/mmc_commands.h"
 #include "drive/text.h"
+#include "simulator/default_bay.h"
+#include "simulator/simulator.h"
 
 namespace vestrel {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: vestrel-drives [--help]\n"
+    "usage: vestrel-drives [--sim FILE | --sim-default]\n"
     "Lists every optical drive as the select-drives page shows it and the copy plan\n"
-    "for the discs in the drives now.\n";
+    "for the discs in the drives now.\n"
+    "  --sim FILE     use the simulated drives that FILE describes\n"
+    "  --sim-default  use the built-in simulated bay (VESTREL_SAMPLES names the\n"
+    "                 folder of its sample discs)\n";
+
+// Drives whose disc is still spinning up are given this long to settle, so
+// that their rows show the disc.
+constexpr uint32_t kSettleLimitMs = 10000;
+constexpr uint32_t kSettlePollMs = 200;
 
 void Print(std::u16string_view text) {
     std::fputs(ToUtf8(text).c_str(), stdout);
@@ -34,7 +49,7 @@ void PrintIndented(std::u16string_view text, std::u16string_view indent) {
         std::u16string_view line = text.substr(start, end == text.npos ? text.npos : end - start);
         if (!line.empty() && line.back() == u'\r')
             line.remove_suffix(1);
-        Print(std::u16string(indent) + std::u16string(line) + u"\n");
+        Print((line.empty() ? u"" : std::u16string(indent)) + std::u16string(line) + u"\n");
         if (end == text.npos)
             break;
         start = end + 1;
@@ -83,8 +98,8 @@ void PrintPlan(const DriveList& list) {
     for (const SourceRecord& s : table) {
         std::u16string label = s.volumeLabel.empty() ? u"" : u" \"" + s.volumeLabel + u"\"";
         std::u16string where =
-            s.destinations.empty() ? u"no destination" : u"to " + DestinationList(s.destinations);
-        Print(FormatText(u"    %C: %s%s, %d %s %s\n",
+            s.destinations.empty() ? u"no destination" : DestinationList(s.destinations);
+        Print(FormatText(u"    %C: %s%s, %d %s: %s\n",
                          {s.driveLetter, DiscTypeName(s.discType), label, s.copies,
                           s.copies == 1 ? u"copy" : u"copies", where}));
     }
@@ -102,7 +117,20 @@ struct RowCollector : DriveListTarget {
     DriveList& list;
 };
 
+void WaitWhileBecomingReady() {
+    Clock& clock = ActiveClock();
+    for (uint32_t waited = 0; waited < kSettleLimitMs; waited += kSettlePollMs) {
+        bool settling = false;
+        for (char16_t letter : OpticalDriveLetters())
+            settling |= IsBecomingReady(SendTestUnitReady(letter));
+        if (!settling)
+            return;
+        clock.Sleep(kSettlePollMs);
+    }
+}
+
 int ListDrives() {
+    WaitWhileBecomingReady();
     DriveList list;
     RowCollector collector(list);
     EnumerateOpticalDrives(collector);
@@ -120,17 +148,61 @@ int ListDrives() {
     return 0;
 }
 
+std::filesystem::path SampleFolder(const char* argv0) {
+    if (const char* env = std::getenv("VESTREL_SAMPLES"))
+        return env;
+    std::filesystem::path beside = std::filesystem::path(argv0).parent_path() / "samples";
+    if (std::filesystem::exists(beside))
+        return beside;
+#ifdef VESTREL_SAMPLE_FOLDER
+    return VESTREL_SAMPLE_FOLDER;
+#else
+    return beside;
+#endif
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "vestrel-drives: %s\n%s", problem, kUsage);
+    return 2;
+}
+
 }  // namespace
 }  // namespace vestrel
 
 int main(int argc, char** argv) {
+    using namespace vestrel;
+    const char* simFile = nullptr;
+    bool simDefault = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(vestrel::kUsage, stdout);
+        std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
             return 0;
         }
-        std::fprintf(stderr, "vestrel-drives: unknown option %s\n%s", argv[i], vestrel::kUsage);
-        return 2;
+        if (arg == "--sim-default") {
+            simDefault = true;
+        } else if (arg == "--sim") {
+            if (++i == argc)
+                return Usage("--sim needs a description file");
+            simFile = argv[i];
+        } else {
+            return Usage(("unknown option " + std::string(arg)).c_str());
+        }
     }
-    return vestrel::ListDrives();
+    if (simFile && simDefault)
+        return Usage("--sim and --sim-default exclude each other");
+    if (!simFile && !simDefault)
+        return ListDrives();
+
+    sim::Simulator simulator;
+    std::string error;
+    const bool loaded =
+        simFile ? simulator.LoadFile(simFile, error)
+                : simulator.LoadText(sim::DefaultBayDescription(), SampleFolder(argv[0]), error);
+    if (!loaded) {
+        std::fprintf(stderr, "vestrel-drives: %s\n", error.c_str());
+        return 1;
+    }
+    simulator.Install();
+    return ListDrives();
 }
