@@ -22,7 +22,7 @@ enum class DriveKind : uint32_t {
 };
 
 class DriveLetterServices {
-public:
+  public:
     virtual ~DriveLetterServices() = default;
     // One bit per existing letter: bit 0 is 'A', bit 25 'Z'.
     virtual uint32_t LogicalDrives() = 0;
@@ -36,6 +36,11 @@ public:
     // The user's application-data folder, without a trailing separator;
     // empty when there is none.
     virtual std::u16string AppDataFolder() = 0;
+    // The root folder of a drive, ending in a separator: "X:\" on Windows.
+    // A simulated fixed drive answers with the folder that stands for it.
+    virtual std::u16string RootFolder(char16_t letter) {
+        return std::u16string{letter, u':', u'\\'};
+    }
 };
 
 DriveLetterServices& PlatformDriveLetters();

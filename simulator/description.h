@@ -58,7 +58,7 @@ struct OperatorSpec {
     std::vector<LoadStep> loads;
     std::map<char16_t, uint16_t> blanks;  // recorder -> blank profile it is kept supplied with
     uint32_t blankDelayMs = 1000;
-    bool takeFinished = true;
+    bool takeFinished = false;
 };
 
 struct Description {

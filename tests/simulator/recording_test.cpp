@@ -1,0 +1,361 @@
+// Copies recorded through the simulator with the system's own recipe and
+// read back through the system's own commands, byte for byte; and the ways
+// a drive refuses a recording that breaks the medium's rules.
+#include <cstdlib>
+
+#include "tests/simulator/sim_fixture.h"
+
+namespace vestrel::sim::testing {
+namespace {
+
+const char* kBay = R"(
+[drive D]
+model = dvd-rom-reader
+becoming-ready = 0
+
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+
+[drive G]
+model = bd-re-recorder
+becoming-ready = 0
+)";
+
+class RecordingTest : public ::testing::Test {
+  protected:
+    Bay bay{kBay};
+    Simulator& sim = bay.simulator;
+
+    void LoadBlank(char16_t letter, uint16_t profile) {
+        ASSERT_TRUE(sim.LoadDisc(letter, sim.MakeBlank(profile)));
+    }
+    // Takes the disc out of one drive and puts it into another.
+    void Move(char16_t from, char16_t to) {
+        ASSERT_TRUE(sim.OpenTray(from));
+        std::unique_ptr<Disc> disc = sim.RemoveDisc(from);
+        ASSERT_TRUE(disc);
+        ASSERT_TRUE(sim.LoadDisc(to, std::move(disc)));
+    }
+    void ExpectSame(const std::vector<SourceTrack>& a, const std::vector<SourceTrack>& b) {
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].data, b[i].data) << "track " << i + 1;
+            EXPECT_TRUE(a[i].bytes == b[i].bytes) << "track " << i + 1 << " differs";
+        }
+    }
+};
+
+TEST_F(RecordingTest, DataCdIsReadBackIdenticallyByRecorderAndReader) {
+    std::vector<SourceTrack> source{{true, PatternBytes(301 * 2048, 1)}};
+    LoadBlank(u'F', 0x0009);
+    RecordCopy(u'F', source, disc::CdR);
+    ExpectSame(ReadBack(u'F'), source);
+
+    Move(u'F', u'D');
+    ExpectSame(ReadBack(u'D'), source);
+    // A finished CD-R is not empty and cannot be erased.
+    std::vector<uint8_t> info(kDiscInformationLength);
+    ASSERT_TRUE(SendReadDiscInformation(u'D', info).ok());
+    EXPECT_EQ(info[2] & 0x13, 0x02);
+    EXPECT_TRUE(Sensed(SendBlank(u'D'), 5, 0x30, 0x05));
+}
+
+TEST_F(RecordingTest, AudioCdCopiedFromAPressedCdMatchesItsSource) {
+    TempFolder folder;
+    std::vector<SourceTrack> source{{false, PatternBytes(200 * 2352, 2)},
+                                    {false, PatternBytes(150 * 2352, 3)}};
+    std::string error;
+    auto pressed = Disc::FromCue(WriteCueBin(folder.path(), "album", source), error);
+    ASSERT_TRUE(pressed) << error;
+    ASSERT_TRUE(sim.LoadDisc(u'D', std::move(pressed)));
+    std::vector<SourceTrack> read = ReadBack(u'D');
+    ExpectSame(read, source);
+    Toc toc = ReadToc(u'D');
+    ASSERT_EQ(toc.entries.size(), 3u);
+    EXPECT_EQ(toc.entries[0].control, 0);
+    EXPECT_EQ(toc.entries[1].address, 200u);
+    EXPECT_EQ(toc.entries[2].trackNumber, 0xAA);
+    EXPECT_EQ(toc.entries[2].address, 350u);
+
+    LoadBlank(u'F', 0x000A);
+    RecordCopy(u'F', read, disc::CdRw);
+    ExpectSame(ReadBack(u'F'), source);
+}
+
+TEST_F(RecordingTest, MixedModeCdKeepsEachTracksKind) {
+    std::vector<SourceTrack> source{{true, PatternBytes(180 * 2048, 4)},
+                                    {false, PatternBytes(90 * 2352, 5)}};
+    LoadBlank(u'G', 0x0009);
+    RecordCopy(u'G', source, disc::CdR);
+    ExpectSame(ReadBack(u'G'), source);
+    std::vector<uint8_t> msf(kTocLength);
+    ASSERT_TRUE(SendReadToc(u'G', true, msf).ok());
+    Toc toc = ReadTocReply(ByteReader(msf.data(), msf.size()));
+    ASSERT_EQ(toc.entries.size(), 3u);
+    EXPECT_EQ(toc.entries[0].control, 4);
+    EXPECT_EQ(toc.entries[0].address, 0x000200u);  // 00:02:00
+    EXPECT_EQ(toc.entries[1].address, 0x00041Eu);  // LBA 180 is 00:04:30
+    // READ (10) of an audio block is refused as a drive refuses it.
+    std::vector<uint8_t> block(2048);
+    EXPECT_TRUE(Sensed(SendRead10(u'G', 200, 1, block), 5, 0x64, 0));
+}
+
+TEST_F(RecordingTest, DvdPlusRIsReadableElsewhereOnlyAfterClosing) {
+    std::vector<SourceTrack> source{{true, PatternBytes(480 * 2048, 6)}};
+    LoadBlank(u'F', 0x001B);
+    RecordCopy(u'F', source, disc::DvdPlusR);
+    ExpectSame(ReadBack(u'F'), source);
+
+    Move(u'F', u'D');
+    std::vector<uint8_t> toc(kTocLength);
+    EXPECT_TRUE(Sensed(SendReadToc(u'D', false, toc), 5, 0x30, 0x02));
+
+    Move(u'D', u'F');
+    ASSERT_TRUE(Close(u'F', 2).ok());
+    Move(u'F', u'D');
+    ExpectSame(ReadBack(u'D'), source);
+}
+
+TEST_F(RecordingTest, DvdMinusRInDiscAtOnceEndsTheDiscItself) {
+    std::vector<SourceTrack> source{{true, PatternBytes(320 * 2048, 7)},
+                                    {true, PatternBytes(160 * 2048, 8)}};
+    LoadBlank(u'F', 0x0011);
+    RecordCopy(u'F', source, disc::DvdR);
+    Move(u'F', u'D');
+    ExpectSame(ReadBack(u'D'), source);
+    std::vector<uint8_t> info(kDiscInformationLength);
+    ASSERT_TRUE(SendReadDiscInformation(u'D', info).ok());
+    EXPECT_EQ(info[2] & 0x03, 2);  // complete
+    EXPECT_TRUE(Sensed(SendReserveTrack(u'F', 16), 2, 0x3A, 0x02));
+}
+
+TEST_F(RecordingTest, BdRCopyAfterClosing) {
+    std::vector<SourceTrack> source{{true, PatternBytes(512 * 2048, 9)}};
+    LoadBlank(u'G', 0x0041);
+    RecordCopy(u'G', source, disc::BdR);
+    ASSERT_TRUE(Close(u'G', 2).ok());
+    ExpectSame(ReadBack(u'G'), source);
+    // The DVD-ROM reader has no use for a BD.
+    Move(u'G', u'D');
+    EXPECT_TRUE(Sensed(SendTestUnitReady(u'D'), 2, 0x30, 0));
+}
+
+TEST_F(RecordingTest, ExportedIsoListsTheSourceFiles) {
+    if (std::system("command -v genisoimage >/dev/null && command -v isoinfo >/dev/null") != 0)
+        GTEST_SKIP() << "genisoimage and isoinfo are needed";
+    TempFolder folder;
+    fs::create_directories(folder / "tree");
+    WriteFile(folder / "tree" / "ALPHA.TXT", PatternBytes(5000, 10));
+    WriteFile(folder / "tree" / "BETA.BIN", PatternBytes(70000, 11));
+    std::string make = "genisoimage -quiet -V COPYTEST -o '" + (folder / "source.iso").string() +
+                       "' '" + (folder / "tree").string() + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::string error;
+    auto pressed = Disc::FromIso(folder / "source.iso", 0x0010, error);
+    ASSERT_TRUE(pressed) << error;
+    ASSERT_TRUE(sim.LoadDisc(u'D', std::move(pressed)));
+    std::u16string label;
+    EXPECT_TRUE(sim.VolumeLabel(u'D', label));
+    EXPECT_EQ(label, u"COPYTEST");
+
+    std::vector<SourceTrack> read = ReadBack(u'D');
+    ASSERT_EQ(read.size(), 1u);
+    read[0].bytes.resize((read[0].blocks() + 15) / 16 * 16 * 2048, 0);  // a whole ECC block
+    LoadBlank(u'F', 0x0011);
+    RecordCopy(u'F', read, disc::DvdR);
+    ASSERT_TRUE(sim.OpenTray(u'F'));
+    std::unique_ptr<Disc> copy = sim.RemoveDisc(u'F');
+    ASSERT_TRUE(copy->ExportIso(folder / "copy.iso", error)) << error;
+
+    std::string list = "isoinfo -l -i '" + (folder / "copy.iso").string() + "' > '" +
+                       (folder / "list.txt").string() + "'";
+    ASSERT_EQ(std::system(list.c_str()), 0);
+    std::vector<uint8_t> text = ReadFile(folder / "list.txt");
+    std::string listing(text.begin(), text.end());
+    EXPECT_NE(listing.find("ALPHA.TXT"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("BETA.BIN"), std::string::npos) << listing;
+    std::vector<uint8_t> original = ReadFile(folder / "source.iso");
+    std::vector<uint8_t> exported = ReadFile(folder / "copy.iso");
+    ASSERT_GE(exported.size(), original.size());
+    EXPECT_TRUE(std::equal(original.begin(), original.end(), exported.begin()));
+}
+
+TEST_F(RecordingTest, ExportedAudioCueBinSplitsIntoTheSourceTracks) {
+    if (std::system("command -v bchunk >/dev/null") != 0)
+        GTEST_SKIP() << "bchunk is needed";
+    TempFolder folder;
+    std::vector<SourceTrack> source{{false, PatternBytes(120 * 2352, 12)},
+                                    {false, PatternBytes(75 * 2352, 13)},
+                                    {false, PatternBytes(33 * 2352, 14)}};
+    LoadBlank(u'F', 0x0009);
+    RecordCopy(u'F', source, disc::CdR);
+    ASSERT_TRUE(sim.OpenTray(u'F'));
+    std::unique_ptr<Disc> copy = sim.RemoveDisc(u'F');
+    std::string error;
+    ASSERT_TRUE(copy->ExportCueBin(folder / "copy.cue", folder / "copy.bin", error)) << error;
+    std::string split =
+        "cd '" + folder.path().string() + "' && bchunk copy.bin copy.cue track > /dev/null";
+    ASSERT_EQ(std::system(split.c_str()), 0);
+    for (size_t i = 0; i < source.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "track%02zu.cdr", i + 1);
+        EXPECT_TRUE(ReadFile(folder / name) == source[i].bytes) << name;
+    }
+}
+
+// --- refusals ------------------------------------------------------------
+
+class CueSheetRules : public RecordingTest {
+  protected:
+    void SetUp() override {
+        LoadBlank(u'F', 0x0009);
+        ASSERT_TRUE(SetWriteParameters(u'F', disc::CdR));
+        std::vector<WriterTrack> tracks(2);
+        tracks[0] = {true, 300 * 2048, 0, 300, {}};
+        tracks[1] = {false, 200 * 2352, 300, 200, {}};
+        sheet = BuildCueSheet(tracks);
+    }
+    ScsiResult Send(const std::vector<uint8_t>& s) { return SendCueSheet(u'F', s); }
+    CueSheet sheet;
+};
+
+TEST_F(CueSheetRules, MalformedSheetsAreRefusedAndAGoodOneAccepted) {
+    auto mutated = [&](size_t at, uint8_t value) {
+        std::vector<uint8_t> s = sheet;
+        s[at] = value;
+        return s;
+    };
+    std::vector<uint8_t> cut(sheet.begin(), sheet.end() - 3);
+    EXPECT_TRUE(Sensed(Send(cut), 5, 0x1A, 0));
+    EXPECT_TRUE(Sensed(Send(mutated(1, 1)), 5, 0x26, 0)) << "no lead-in";
+    EXPECT_TRUE(Sensed(Send(mutated(15, 1)), 5, 0x26, 0)) << "pre-gap not at 00:00:00";
+    EXPECT_TRUE(Sensed(Send(mutated(17, 2)), 5, 0x26, 0)) << "track 1 missing";
+    EXPECT_TRUE(Sensed(Send(mutated(25, 3)), 5, 0x26, 0)) << "track numbers skip";
+    EXPECT_TRUE(Sensed(Send(mutated(27, 0x10)), 5, 0x26, 0)) << "audio CTL with a data form";
+    EXPECT_TRUE(Sensed(Send(mutated(31, 75)), 5, 0x26, 0)) << "frame 75";
+    EXPECT_TRUE(Sensed(Send(mutated(30, 1)), 5, 0x26, 0)) << "times going back";
+    EXPECT_TRUE(Sensed(Send(mutated(33, 0x02)), 5, 0x26, 0)) << "no lead-out";
+    EXPECT_TRUE(Sensed(Send(mutated(37, 90)), 5, 0x26, 0)) << "longer than the disc";
+    EXPECT_FALSE(sim.Drive(u'F')->State().cueSheetAccepted);
+    EXPECT_TRUE(Send(sheet).ok());
+    EXPECT_TRUE(sim.Drive(u'F')->State().cueSheetAccepted);
+}
+
+TEST_F(CueSheetRules, WritesMustStartAtTheLeadInAndFollowInOrder) {
+    std::vector<uint8_t> zeros(10 * 2048, 0);
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', -150, 10, zeros), 5, 0x2C, 0)) << "no cue sheet yet";
+    ASSERT_TRUE(Send(sheet).ok());
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', 0, 10, zeros), 5, 0x21, 0x02));
+    EXPECT_TRUE(SendWrite10(u'F', -150, 10, zeros).ok());
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', -130, 10, zeros), 5, 0x21, 0x02));
+    EXPECT_TRUE(SendWrite10(u'F', -140, 10, zeros).ok());
+}
+
+TEST_F(CueSheetRules, TheWriteTypeMustBeSessionAtOnce) {
+    std::vector<uint8_t> page(kWriteParametersPageLength);
+    ASSERT_TRUE(SendModeSenseWriteParameters(u'F', page).ok());
+    page[8 + 2] = 0x01;  // track at once
+    ASSERT_TRUE(SendModeSelect10(u'F', page).ok());
+    EXPECT_TRUE(Sensed(Send(sheet), 5, 0x2C, 0));
+    page[8 + 2] = 0x07;  // no such write type
+    EXPECT_TRUE(Sensed(SendModeSelect10(u'F', page), 5, 0x26, 0));
+}
+
+TEST_F(RecordingTest, SequentialDvdNeedsReservationsAndOrder) {
+    LoadBlank(u'F', 0x001B);
+    std::vector<uint8_t> block(32 * 2048, 0x5A);
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', 0, 16, block), 5, 0x2C, 0)) << "no reservation";
+    EXPECT_TRUE(Sensed(SendCueSheet(u'F', std::vector<uint8_t>(32, 0)), 5, 0x30, 0x05));
+    ASSERT_TRUE(SendReserveTrack(u'F', 32).ok());
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', 16, 16, block), 5, 0x21, 0x02)) << "not at the NWA";
+    EXPECT_TRUE(SendWrite10(u'F', 0, 16, block).ok());
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', 16, 32, block), 5, 0x21, 0x02)) << "past the track";
+    EXPECT_TRUE(Sensed(SendReserveTrack(u'F', 2295104), 5, 0x24, 0)) << "more than fits";
+    EXPECT_TRUE(Sensed(SendBlank(u'F'), 5, 0x30, 0x05)) << "DVD+R cannot be blanked";
+}
+
+TEST_F(RecordingTest, DvdMinusRHonoursTheDataBlockType) {
+    LoadBlank(u'F', 0x0011);
+    std::vector<uint8_t> page(kWriteParametersPageLength);
+    ASSERT_TRUE(SendModeSenseWriteParameters(u'F', page).ok());
+    page[8 + 2] = 0x02;
+    page[8 + 4] = 0x00;  // raw 2352-byte blocks make no sense on a DVD
+    ASSERT_TRUE(SendModeSelect10(u'F', page).ok());
+    ASSERT_TRUE(SendReserveTrack(u'F', 16).ok());
+    std::vector<uint8_t> block(16 * 2048, 1);
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', 0, 16, block), 5, 0x64, 0));
+    ASSERT_TRUE(SetWriteParameters(u'F', disc::DvdR));
+    EXPECT_TRUE(SendWrite10(u'F', 0, 16, block).ok());
+}
+
+TEST_F(RecordingTest, OverwritableMediaAreFormattedAndWrittenAnywhere) {
+    LoadBlank(u'G', 0x0043);
+    EXPECT_TRUE(Sensed(SendReserveTrack(u'G', 32), 5, 0x30, 0x05));
+    std::vector<uint8_t> block(32 * 2048, 0x77);
+    EXPECT_TRUE(Sensed(SendWrite10(u'G', 0, 32, block), 5, 0x30, 0x10)) << "not formatted";
+    EXPECT_TRUE(Sensed(SendBlank(u'G'), 5, 0x30, 0x05));
+
+    std::vector<uint8_t> capacities(kFormatCapacitiesLength);
+    ASSERT_TRUE(SendCommandBlock(u'G', ReadFormatCapacitiesCdb(), capacities).ok());
+    EXPECT_EQ(capacities[8] & 3, 1);  // unformatted
+    auto parameters = FormatUnitParameters(0, 0x00, 2048);
+    ASSERT_TRUE(SendCommandBlock(u'G', FormatUnitCdb(), parameters).ok());
+    ASSERT_TRUE(SendCommandBlock(u'G', ReadFormatCapacitiesCdb(), capacities).ok());
+    EXPECT_EQ(capacities[8] & 3, 2);  // formatted
+
+    EXPECT_TRUE(SendWrite10(u'G', 5000, 32, block).ok());
+    EXPECT_TRUE(SendWrite10(u'G', 64, 32, block).ok());
+    EXPECT_TRUE(Sensed(SendWrite10(u'G', 11826176 - 16, 32, block), 5, 0x21, 0));
+    ASSERT_TRUE(SendSynchronizeCache(u'G').ok());
+    std::vector<uint8_t> back(32 * 2048);
+    ASSERT_TRUE(SendRead10(u'G', 5000, 32, back).ok());
+    EXPECT_TRUE(back == block);
+    ASSERT_TRUE(SendRead10(u'G', 0, 32, back).ok());
+    EXPECT_EQ(std::count(back.begin(), back.end(), 0), static_cast<long>(back.size()));
+}
+
+TEST_F(RecordingTest, ErasableDiscsAreBlankedAndPressedOnesAreNotWritten) {
+    std::vector<SourceTrack> source{{true, PatternBytes(50 * 2048, 15)}};
+    LoadBlank(u'F', 0x000A);
+    RecordCopy(u'F', source, disc::CdRw);
+    std::vector<uint8_t> info(kDiscInformationLength);
+    ASSERT_TRUE(SendReadDiscInformation(u'F', info).ok());
+    EXPECT_EQ(info[2] & 0x13, 0x12);  // complete, erasable
+    ASSERT_TRUE(SendBlank(u'F').ok());
+    ASSERT_TRUE(SendReadDiscInformation(u'F', info).ok());
+    EXPECT_EQ(info[2] & 0x03, 0);
+    RecordCopy(u'F', source, disc::CdRw);  // and it takes a new copy
+    ExpectSame(ReadBack(u'F'), source);
+
+    TempFolder folder;
+    WriteFile(folder / "pressed.iso", PatternBytes(40 * 2048, 16));
+    std::string error;
+    ASSERT_TRUE(sim.LoadDisc(u'F', Disc::FromIso(folder / "pressed.iso", 0x0010, error)));
+    std::vector<uint8_t> block(2048);
+    EXPECT_TRUE(Sensed(SendWrite10(u'F', 0, 1, block), 5, 0x30, 0x05));
+    EXPECT_TRUE(Sensed(SendBlank(u'F'), 5, 0x30, 0x05));
+}
+
+TEST_F(RecordingTest, FullSizeBlanksCostDiskNotMemory) {
+    // The last block of a 25 GB BD-R: the work file is sparse.
+    LoadBlank(u'G', 0x0041);
+    ASSERT_TRUE(SetWriteParameters(u'G', disc::BdR));
+    ASSERT_TRUE(SendReserveTrack(u'G', 12219392 - 32).ok());
+    ASSERT_TRUE(SendReserveTrack(u'G', 32).ok());
+    EXPECT_TRUE(Sensed(SendReserveTrack(u'G', 32), 5, 0x24, 0)) << "the disc is full";
+    std::vector<uint8_t> last = PatternBytes(32 * 2048, 17);
+    ASSERT_TRUE(SendWrite10(u'G', 12219392 - 32, 32, last).ok());
+    ASSERT_TRUE(SendSynchronizeCache(u'G').ok());
+    ASSERT_TRUE(Close(u'G', 6).ok());
+    std::vector<uint8_t> back(32 * 2048);
+    ASSERT_TRUE(SendRead10(u'G', 12219392 - 32, 32, back).ok());
+    EXPECT_TRUE(back == last);
+    ASSERT_TRUE(SendRead10(u'G', 1000, 32, back).ok());  // never written: zeros
+    EXPECT_EQ(std::count(back.begin(), back.end(), 0), static_cast<long>(back.size()));
+    uintmax_t size = sim.Drive(u'G')->WithDisc([](Disc* d) { return fs::file_size(d->file()); });
+    EXPECT_EQ(size, uintmax_t{12219392} * 2048);
+}
+
+}  // namespace
+}  // namespace vestrel::sim::testing
