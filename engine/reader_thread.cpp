@@ -1,0 +1,178 @@
+#include "engine/reader_thread.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "drive/clock.h"
+#include "drive/drive_lock.h"
+#include "drive/file_system.h"
+#include "drive/mmc_commands.h"
+#include "drive/source_table.h"
+#include "drive/text.h"
+#include "engine/image_files.h"
+#include "engine/image_store.h"
+#include "engine/panel_channel.h"
+#include "engine/setup_attempts.h"
+#include "engine/wave_header.h"
+
+namespace vestrel {
+
+namespace {
+
+class Reader {
+  public:
+    Reader(SourceRecord source, PanelChannel& panel) : source_(std::move(source)), panel_(panel) {}
+
+    void Run();
+
+  private:
+    void Status(const std::u16string& text, uint32_t how) {
+        panel_.SetStatus(text);
+        panel_.PostUpdate(how, 0);
+    }
+    void Fail(const std::u16string& text) { Status(text, panel_update::Stopped); }
+    // Deletes the image files of tracks 0..count-1 with their folders.
+    void DeleteFiles(size_t count) {
+        FileSystem& files = ActiveFileSystem();
+        for (size_t i = 0; i < count && i < source_.tracks.size(); ++i) {
+            uint32_t error = 0;
+            files.RemoveFile(source_.tracks[i].imagePath, error);
+            RemoveImageFolder(source_.tracks[i].imagePath);
+        }
+    }
+    bool ReadTrack(size_t index);
+
+    SourceRecord source_;
+    PanelChannel& panel_;
+    uint64_t firstStart_ = 0;
+    uint64_t total_ = 0;
+};
+
+void Reader::Run() {
+    // Wait for the panel's progress bar; a panel that is stopped meanwhile
+    // ends the wait too.
+    do {
+        PauseRandomly(200, 200);
+    } while (!panel_.ProgressBarReady() && panel_.GetRunState() != RunState::Stopped);
+    PauseRandomly(200, 200);
+    panel_.EndBusyAnimation();
+    panel_.SetRunState(RunState::Reading);
+
+    if (!source_.tracks.empty()) {
+        firstStart_ = source_.tracks.front().firstLba;
+        uint64_t lastEnd = source_.tracks.back().lastLba;
+        total_ = lastEnd >= firstStart_ ? lastEnd - firstStart_ + 1 : 0;
+    }
+    for (size_t i = 0; i < source_.tracks.size(); ++i) {
+        if (!ReadTrack(i))
+            return;
+    }
+    panel_.SetRunState(RunState::Finished);
+    Status(u"Finished sucessfully.", panel_update::Normal);
+}
+
+bool Reader::ReadTrack(size_t index) {
+    const TrackRecord& track = source_.tracks[index];
+    const size_t count = source_.tracks.size();
+    FileSystem& files = ActiveFileSystem();
+
+    if (!CreateImageFolders(track.imagePath)) {
+        DeleteFiles(index);
+        Fail(u"Cannot create a temporary folder for the disc image file.");
+        return false;
+    }
+    uint32_t error = 0;
+    std::unique_ptr<File> file = files.CreateNew(track.imagePath, error);
+    if (!file) {
+        DeleteFiles(index);
+        RemoveImageFolder(track.imagePath);
+        Fail(FormatText(u"%s (Win32 error: %d)", {u"Cannot create the disc image file.", error}));
+        return false;
+    }
+    if (!track.isData) {
+        auto header = WaveHeaderBytes(static_cast<uint32_t>(track.imageBytes));
+        if (!file->Seek(0) || !file->Write(header.data(), header.size(), error)) {
+            file.reset();
+            DeleteFiles(index + 1);
+            Fail(FormatText(u"%s (Win32 error: %d)",
+                            {u"Cannot write data to disc image file.", error}));
+            return false;
+        }
+    }
+
+    const uint32_t sectorSize = track.isData ? kDataSectorSize : kAudioSectorSize;
+    const uint32_t sectors =
+        track.lastLba >= track.firstLba ? track.lastLba - track.firstLba + 1 : 0;
+    uint32_t chunk = std::min(kReadChunkSectors, sectors);
+    std::vector<uint8_t> buffer(size_t{chunk} * sectorSize);
+    Status(FormatText(u"Reading track %d of %d...", {index + 1, count}), panel_update::Normal);
+
+    for (uint32_t lba = track.firstLba; chunk > 0;) {
+        ScsiResult result;
+        for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+            result = track.isData ? SendRead10(source_.driveLetter, lba,
+                                               static_cast<uint16_t>(chunk), buffer)
+                                  : SendReadCd(source_.driveLetter, lba, chunk, buffer);
+            if (result.ok())
+                break;
+        }
+        if (!result.ok()) {
+            file.reset();
+            DeleteFiles(index + 1);
+            Fail(FormatText(u"Error reading disc (despite %d retries).", {kReadAttempts}));
+            return false;
+        }
+        if (!file->Write(buffer.data(), buffer.size(), error)) {
+            file.reset();
+            DeleteFiles(index + 1);
+            Fail(u"Cannot write data to disc image file.");
+            return false;
+        }
+        const uint32_t position = ProgressPosition(uint64_t{lba} - firstStart_ + chunk, total_);
+        if (ProgressUpdateDue(position))
+            panel_.SetProgress(position);
+        if (panel_.GetRunState() == RunState::Stopped) {
+            file.reset();
+            DeleteFiles(index + 1);
+            Fail(u"Terminated by user.");
+            return false;
+        }
+        lba += kReadChunkSectors;
+        if (lba > track.lastLba || lba < track.firstLba)
+            break;
+        const uint32_t left = track.lastLba - lba + 1;
+        if (left < chunk) {
+            chunk = left;
+            buffer.resize(size_t{chunk} * sectorSize);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+uint32_t ProgressPosition(uint64_t done, uint64_t total) {
+    if (total == 0)
+        return 1000;
+    const double position = static_cast<double>(done) / static_cast<double>(total) * 1000.0;
+    return position >= 1000.0 ? 1000 : static_cast<uint32_t>(position);
+}
+
+void ReaderThread(ThreadStartBlock& block) {
+    SourceRecord source;
+    PanelChannel* panel = nullptr;
+    {
+        DriveLockGuard lock;
+        const std::vector<SourceRecord>& table = SourceTable();
+        if (block.first < table.size())
+            source = table[block.first];
+        panel = block.panel;
+        block.started = 1;
+    }
+    if (!panel)
+        return;
+    Reader(std::move(source), *panel).Run();
+}
+
+}  // namespace vestrel

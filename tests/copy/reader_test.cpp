@@ -1,0 +1,214 @@
+// The source reader against simulated drives: what it writes, in what
+// chunks, and what it leaves behind when it fails or is stopped.
+#include <gtest/gtest.h>
+
+#include "drive/drive_lock.h"
+#include "drive/source_table.h"
+#include "engine/image_files.h"
+#include "engine/memory_panel.h"
+#include "engine/reader_thread.h"
+#include "engine/source_layout.h"
+#include "engine/wave_header.h"
+#include "tests/simulator/sim_fixture.h"
+
+namespace vestrel {
+namespace {
+
+using namespace vestrel::sim::testing;
+
+// Forwards to the simulator and keeps the CDBs sent.
+class Recorder : public Transport {
+  public:
+    explicit Recorder(Transport& next) : next_(next) { InstallTransport(this); }
+    ~Recorder() override { InstallTransport(&next_); }
+    ScsiResult Execute(const ScsiCommand& c) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            cdbs.emplace_back(c.cdb, c.cdb + c.cdbLength);
+        }
+        return next_.Execute(c);
+    }
+    bool AllowMediumRemoval(char16_t l) override { return next_.AllowMediumRemoval(l); }
+    void EjectMedium(char16_t l) override { next_.EjectMedium(l); }
+    // The block counts of the reads sent, in order.
+    std::vector<uint32_t> ReadCounts() {
+        std::vector<uint32_t> counts;
+        for (auto& c : cdbs) {
+            if (c[0] == 0x28)
+                counts.push_back(ByteReader(c).Be16(7));
+            if (c[0] == 0xBE)
+                counts.push_back(ByteReader(c).Be24(6));
+        }
+        return counts;
+    }
+    std::vector<std::vector<uint8_t>> cdbs;
+
+  private:
+    Transport& next_;
+    std::mutex mutex_;
+};
+
+class ReaderTest : public ::testing::Test {
+  protected:
+    std::u16string Folder() {
+        std::u16string f = (folder_.path() / "img").u16string();
+        f += kPathSeparator;
+        return f;
+    }
+    // Reads the disc's layout, plans its files in the scratch folder and
+    // runs a reader on it.
+    void ReadSource(char16_t letter, MemoryPanel& panel) {
+        SourceRecord source;
+        source.driveLetter = letter;
+        ASSERT_EQ(ReadSourceLayout(source), LayoutOutcome::Read);
+        for (size_t i = 0; i < source.tracks.size(); ++i) {
+            source.tracks[i].imagePath =
+                ImageFileName(Folder(), letter, static_cast<uint32_t>(i), source.tracks[i].isData);
+        }
+        {
+            DriveLockGuard lock;
+            SourceTable() = {source};
+        }
+        ThreadStartBlock block;
+        block.first = 0;
+        block.panel = &panel;
+        StartWorker(block, ReaderThread);
+        JoinAllWorkers();
+        tracks_ = source.tracks;
+    }
+    bool Exists(size_t i) { return fs::exists(fs::path(tracks_[i].imagePath)); }
+
+    TempFolder folder_;
+    std::vector<TrackRecord> tracks_;
+};
+
+TEST_F(ReaderTest, AMixedDiscBecomesAWaveAndAnIsoReadInChunksOf25) {
+    SourceTrack audio{false, PatternBytes(60 * 2352, 1)};
+    SourceTrack data{true, PatternBytes(1 * 2048, 2)};
+    WriteCueBin(folder_.path(), "mixed", {audio, data});
+    Bay bay(R"([disc mixed]
+cue = mixed.cue
+[drive E]
+model = dvd-rom-reader
+disc = mixed
+becoming-ready = 0
+)",
+            folder_.path());
+    Recorder recorder(bay.simulator);
+    MemoryPanel panel(u'E');
+    ReadSource(u'E', panel);
+
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Finished);
+    EXPECT_EQ(panel.Statuses(),
+              (std::vector<std::u16string>{u"Reading track 1 of 2...", u"Reading track 2 of 2...",
+                                           u"Finished sucessfully."}));
+    EXPECT_EQ(recorder.ReadCounts(), (std::vector<uint32_t>{25, 25, 10, 1}));
+
+    std::vector<uint8_t> wav = ReadFile(fs::path(tracks_[0].imagePath));
+    ASSERT_EQ(wav.size(), 44 + audio.bytes.size());
+    auto header = ReadWaveHeader(ByteReader(wav.data(), 44));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->dataBytes, audio.bytes.size());
+    EXPECT_TRUE(std::equal(audio.bytes.begin(), audio.bytes.end(), wav.begin() + 44));
+    EXPECT_EQ(ReadFile(fs::path(tracks_[1].imagePath)), data.bytes);
+    EXPECT_EQ(fs::path(tracks_[0].imagePath).filename(), "E000.wav");
+    EXPECT_EQ(fs::path(tracks_[1].imagePath).filename(), "E001.iso");
+    EXPECT_EQ(panel.Progress(), 1000u);
+}
+
+TEST_F(ReaderTest, AChunkThatFails14TimesIsStillRead) {
+    std::vector<uint8_t> bytes = PatternBytes(80 * 2048, 3);
+    WriteFile(folder_ / "data.iso", bytes);
+    Bay bay(R"([disc data]
+iso = data.iso
+type = CD-ROM
+fault = read-error 30 14
+[drive E]
+model = dvd-rom-reader
+disc = data
+becoming-ready = 0
+)",
+            folder_.path());
+    MemoryPanel panel(u'E');
+    ReadSource(u'E', panel);
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    EXPECT_EQ(ReadFile(fs::path(tracks_[0].imagePath)), bytes);
+}
+
+TEST_F(ReaderTest, FifteenFailuresEndTheReaderAndRemoveItsFiles) {
+    SourceTrack audio{false, PatternBytes(30 * 2352, 4)};
+    SourceTrack data{true, PatternBytes(40 * 2048, 5)};
+    WriteCueBin(folder_.path(), "mixed", {audio, data});
+    // The fault lies in the second track, which holds LBAs 30 to 69.
+    Bay bay(R"([disc mixed]
+cue = mixed.cue
+fault = read-error 50 15
+[drive E]
+model = dvd-rom-reader
+disc = mixed
+becoming-ready = 0
+)",
+            folder_.path());
+    Toc toc = ReadToc(u'E');
+    ASSERT_EQ(toc.entries.size(), 3u);
+    ASSERT_EQ(toc.entries[1].address, 30u);
+    ASSERT_EQ(toc.entries[2].address, 70u);
+    MemoryPanel panel(u'E');
+    ReadSource(u'E', panel);
+    EXPECT_EQ(panel.State().status, u"Error reading disc (despite 15 retries).");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    EXPECT_FALSE(Exists(0));
+    EXPECT_FALSE(Exists(1));
+    EXPECT_FALSE(fs::exists(folder_ / "img")) << "the emptied folder goes too";
+    auto updates = panel.Updates();
+    ASSERT_FALSE(updates.empty());
+    EXPECT_EQ(updates.back().how, panel_update::Stopped);
+}
+
+TEST_F(ReaderTest, AStopRemovesEveryFileIncludingThePartialOne) {
+    WriteFile(folder_ / "data.iso", PatternBytes(200 * 2048, 6));
+    Bay bay(R"([disc data]
+iso = data.iso
+type = DVD-ROM
+[drive E]
+model = dvd-rom-reader
+disc = data
+becoming-ready = 0
+)",
+            folder_.path());
+    MemoryPanel panel(u'E');
+    panel.RequestStop();  // the person pressed Back as reading began
+    ReadSource(u'E', panel);
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_FALSE(Exists(0));
+}
+
+TEST_F(ReaderTest, AFolderThatCannotBeMadeIsReported) {
+    WriteFile(folder_ / "data.iso", PatternBytes(10 * 2048, 7));
+    WriteFile(folder_ / "img", {1});  // a file where the folder should be
+    Bay bay(R"([disc data]
+iso = data.iso
+type = CD-ROM
+[drive E]
+model = dvd-rom-reader
+disc = data
+becoming-ready = 0
+)",
+            folder_.path());
+    MemoryPanel panel(u'E');
+    ReadSource(u'E', panel);
+    EXPECT_EQ(panel.State().status, u"Cannot create a temporary folder for the disc image file.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+}
+
+TEST(ReaderProgress, PositionsRunFromTheFirstSectorToExactly1000) {
+    EXPECT_EQ(ProgressPosition(25, 60), 416u);
+    EXPECT_EQ(ProgressPosition(60, 60), 1000u);
+    EXPECT_EQ(ProgressPosition(1, 1), 1000u);
+    EXPECT_EQ(ProgressPosition(0, 0), 1000u);
+    EXPECT_EQ(ProgressPosition(5000000000ull, 10000000000ull), 500u);
+}
+
+}  // namespace
+}  // namespace vestrel
