@@ -1,0 +1,298 @@
+// The bay around the drives: volume events, trays that are held shut, the
+// operator's policy, injected faults, transfer time, and the fixed drives
+// backed by host folders.
+#include "engine/write_parameters.h"
+#include "engine/write_speed.h"
+#include "tests/simulator/sim_fixture.h"
+#include "tests/support/scripted_transport.h"
+
+namespace vestrel::sim::testing {
+namespace {
+
+using vestrel::testing::CountingClock;
+
+struct EventLog {
+    explicit EventLog(Simulator& sim) {
+        sim.Subscribe([this](const VolumeEvent& e) { events.push_back(e); });
+    }
+    std::vector<VolumeEvent> events;
+    bool Saw(VolumeEventKind kind, char16_t letter) const {
+        for (const VolumeEvent& e : events) {
+            if (e.kind == kind && e.letter == letter)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST(Bay, MediaEventsFollowTheTrayAndTheBecomingReadyTime) {
+    CountingClock clock;
+    Bay bay("[drive E]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 800\n");
+    Simulator& sim = bay.simulator;
+    EventLog log(sim);
+    ASSERT_TRUE(sim.LoadDisc(u'E', sim.MakeBlank(0x001B)));
+    sim.Pump();
+    EXPECT_TRUE(log.events.empty()) << "the disc is not ready yet";
+    clock.now += 800;
+    sim.Pump();
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0].kind, VolumeEventKind::MediaArrival);
+
+    sim.EjectMedium(u'E');
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[1].kind, VolumeEventKind::MediaRemoval);
+
+    // A disc taken out before it became ready never arrived, nor leaves.
+    sim.CloseTray(u'E');
+    sim.EjectMedium(u'E');
+    clock.now += 1000;
+    sim.Pump();
+    EXPECT_EQ(log.events.size(), 2u);
+
+    EXPECT_TRUE(sim.DetachDrive(u'E'));
+    EXPECT_EQ(sim.LogicalDrives(), 0u);
+    EXPECT_EQ(SendTestUnitReady(u'E').status, StatusOpenFailed);
+    EXPECT_TRUE(sim.AttachDrive(u'E'));
+    EXPECT_EQ(sim.LogicalDrives(), 1u << 4);
+    EXPECT_TRUE(log.Saw(VolumeEventKind::DeviceRemoval, u'E'));
+    EXPECT_TRUE(log.Saw(VolumeEventKind::DeviceArrival, u'E'));
+}
+
+TEST(Bay, APreventedTrayStaysShut) {
+    Bay bay("[drive E]\nmodel = dvd-rom-reader\n");
+    Simulator& sim = bay.simulator;
+    uint8_t prevent[6] = {0x1E, 0, 0, 0, 1, 0};
+    ASSERT_TRUE(SendScsiCommand(u'E', prevent, 6, 1, nullptr, 0, 15).ok());
+    sim.EjectMedium(u'E');
+    EXPECT_FALSE(sim.Drive(u'E')->State().trayOpen);
+    uint8_t eject[6] = {0x1B, 0, 0, 0, 0x02, 0};
+    EXPECT_TRUE(Sensed(SendScsiCommand(u'E', eject, 6, 1, nullptr, 0, 15), 5, 0x53, 0x02));
+    EXPECT_TRUE(AllowMediumRemoval(u'E'));
+    EXPECT_TRUE(SendScsiCommand(u'E', eject, 6, 1, nullptr, 0, 15).ok());
+    EXPECT_TRUE(sim.Drive(u'E')->State().trayOpen);
+    uint8_t load[6] = {0x1B, 0, 0, 0, 0x03, 0};
+    EXPECT_TRUE(SendScsiCommand(u'E', load, 6, 1, nullptr, 0, 15).ok());
+    EXPECT_FALSE(sim.Drive(u'E')->State().trayOpen);
+}
+
+TEST(Bay, TheOperatorSuppliesBlanksAndTakesFinishedCopies) {
+    CountingClock clock;
+    TempFolder folder;
+    WriteFile(folder / "data.iso", PatternBytes(48 * 2048, 3));
+    Bay bay(R"([disc data]
+iso = data.iso
+type = DVD-ROM
+
+[drive D]
+model = dvd-rom-reader
+tray = open
+becoming-ready = 0
+
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+
+[operator]
+load = D data 500
+blank = F DVD+R
+blank-delay = 2000
+close-trays-after = 300
+take-finished = yes
+)",
+            folder.path());
+    Simulator& sim = bay.simulator;
+    clock.now += 500;
+    sim.Pump();
+    EXPECT_EQ(sim.Drive(u'D')->State().discName, "data");
+    EXPECT_FALSE(sim.Drive(u'D')->State().trayOpen);
+
+    sim.EjectMedium(u'F');
+    clock.now += 1999;
+    sim.Pump();
+    EXPECT_TRUE(sim.Drive(u'F')->State().trayOpen) << "the operator is not there yet";
+    clock.now += 1;
+    sim.Pump();
+    DriveState f = sim.Drive(u'F')->State();
+    EXPECT_FALSE(f.trayOpen);
+    EXPECT_EQ(f.currentProfile, 0x001B);
+
+    RecordCopy(u'F', {{true, PatternBytes(48 * 2048, 4)}}, disc::DvdPlusR);
+    sim.EjectMedium(u'F');
+    std::vector<FinishedCopy> copies = sim.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].recorder, u'F');
+    EXPECT_EQ(copies[0].disc->tracks().size(), 1u);
+    clock.now += 2000;
+    sim.Pump();
+    EXPECT_EQ(sim.Drive(u'F')->State().discStatus, DiscStatus::Empty) << "a fresh blank";
+
+    // Any other tray is closed again after a while, its disc left inside.
+    sim.EjectMedium(u'D');
+    clock.now += 300;
+    sim.Pump();
+    EXPECT_FALSE(sim.Drive(u'D')->State().trayOpen);
+    EXPECT_EQ(sim.Drive(u'D')->State().discName, "data");
+    EXPECT_GE(sim.OperatorLog().size(), 4u);
+}
+
+TEST(Bay, InjectedFaultsLastAsLongAsTheyAreToldTo) {
+    TempFolder folder;
+    WriteFile(folder / "data.iso", PatternBytes(64 * 2048, 5));
+    Bay bay(R"([disc data]
+iso = data.iso
+type = CD-ROM
+fault = read-error 40 2
+
+[drive D]
+model = cd-rom-reader
+disc = data
+
+[drive F]
+model = cd-rw-recorder
+becoming-ready = 0
+fault = write-error 10 14
+fault = long-write 2
+fault = blank-fails
+
+[drive G]
+model = bd-re-recorder
+becoming-ready = 0
+fault = refuse get-performance
+fault = refuse mode-select
+fault = refuse reserve-track
+
+[drive H]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+fault = refuse send-cue-sheet
+fault = not-ready-after-erase 3
+)",
+            folder.path());
+    Simulator& sim = bay.simulator;
+    std::vector<uint8_t> buffer(25 * 2048);
+    EXPECT_TRUE(SendRead10(u'D', 0, 25, buffer).ok()) << "LBA 40 is not in it";
+    EXPECT_TRUE(Sensed(SendRead10(u'D', 30, 25, buffer), 3, 0x11, 0));
+    EXPECT_TRUE(Sensed(SendRead10(u'D', 40, 1, buffer), 3, 0x11, 0));
+    EXPECT_TRUE(SendRead10(u'D', 30, 25, buffer).ok());
+
+    ASSERT_TRUE(sim.LoadDisc(u'F', sim.MakeBlank(0x0009)));
+    ASSERT_TRUE(SetWriteParameters(u'F', disc::CdR));
+    std::vector<WriterTrack> tracks{{true, 100 * 2048, 0, 100, {}}};
+    ASSERT_TRUE(SendCueSheet(u'F', BuildCueSheet(tracks)).ok());
+    std::vector<uint8_t> zeros(10 * 2048, 0);
+    uint8_t write[10] = {0x2A, 0, 0xFF, 0xFF, 0xFF, 0x6A, 0, 0, 10, 0};
+    EXPECT_TRUE(Sensed(SendScsiCommand(u'F', write, 10, 0, zeros.data(), 20480, 300), 2, 4, 8));
+    EXPECT_TRUE(SendWrite10(u'F', -150, 10, zeros).ok()) << "the second long write is waited out";
+    for (int32_t lba = -140; lba < 0; lba += 10)
+        ASSERT_TRUE(SendWrite10(u'F', lba, 10, zeros).ok());
+    int failures = 0;
+    while (!SendWrite10(u'F', 0, 25, std::vector<uint8_t>(25 * 2048, 1)).ok())
+        ++failures;
+    EXPECT_EQ(failures, 14);
+    ASSERT_TRUE(sim.LoadDisc(u'F', sim.MakeBlank(0x000A)));
+    EXPECT_TRUE(Sensed(SendBlank(u'F'), 3, 0x0C, 0)) << "BLANK fails";
+
+    ASSERT_TRUE(sim.LoadDisc(u'G', sim.MakeBlank(0x0041)));
+    EXPECT_FALSE(SelectWriteSpeed(u'G', disc::BdR));
+    EXPECT_FALSE(SetWriteParameters(u'G', disc::BdR));
+    EXPECT_TRUE(Sensed(SendReserveTrack(u'G', 32), 5, 0x72, 0x05));
+
+    ASSERT_TRUE(sim.LoadDisc(u'H', sim.MakeBlank(0x0009)));
+    ASSERT_TRUE(SetWriteParameters(u'H', disc::CdR));
+    EXPECT_TRUE(Sensed(SendCueSheet(u'H', BuildCueSheet(tracks)), 5, 0x26, 0));
+    ASSERT_TRUE(sim.LoadDisc(u'H', sim.MakeBlank(0x0014)));
+    ASSERT_TRUE(SendBlank(u'H').ok());
+    std::vector<uint8_t> info(kDiscInformationLength);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Sensed(SendReadDiscInformation(u'H', info), 2, 0x04, 0x07));
+    EXPECT_TRUE(SendReadDiscInformation(u'H', info).ok());
+}
+
+TEST(Bay, TransferTimeFollowsTheSelectedSpeed) {
+    CountingClock clock;
+    Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
+    Simulator& sim = bay.simulator;
+    ASSERT_TRUE(sim.LoadDisc(u'F', sim.MakeBlank(0x001B)));
+    ASSERT_TRUE(SelectWriteSpeed(u'F', disc::DvdPlusR));
+    DriveState state = sim.Drive(u'F')->State();
+    EXPECT_EQ(state.cdWriteSpeed, 16620u) << "the second fastest speed";
+    EXPECT_EQ(state.streamingWriteSpeed, 16620u);
+    EXPECT_EQ(state.streamingReadSpeed, 22160u);
+    ASSERT_TRUE(SendSetCdSpeed(u'F', 11080).ok());
+    ASSERT_TRUE(SendSetStreaming(u'F', 22160, 11080, false).ok());
+    ASSERT_TRUE(SetWriteParameters(u'F', disc::DvdPlusR));
+    ASSERT_TRUE(SendReserveTrack(u'F', 1600).ok());
+    clock.sleeps.clear();
+    std::vector<uint8_t> chunk(25 * 2048, 7);
+    for (int32_t lba = 0; lba < 1600; lba += 25)
+        ASSERT_TRUE(SendWrite10(u'F', lba, 25, chunk).ok());
+    uint64_t slept = 0;
+    for (uint32_t ms : clock.sleeps)
+        slept += ms;
+    EXPECT_NEAR(static_cast<double>(slept), 1600.0 * 2048 / 11080, 64.0) << "8x: 11080 kB/s";
+
+    ASSERT_TRUE(SendSetStreaming(u'F', 0, 0, true).ok());
+    state = sim.Drive(u'F')->State();
+    EXPECT_EQ(state.streamingWriteSpeed, 0u) << "back to the drive's defaults";
+    EXPECT_EQ(state.setStreamingCount, 3u);
+}
+
+TEST(Bay, FolderDrivesHaveTheFreeSpaceTheyAreGiven) {
+    TempFolder folder;
+    Bay bay(R"([folder X]
+path = store
+free = 1M
+label = SCRATCH
+
+[drive E]
+model = cd-rom-reader
+)",
+            folder.path());
+    Simulator& sim = bay.simulator;
+    EXPECT_EQ(sim.DriveType(u'X'), DriveKind::Fixed);
+    EXPECT_EQ(sim.DriveType(u'E'), DriveKind::CdRom);
+    EXPECT_EQ(sim.DriveType(u'Q'), DriveKind::NoRootDir);
+    EXPECT_EQ(sim.LogicalDrives(), (1u << 23) | (1u << 4));
+    std::u16string label;
+    EXPECT_TRUE(sim.VolumeLabel(u'X', label));
+    EXPECT_EQ(label, u"SCRATCH");
+    EXPECT_FALSE(sim.VolumeLabel(u'E', label)) << "no disc";
+
+    fs::path host = sim.HostPath(u"X:\\Temp\\E000.iso");
+    EXPECT_EQ(host, folder.path() / "store" / "Temp" / "E000.iso");
+    uint64_t free = 0;
+    ASSERT_TRUE(sim.FreeSpace(u"X:\\Temp", free));
+    EXPECT_EQ(free, 1u << 20);
+    fs::create_directories(host.parent_path());
+    WriteFile(host, std::vector<uint8_t>(300000, 1));
+    ASSERT_TRUE(sim.FreeSpace(u"X:\\Temp", free));
+    EXPECT_EQ(free, (1u << 20) - 300000);
+    WriteFile(host, std::vector<uint8_t>(2 << 20, 1));
+    ASSERT_TRUE(sim.FreeSpace(u"X:\\", free));
+    EXPECT_EQ(free, 0u);
+    EXPECT_FALSE(sim.AppDataFolder().empty());
+}
+
+TEST(Bay, DescriptionsAreCheckedLineByLine) {
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    for (Case c :
+         {Case{"[drive E]\nmodel = nothing\n", "unknown model"}, Case{"[drive 1]\n", "line 1"},
+          Case{"[drive E]\nmodel = cd-rom-reader\n[drive E]\n", "line 3"},
+          Case{"timing = sometimes\n", "line 1"}, Case{"[disc x]\nblank = DVD-ROM\n", "line 2"},
+          Case{"[model m]\nfeature = 001E 2 03 00\n", "line 2"},
+          Case{"[model m]\npage 2A = 2A 03 00\n", "line 2"},
+          Case{"[drive E]\nmodel = cd-rom-reader\nfault = read-error x 1\n", "line 3"},
+          Case{"[operator]\nload = E nothing 5\n", "unknown disc"},
+          Case{"just words\n", "line 1"}}) {
+        Simulator sim;
+        std::string error;
+        EXPECT_FALSE(sim.LoadText(c.text, {}, error)) << c.text;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.text << " gave: " << error;
+    }
+}
+
+}  // namespace
+}  // namespace vestrel::sim::testing
