@@ -3,8 +3,20 @@
 #include <algorithm>
 
 #include "drive/clock.h"
+#include "drive/disc_types.h"
 
 namespace vestrel {
+
+DriveRowTexts RowTexts(const DriveRecord& record) {
+    DriveRowTexts t;
+    t.title = DriveDisplayName(record);
+    t.reads = DescribeTypeList(record.reads);
+    t.writes = DescribeTypeList(record.writes);
+    t.currentDisc = u"Current disc type: " + DiscTypeName(record.discType);
+    if (record.blank)
+        t.currentDisc += u" (Empty)";
+    return t;
+}
 
 void DriveList::Receive(DriveListMessage message, char16_t letter) {
     switch (message) {

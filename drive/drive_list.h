@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "drive/drive_record.h"
@@ -22,6 +23,19 @@ struct DriveRow {
 };
 
 enum class CopiesControlChange { None, Created, Destroyed };
+
+// The texts of a row. A usable drive shows its title, what it reads and
+// writes (after "Reads:" and "Writes:"), its current disc and, holding a
+// source, "Copies:" with the count. An unusable one shows the shell's name
+// of the drive and kUnusableText, which opens its probe details.
+struct DriveRowTexts {
+    std::u16string title;
+    std::u16string reads;
+    std::u16string writes;
+    std::u16string currentDisc;  // "Current disc type: ..." (" (Empty)" for a blank)
+};
+DriveRowTexts RowTexts(const DriveRecord& record);
+inline constexpr char16_t kUnusableText[] = u"Unusable (Click for details)";
 
 // After a new row is added, the list waits this long (dispatching messages)
 // before it plans, so that a burst of arrivals is planned once settled.

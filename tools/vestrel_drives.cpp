@@ -75,16 +75,13 @@ void PrintRow(const DriveRow& row, const RowDestination& column) {
     const DriveRecord& r = row.record;
     if (!r.usable()) {
         // The wizard shows the shell's name of the drive here.
-        Print(FormatText(u"Drive (%C:)\n", {r.letter}));
-        Print(u"    Unusable (Click for details)\n");
+        Print(FormatText(u"Drive (%C:)\n    %s\n", {r.letter, kUnusableText}));
         PrintIndented(ProbeDetails(r.probe), u"      ");
         return;
     }
-    Print(DriveDisplayName(r) + u"\n");
-    Print(u"    Reads: " + DescribeTypeList(r.reads) + u"\n");
-    Print(u"    Writes: " + DescribeTypeList(r.writes) + u"\n");
-    Print(u"    Current disc type: " + DiscTypeName(r.discType) + (r.blank ? u" (Empty)" : u"") +
-          u"\n");
+    DriveRowTexts t = RowTexts(r);
+    Print(t.title + u"\n    Reads: " + t.reads + u"\n    Writes: " + t.writes + u"\n    " +
+          t.currentDisc + u"\n");
     if (r.holdsSource())
         Print(FormatText(u"    Copies: %d\n", {r.copies}));
     Print(u"    Destination: " + DestinationColumn(column) + u"\n");

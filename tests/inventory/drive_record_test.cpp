@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "drive/cdb.h"
+#include "drive/drive_list.h"
 #include "drive/drive_record.h"
 #include "tests/support/fake_drives.h"
 
@@ -53,6 +54,10 @@ TEST(CreateDriveRecord, TitleNamesClassLetterAndTrimmedVendor) {
     EXPECT_EQ(r.topProfile, 0x0043);
     EXPECT_EQ(r.vendor, u"ORBITA");
     EXPECT_EQ(DriveDisplayName(r), u"BD-RE Drive (E:) [ORBITA]");
+    EXPECT_EQ(RowTexts(r).currentDisc, u"Current disc type: No disc");
+    r.discType = DvdPlusR;
+    r.blank = true;
+    EXPECT_EQ(RowTexts(r).currentDisc, u"Current disc type: DVD+R (Empty)");
     EXPECT_EQ(r.writes & BdTypes, BdR | BdRe);
 
     // Leading spaces go, a NUL ends the field, the rest is the ANSI page.
