@@ -37,8 +37,8 @@ struct DriveRowTexts {
 DriveRowTexts RowTexts(const DriveRecord& record);
 inline constexpr char16_t kUnusableText[] = u"Unusable (Click for details)";
 
-// After a new row is added, the list waits this long (dispatching messages)
-// before it plans, so that a burst of arrivals is planned once settled.
+// After a new row is added, the list waits this long, dispatching
+// messages, before it plans.
 constexpr uint32_t kAddRowSettleMs = 500;
 
 class DriveList : public DriveListTarget {

@@ -38,8 +38,8 @@ void EnumerateOpticalDrives(DriveListTarget& target);
 void UnlockAllOpticalDrives();
 void EjectAllOpticalDrives();
 
-// Whether a drive's open tray holds up the Remove discs page. The values
-// are those the page's watcher has always compared against: 0 holds up.
+// Whether a drive's open tray holds up the Remove discs page; as a number,
+// 0 holds it up and 1 does not.
 enum class TrayDecision : int {
     HoldsUp = 0,
     DoesNotHoldUp = 1,
