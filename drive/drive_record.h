@@ -47,9 +47,10 @@ void RefreshDriveRecord(DriveRecord& record);
 // the vendor.
 std::u16string DriveDisplayName(const DriveRecord& record);
 
-// The vendor identification of an INQUIRY reply (bytes 8..15, ended by a
-// NUL if there is one, trimmed of spaces), taken as the ANSI code page of a
-// western Windows, which matches Latin-1 for the printable characters.
+// The vendor identification of an INQUIRY reply: bytes 8..15, ended by a
+// NUL if there is one, control bytes as spaces, trimmed of spaces. Bytes
+// above 7Fh are taken as Latin-1, which is the western ANSI code page apart
+// from 80h..9Fh.
 std::u16string VendorFromInquiry(ByteReader inquiry);
 
 }  // namespace vestrel
