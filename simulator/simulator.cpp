@@ -126,7 +126,9 @@ bool Simulator::LoadText(std::string_view text, const fs::path& baseFolder, std:
         actions_.push_back(
             Action{startTick_ + step.afterMs, step.letter, ActionKind::InsertDisc, 0, step.disc});
     }
-    for (const FolderSpec& f : description_.folders) {
+    for (FolderSpec& f : description_.folders) {
+        if (f.path.empty())
+            f.path = workFolder_ / (std::string("drive-") + static_cast<char>(f.letter));
         fs::create_directories(f.path, ec);
         if (ec) {
             error = "cannot create the folder " + f.path.string();

@@ -294,5 +294,30 @@ TEST(Bay, DescriptionsAreCheckedLineByLine) {
     }
 }
 
+TEST(Bay, TheExampleBaysLoad) {
+    const fs::path farms = fs::path(VESTREL_SOURCE_DIR) / "simulator" / "farms";
+    Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.LoadFile(farms / "every-model.txt", error)) << error;
+    sim.Install();
+    std::vector<uint8_t> info(kDiscInformationLength);
+    ASSERT_TRUE(SendReadDiscInformation(u'F', info).ok());
+    EXPECT_EQ(info[2] & 0x13, 0x12) << "a used CD-RW: complete, erasable";
+    ASSERT_TRUE(SendReadDiscInformation(u'E', info).ok());
+    EXPECT_EQ(info[2] & 0x13, 0x02) << "a used DVD-R: complete, not erasable";
+    std::vector<uint8_t> block(32 * 2048, 3);
+    EXPECT_TRUE(SendWrite10(u'H', 4096, 32, block).ok()) << "a formatted BD-RE";
+    EXPECT_EQ(sim.DriveType(u'X'), DriveKind::Fixed);
+    sim.Uninstall();
+
+    Description description;
+    std::string text;
+    std::ifstream in(farms / "default.txt");
+    text.assign(std::istreambuf_iterator<char>(in), {});
+    EXPECT_TRUE(ParseDescription(BuiltInModels(), {}, description, error)) << error;
+    EXPECT_TRUE(ParseDescription(text, farms, description, error)) << error;
+    EXPECT_EQ(description.drives.size(), 4u);
+}
+
 }  // namespace
 }  // namespace vestrel::sim::testing
