@@ -1,6 +1,10 @@
 // The bay around the drives: volume events, trays that are held shut, the
 // operator's policy, injected faults, transfer time, and the fixed drives
 // backed by host folders.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "engine/write_parameters.h"
 #include "engine/write_speed.h"
 #include "tests/simulator/sim_fixture.h"
@@ -292,6 +296,56 @@ TEST(Bay, DescriptionsAreCheckedLineByLine) {
         EXPECT_FALSE(sim.LoadText(c.text, {}, error)) << c.text;
         EXPECT_NE(error.find(c.error), std::string::npos) << c.text << " gave: " << error;
     }
+}
+
+TEST(Bay, RecordersWorkInParallelWhileTheOperatorRuns) {
+    Bay bay(R"([drive E]
+model = dvd-rom-reader
+becoming-ready = 5
+
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 5
+
+[drive G]
+model = bd-re-recorder
+becoming-ready = 5
+
+[operator]
+blank = F DVD-R
+blank = G BD-R
+blank-delay = 10
+close-trays-after = 10
+take-finished = yes
+)");
+    Simulator& sim = bay.simulator;
+    std::atomic<int> arrivals{0};
+    sim.Subscribe([&](const VolumeEvent& e) {
+        if (e.kind == VolumeEventKind::MediaArrival)
+            ++arrivals;
+    });
+    sim.StartOperator();
+    auto writer = [&](char16_t letter, DiscType blank, uint32_t seed) {
+        for (int copy = 0; copy < 3; ++copy) {
+            EjectMedium(letter);
+            while (!SendTestUnitReady(letter).ok())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::vector<SourceTrack> source{{true, PatternBytes(96 * 2048, seed + copy)}};
+            RecordCopy(letter, source, blank);
+            EXPECT_TRUE(ReadBack(letter).front().bytes == source.front().bytes);
+        }
+    };
+    std::thread f(writer, u'F', disc::DvdR, 10);
+    std::thread g(writer, u'G', disc::BdR, 20);
+    for (int i = 0; i < 20; ++i) {
+        EjectMedium(u'E');
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    f.join();
+    g.join();
+    sim.StopOperator();
+    EXPECT_GE(arrivals.load(), 6);
+    EXPECT_EQ(sim.TakeFinishedCopies().size(), 4u) << "the last copies are still in the trays";
 }
 
 TEST(Bay, TheExampleBaysLoad) {
