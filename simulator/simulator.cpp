@@ -75,8 +75,12 @@ bool Simulator::LoadFile(const fs::path& file, std::string& error) {
 }
 
 bool Simulator::LoadText(std::string_view text, const fs::path& baseFolder, std::string& error) {
-    if (!drives_.empty() || !ParseDescription(text, baseFolder, description_, error))
-        return error.empty() ? (error = "the bay is already built", false) : false;
+    if (!drives_.empty()) {
+        error = "the bay is already built";
+        return false;
+    }
+    if (!ParseDescription(text, baseFolder, description_, error))
+        return false;
     std::error_code ec;
     if (description_.workFolder.empty()) {
         std::random_device random;
@@ -175,7 +179,8 @@ ScsiResult Simulator::Execute(const ScsiCommand& command) {
     bool attached = false;
     {
         std::lock_guard lock(mutex_);
-        attached = drive && attached_[command.letter];
+        auto it = attached_.find(command.letter);
+        attached = drive && it != attached_.end() && it->second;
     }
     if (!attached) {
         ScsiResult r;
@@ -299,9 +304,10 @@ std::unique_ptr<Disc> Simulator::MakeDisc(std::string_view name, std::string& er
 bool Simulator::DetachDrive(char16_t letter) {
     {
         std::lock_guard lock(mutex_);
-        if (!attached_[letter])
+        auto it = attached_.find(letter);
+        if (it == attached_.end() || !it->second)
             return false;
-        attached_[letter] = false;
+        it->second = false;
     }
     Log(LetterText(letter) + " device removed");
     Deliver({VolumeEvent{VolumeEventKind::DeviceRemoval, letter}});

@@ -298,11 +298,15 @@ bool VirtualDrive::Transfer(uint64_t bytes, bool write, uint32_t timeoutSeconds)
     uint32_t speed = write ? EffectiveWriteSpeed() : EffectiveReadSpeed();
     if (speed == 0)
         return true;
-    uint64_t ms = bytes / speed;  // kB/s is bytes per millisecond
-    if (timeoutSeconds && ms > uint64_t{timeoutSeconds} * 1000) {
+    uint64_t micros = bytes * 1000 / speed;  // kB/s is bytes per millisecond
+    if (timeoutSeconds && micros > uint64_t{timeoutSeconds} * 1000000) {
         ActiveClock().Sleep(timeoutSeconds * 1000);
         return false;
     }
+    // Whole milliseconds are slept; the rest is carried to the next transfer.
+    owedMicros_ += micros;
+    uint64_t ms = owedMicros_ / 1000;
+    owedMicros_ %= 1000;
     if (ms > 0)
         ActiveClock().Sleep(static_cast<uint32_t>(ms));
     return true;

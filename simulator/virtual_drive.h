@@ -165,6 +165,7 @@ class VirtualDrive {
     std::vector<Reservation> reservations_;
     int32_t overwriteEnd_ = 0;
     bool dirty_ = false;  // written since the last SYNCHRONIZE CACHE
+    uint64_t owedMicros_ = 0;
 };
 
 // ScsiResult of a Check Condition.

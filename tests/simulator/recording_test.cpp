@@ -289,6 +289,23 @@ TEST_F(RecordingTest, DvdMinusRHonoursTheDataBlockType) {
     EXPECT_TRUE(SendWrite10(u'F', 0, 16, block).ok());
 }
 
+TEST(CommandBlocks, FormatCloseAndFormatCapacities) {
+    auto bytes = [](const CommandBlock& b) {
+        return std::vector<uint8_t>(b.cdb.begin(), b.cdb.begin() + b.length);
+    };
+    EXPECT_EQ(bytes(FormatUnitCdb()), (std::vector<uint8_t>{0x04, 0x11, 0, 0, 0, 0}));
+    EXPECT_EQ(FormatUnitCdb().direction, DataDirection::ToDevice);
+    EXPECT_EQ(bytes(CloseTrackSessionCdb(2, 0)),
+              (std::vector<uint8_t>{0x5B, 0, 0x02, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(bytes(CloseTrackSessionCdb(1, 0x0102)),
+              (std::vector<uint8_t>{0x5B, 0, 0x01, 0, 0x01, 0x02, 0, 0, 0, 0}));
+    EXPECT_EQ(bytes(ReadFormatCapacitiesCdb()),
+              (std::vector<uint8_t>{0x23, 0, 0, 0, 0, 0, 0, 0, 0xFC, 0}));
+    auto list = FormatUnitParameters(0x00123456, 0x26, 0);
+    EXPECT_EQ(std::vector<uint8_t>(list.begin(), list.end()),
+              (std::vector<uint8_t>{0, 0, 0, 8, 0x00, 0x12, 0x34, 0x56, 0x98, 0, 0, 0}));
+}
+
 TEST_F(RecordingTest, OverwritableMediaAreFormattedAndWrittenAnywhere) {
     LoadBlank(u'G', 0x0043);
     EXPECT_TRUE(Sensed(SendReserveTrack(u'G', 32), 5, 0x30, 0x05));
