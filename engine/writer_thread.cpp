@@ -1,0 +1,322 @@
+#include "engine/writer_thread.h"
+
+#include "drive/capabilities.h"
+#include "drive/clock.h"
+#include "drive/drive_lock.h"
+#include "drive/inventory.h"
+#include "drive/mmc_commands.h"
+#include "drive/power.h"
+#include "drive/replies.h"
+#include "drive/text.h"
+#include "engine/setup_attempts.h"
+#include "engine/write_parameters.h"
+#include "engine/write_speed.h"
+
+namespace vestrel {
+
+std::vector<WriterJob> WriterJobsFor(char16_t recorder, const std::vector<SourceRecord>& sources) {
+    std::vector<WriterJob> jobs;
+    for (const SourceRecord& source : sources) {
+        for (const DestinationEntry& d : source.destinations) {
+            if (d.recorderLetter != recorder)
+                continue;
+            WriterJob job;
+            job.discType = source.discType;
+            job.label = source.volumeLabel;
+            job.copies = d.copies;
+            job.tracks = WriterTracksOf(source.tracks);
+            jobs.push_back(std::move(job));
+            break;
+        }
+    }
+    return jobs;
+}
+
+namespace {
+
+// How a step of the per-copy sequence ends.
+enum class Step {
+    Next,        // go on with the next step
+    WaitAgain,   // back to waiting for the tray to open
+    SkipSource,  // the person gave up this source
+    Stop,        // run state 3
+    Fatal,       // the writer cannot go on (write parameters)
+};
+
+class Writer {
+  public:
+    Writer(char16_t letter, PanelChannel& panel) : letter_(letter), panel_(panel) {}
+    void Run();
+
+  private:
+    void Show(const std::u16string& status, uint32_t links) {
+        panel_.SetStatus(status);
+        panel_.PostUpdate(panel_update::NormalWithLinks, links);
+    }
+    // The skip flag or a stop, checked while waiting.
+    Step Interrupted() {
+        if (panel_.GetSkipFlag() == 1)
+            return Step::SkipSource;
+        if (panel_.GetRunState() == RunState::Stopped)
+            return Step::Stop;
+        return Step::Next;
+    }
+    bool TrayOpen() { return TrayOpenBlocks(letter_) == TrayDecision::HoldsUp; }
+    Step WaitForTrayToOpen();
+    Step WaitForDisc(const WriterJob& job);
+    Step CheckDisc(const WriterJob& job);
+    Step Erase();
+    // Polls until the user reply is not 0; false on a stop.
+    bool WaitForReply() {
+        return PollPanel(panel_, [&] { return panel_.GetUserReply() != 0; });
+    }
+    Step WriteCopy(const WriterJob& job, bool lastCopy);
+    Step PrepareJob(WriterJob& job);
+
+    char16_t letter_;
+    PanelChannel& panel_;
+    std::vector<WriterJob> jobs_;
+    CueSheet cue_;
+    Blank blank_;
+    DiscInformation disc_;  // from the last READ DISC INFORMATION
+    bool fatal_ = false;
+};
+
+Step Writer::WaitForTrayToOpen() {
+    const uint32_t start = ActiveClock().TickCount();
+    for (;;) {
+        if (TrayOpen())
+            return Step::Next;
+        if (ActiveClock().TickCount() - start > 2500) {
+            PauseRandomly(0, 200);
+            return Step::Next;
+        }
+        AllowMediumRemoval(letter_);
+        ActiveClock().Sleep(100);
+        if (Step s = Interrupted(); s != Step::Next)
+            return s;
+    }
+}
+
+Step Writer::WaitForDisc(const WriterJob& job) {
+    panel_.SetStatus(u"Insert a compatible blank disc to write to.");
+    panel_.SetUserReply(job.discType);
+    panel_.PostUpdate(panel_update::NormalWithLinks,
+                      panel_link::SkipSource | panel_link::DiscTypes);
+    while (TrayOpen()) {
+        ActiveClock().Sleep(100);
+        if (Step s = Interrupted(); s != Step::Next)
+            return s;
+    }
+    return Step::Next;
+}
+
+Step Writer::CheckDisc(const WriterJob& job) {
+    Show(u"Detecting...", 0);
+    ActiveClock().Sleep(1500);
+    if (!SendTestUnitReady(letter_).ok()) {
+        Show(u"No disc detected. Please insert one.", panel_link::SkipSource | panel_link::Eject);
+        return Step::WaitAgain;
+    }
+    std::vector<uint8_t> config(kGetConfigurationLength);
+    SendGetConfiguration(letter_, config);
+    blank_.profile = ReadConfigurationHeader(ByteReader(config)).currentProfile;
+    blank_.type = ProfileToDiscType(blank_.profile);
+    DriveCapabilities caps;
+    {
+        DriveLockGuard lock;
+        caps = ReadDriveCapabilities(letter_);
+    }
+    if ((caps.writes & CompatibleBlankTypes(job.discType) & blank_.type) == 0) {
+        Show(u"The disc is not of a compatible type.",
+             panel_link::SkipSource | panel_link::ChangeDisc);
+        return Step::WaitAgain;
+    }
+    std::vector<uint8_t> info(kDiscInformationLength);
+    SendReadDiscInformation(letter_, info);
+    DiscInformation d = ReadDiscInformationReply(ByteReader(info));
+    disc_ = d;
+    if (d.discStatus == kDiscStatusEmpty)
+        return Step::Next;
+    if (!d.erasable) {
+        Show(u"The disc is not empty and can't be erased.",
+             panel_link::SkipSource | panel_link::ChangeDisc);
+        return Step::WaitAgain;
+    }
+    panel_.SetUserReply(0);
+    Show(u"The disc is not empty. Erase it?",
+         panel_link::ChangeDisc | panel_link::ShowContents | panel_link::Yes);
+    if (!WaitForReply())
+        return Step::Stop;
+    return panel_.GetUserReply() == panel_link::ChangeDisc ? Step::WaitAgain : Step::Next;
+}
+
+// Empties a used rewritable disc. Overwritable media are simply written
+// over, so they need no BLANK, which they would refuse.
+Step Writer::Erase() {
+    Show(u"Erasing disc...", 0);
+    if (!IsOverwritable(blank_) && !SendBlank(letter_).ok()) {
+        panel_.SetUserReply(0);
+        Show(u"An error occurred while erasing the disc.", panel_link::ChangeDisc);
+        return WaitForReply() ? Step::WaitAgain : Step::Stop;
+    }
+    Show(u"Checking disc readiness...", 0);
+    bool ready = false;
+    std::vector<uint8_t> info(kDiscInformationLength);
+    for (int check = 0; check < 60 && !ready; ++check) {
+        if (check > 0)
+            ActiveClock().Sleep(1000);
+        ready = SendReadDiscInformation(letter_, info).ok();
+    }
+    if (!ready) {
+        panel_.SetUserReply(0);
+        Show(u"Error: disc not ready.", panel_link::ChangeDisc);
+        return WaitForReply() ? Step::WaitAgain : Step::Stop;
+    }
+    panel_.SetStatus(u"Disc was erased successfully.");
+    panel_.SetProgress(1000);
+    panel_.PostUpdate(panel_update::NormalWithLinks, 0);
+    ActiveClock().Sleep(3000);
+    return Step::Next;
+}
+
+Step Writer::PrepareJob(WriterJob& job) {
+    ImageMeasure measure = BuildJobCueSheet(job.tracks, cue_);
+    if (measure == ImageMeasure::Measured)
+        return Step::Next;
+    panel_.SetStatus(measure == ImageMeasure::NotFound
+                         ? u"Error: Temporary disc image files not found."
+                         : u"Error: Can't read source's disc image files.");
+    panel_.SetSkipFlag(0);
+    panel_.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipSource);
+    bool skipped = PollPanel(panel_, [&] { return panel_.GetSkipFlag() == 1; });
+    return skipped ? Step::SkipSource : Step::Stop;
+}
+
+Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
+    Show(u"Ejecting disc...", panel_link::SkipSource | panel_link::Eject);
+    for (;;) {
+        if (Step s = WaitForTrayToOpen(); s != Step::Next)
+            return s;
+        if (Step s = WaitForDisc(job); s != Step::Next)
+            return s;
+        Step s = CheckDisc(job);
+        if (s == Step::WaitAgain)
+            continue;
+        if (s != Step::Next)
+            return s;
+
+        if (!SelectWriteSpeed(letter_, blank_.type) || !SetWriteParameters(letter_, blank_.type)) {
+            panel_.SetRunState(RunState::Stopped);
+            Show(u"Error: cannot set drive's write parameters.", 0);
+            return Step::Fatal;
+        }
+        if (disc_.discStatus != kDiscStatusEmpty && disc_.erasable) {
+            s = Erase();
+            if (s == Step::WaitAgain)
+                continue;
+            if (s != Step::Next)
+                return s;
+        }
+        break;
+    }
+
+    switch (RecordCopy(letter_, panel_, job, cue_, blank_)) {
+        case CopyOutcome::Done:
+            break;
+        case CopyOutcome::CopyAbandoned:
+            if (lastCopy) {
+                panel_.SetRunState(RunState::Stopped);
+                return Step::Stop;
+            }
+            Show(u"Skipping to the next copy...", 0);
+            PauseRandomly(100, 100);
+            return Step::Next;
+        case CopyOutcome::SourceAbandoned:
+            return Step::SkipSource;
+        case CopyOutcome::Stop:
+            return Step::Stop;
+    }
+    if (!lastCopy) {
+        panel_.SetUserReply(0);
+        Show(u"Writing to this copy is done.", panel_link::Continue);
+        bool go = PollPanel(panel_, [&] { return panel_.GetUserReply() == panel_link::Continue; });
+        if (!go)
+            return Step::Stop;
+    }
+    return Step::Next;
+}
+
+void Writer::Run() {
+    do {
+        PauseRandomly(100, 100);
+    } while (!panel_.ProgressBarReady() && panel_.GetRunState() != RunState::Stopped);
+    PauseRandomly(100, 100);
+    {
+        DriveLockGuard lock;
+        jobs_ = WriterJobsFor(letter_, SourceTable());
+    }
+    panel_.SetCaption(u"");
+    panel_.PostUpdate(panel_update::NormalWithLinks, 0);
+    KeepSystemAwake(true);
+    panel_.EndBusyAnimation();
+    panel_.SetRunState(RunState::Writing);
+
+    bool stopped = false;
+    for (size_t j = 0; j < jobs_.size() && !stopped; ++j) {
+        WriterJob& job = jobs_[j];
+        const bool lastJob = j + 1 == jobs_.size();
+        Step step = PrepareJob(job);
+        for (uint32_t c = 0; step == Step::Next && c < job.copies; ++c) {
+            panel_.SetProgress(0);
+            panel_.SetCaption(
+                FormatText(u" - Source: %d/%d, Label: %s, Copy: %d/%d",
+                           {j + 1, jobs_.size(), job.label.empty() ? u"(None)" : job.label.c_str(),
+                            c + 1, job.copies}));
+            step = WriteCopy(job, lastJob && c + 1 == job.copies);
+        }
+        if (step == Step::SkipSource) {
+            if (lastJob) {
+                panel_.SetRunState(RunState::Stopped);
+                stopped = true;
+            } else {
+                panel_.SetSkipFlag(0);
+                Show(u"Skipping current source.", 0);
+                PauseRandomly(100, 100);
+            }
+        } else if (step == Step::Stop) {
+            stopped = true;
+        } else if (step == Step::Fatal) {
+            stopped = true;
+            fatal_ = true;
+        }
+    }
+    if (!stopped)
+        panel_.SetRunState(RunState::Finished);
+
+    if (panel_.GetRunState() == RunState::Finished) {
+        Show(u"Finished sucessfully.", 0);
+    } else if (!fatal_) {
+        panel_.SetStatus(u"Terminated by user.");
+        panel_.PostUpdate(panel_update::StoppedWithLinks, 0);
+    }
+    RestoreStreamingDefaults(letter_);
+    KeepSystemAwake(false);
+}
+
+}  // namespace
+
+void WriterThread(ThreadStartBlock& block) {
+    char16_t letter;
+    PanelChannel* panel;
+    {
+        DriveLockGuard lock;
+        letter = static_cast<char16_t>(block.first);
+        panel = block.panel;
+        block.started = 1;
+    }
+    if (panel)
+        Writer(letter, *panel).Run();
+}
+
+}  // namespace vestrel

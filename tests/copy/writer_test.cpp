@@ -1,0 +1,161 @@
+// Writers against simulated recorders: every recorded copy is read back and
+// compared with its source.
+#include <gtest/gtest.h>
+
+#include "drive/drive_lock.h"
+#include "drive/source_table.h"
+#include "engine/image_files.h"
+#include "engine/memory_panel.h"
+#include "engine/reader_thread.h"
+#include "engine/source_layout.h"
+#include "engine/writer_thread.h"
+#include "tests/simulator/sim_fixture.h"
+
+namespace vestrel {
+namespace {
+
+using namespace vestrel::sim::testing;
+
+class WriterTest : public ::testing::Test {
+  protected:
+    // Reads the source in `letter` into image files, as the reading page
+    // does, and gives it the destinations.
+    void ReadSource(char16_t letter, DiscType type, std::vector<DestinationEntry> destinations) {
+        SourceRecord source;
+        source.driveLetter = letter;
+        source.discType = type;
+        ASSERT_EQ(ReadSourceLayout(source), LayoutOutcome::Read);
+        std::u16string folder = (folder_.path() / "img").u16string();
+        folder += kPathSeparator;
+        for (size_t i = 0; i < source.tracks.size(); ++i) {
+            source.tracks[i].imagePath =
+                ImageFileName(folder, letter, static_cast<uint32_t>(i), source.tracks[i].isData);
+        }
+        source.destinations = std::move(destinations);
+        {
+            DriveLockGuard lock;
+            SourceTable() = {source};
+        }
+        MemoryPanel panel(letter);
+        Run(ReaderThread, 0, panel);
+        ASSERT_EQ(panel.State().status, u"Finished sucessfully.");
+    }
+    void Run(void (*body)(ThreadStartBlock&), uint32_t first, MemoryPanel& panel) {
+        ThreadStartBlock block;
+        block.first = first;
+        block.panel = &panel;
+        StartWorker(block, body);
+        JoinAllWorkers();
+    }
+    // Puts a finished copy into the reader and reads it back.
+    std::vector<SourceTrack> ReadCopy(sim::Simulator& sim, sim::FinishedCopy& copy,
+                                      char16_t reader) {
+        EXPECT_TRUE(sim.LoadDisc(reader, std::move(copy.disc)));
+        return ReadBack(reader);
+    }
+    TempFolder folder_;
+};
+
+TEST_F(WriterTest, TwoDvdCopiesOnDvdMinusRBlanksReadBackAsTheSource) {
+    // 100 blocks: the reservation is rounded up to 112 and padded.
+    std::vector<uint8_t> bytes = PatternBytes(100 * 2048, 11);
+    WriteFile(folder_ / "dvd.iso", bytes);
+    Bay bay(R"([disc dvd]
+iso = dvd.iso
+type = DVD-ROM
+[drive D]
+model = dvd-rom-reader
+disc = dvd
+becoming-ready = 0
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+[operator]
+blank = F DVD-R
+blank-delay = 50
+take-finished = yes
+)",
+            folder_.path());
+    ReadSource(u'D', disc::DvdRom, {{u'F', 2}});
+    MemoryPanel panel(u'F');
+    Run(WriterThread, u'F', panel);
+
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Finished);
+    std::vector<std::u16string> statuses = panel.Statuses();
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), u"Writing to this copy is done."),
+              statuses.end());
+    EXPECT_EQ(panel.State().caption, u" - Source: 1/1, Label: (None), Copy: 2/2");
+
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 2u);
+    for (auto& copy : copies) {
+        std::vector<SourceTrack> back = ReadCopy(bay.simulator, copy, u'D');
+        ASSERT_EQ(back.size(), 1u);
+        ASSERT_EQ(back[0].bytes.size(), 112u * 2048);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), back[0].bytes.begin()));
+        EXPECT_TRUE(std::all_of(back[0].bytes.begin() + bytes.size(), back[0].bytes.end(),
+                                [](uint8_t b) { return b == 0; }));
+    }
+}
+
+TEST_F(WriterTest, AnAudioCdCopyMatchesSampleForSample) {
+    SourceTrack one{false, PatternBytes(40 * 2352, 12)};
+    SourceTrack two{false, PatternBytes(31 * 2352, 13)};
+    WriteCueBin(folder_.path(), "audio", {one, two});
+    Bay bay(R"([disc audio]
+cue = audio.cue
+[drive D]
+model = dvd-rom-reader
+disc = audio
+becoming-ready = 0
+[drive G]
+model = bd-re-recorder
+becoming-ready = 0
+[operator]
+blank = G CD-R
+blank-delay = 50
+take-finished = yes
+)",
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'G', 1}});
+    MemoryPanel panel(u'G');
+    Run(WriterThread, u'G', panel);
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'D');
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_FALSE(back[0].data);
+    EXPECT_EQ(back[0].bytes, one.bytes);
+    EXPECT_EQ(back[1].bytes, two.bytes);
+}
+
+TEST_F(WriterTest, WriterJobsFollowTheSourceTable) {
+    std::vector<SourceRecord> sources(3);
+    sources[0].destinations = {{u'F', 3}};
+    sources[1].destinations = {{u'G', 1}};
+    sources[2].destinations = {{u'G', 2}, {u'F', 1}};
+    sources[2].volumeLabel = u"MUSIC";
+    std::vector<WriterJob> f = WriterJobsFor(u'F', sources);
+    ASSERT_EQ(f.size(), 2u);
+    EXPECT_EQ(f[0].copies, 3u);
+    EXPECT_EQ(f[1].copies, 1u);
+    EXPECT_EQ(f[1].label, u"MUSIC");
+    EXPECT_TRUE(WriterJobsFor(u'H', sources).empty());
+}
+
+TEST(Recording, MediaRules) {
+    EXPECT_TRUE(IsOverwritable({disc::DvdPlusRw, 0x1A}));
+    EXPECT_TRUE(IsOverwritable({disc::BdRe, 0x43}));
+    EXPECT_FALSE(IsOverwritable({disc::DvdRw, 0x14}));
+    EXPECT_TRUE(NeedsClosing({disc::DvdPlusR, 0x1B}));
+    EXPECT_TRUE(NeedsClosing({disc::BdR, 0x41}));
+    EXPECT_FALSE(NeedsClosing({disc::DvdR, 0x11}));
+    EXPECT_EQ(ReservedBlocks(100), 112u);
+    EXPECT_EQ(ReservedBlocks(112), 112u);
+    EXPECT_EQ(ReservedBlocks(1), 16u);
+}
+
+}  // namespace
+}  // namespace vestrel
