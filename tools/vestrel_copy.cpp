@@ -1,0 +1,326 @@
+// vestrel-copy: a whole copy run without windows. It finds the drives and
+// their discs, plans the copies, reads every source into image files and
+// has every recorder write its copies at the same time, showing one live
+// line per drive. An operator policy given on the command line answers the
+// questions the wizard would put to a person.
+//
+//   vestrel-copy [--sim FILE | --sim-default] [options]
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drive/clock.h"
+#include "drive/drive_list.h"
+#include "drive/drive_lock.h"
+#include "drive/inventory.h"
+#include "drive/source_table.h"
+#include "drive/text.h"
+#include "engine/copy_coordination.h"
+#include "engine/image_store.h"
+#include "engine/memory_panel.h"
+#include "engine/reader_thread.h"
+#include "engine/source_layout.h"
+#include "engine/writer_thread.h"
+#include "simulator/simulator.h"
+#include "tools/bay_options.h"
+
+namespace vestrel {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: vestrel-copy [--sim FILE | --sim-default] [options]\n"
+    "Copies every source disc in the drives onto blanks in the recorders.\n"
+    "  --sim FILE         use the simulated drives that FILE describes\n"
+    "  --sim-default      use the built-in simulated bay\n"
+    "  --copies N         copies of each source (1..99; default 1)\n"
+    "  --erase yes|no     erase used rewritable discs (default yes)\n"
+    "  --on-error skip|stop  after a writing error, skip on or stop (default skip)\n"
+    "  --overwrite yes|no    replace stale image files at once (default: after the\n"
+    "                     ten-second countdown)\n"
+    "  --timeout SECONDS  stop everything after this long (default 3600)\n"
+    "  --quiet            no live lines, only the outcome\n";
+
+struct Policy {
+    int copies = 1;
+    bool erase = true;
+    bool skipOnError = true;
+    int overwrite = -1;  // -1: countdown, 0: no, 1: yes
+    uint32_t timeoutMs = 3600 * 1000;
+    bool quiet = false;
+};
+
+void Print(std::u16string_view text) {
+    std::fputs(ToUtf8(text).c_str(), stdout);
+}
+
+// Answers the stale-file question on the console: at once when the policy
+// says so, otherwise after the countdown the dialog would run.
+class ConsolePrompt : public OverwritePrompt {
+  public:
+    explicit ConsolePrompt(int policy) : policy_(policy) {}
+    bool AskOverwrite(const std::u16string& fileList) override {
+        Print(u"Overwrite files?\n" + fileList + u"\n");
+        if (policy_ >= 0)
+            return policy_ == 1;
+        Clock& clock = ActiveClock();
+        OverwriteCountdown countdown(clock.TickCount());
+        Print(countdown.Caption() + u"\n");
+        while (!countdown.Tick(clock.TickCount()))
+            clock.Sleep(50);
+        Print(countdown.Caption() + u"\n");
+        return true;
+    }
+    void ShowMessage(const std::u16string& text) override { Print(text + u"\n"); }
+
+  private:
+    int policy_;
+};
+
+// The operator's answers to a writer's links.
+void Answer(const Policy& policy, MemoryPanel& panel, const MemoryPanel::Update& u) {
+    const uint32_t links = u.links;
+    if (links & panel_link::Yes) {  // "The disc is not empty. Erase it?"
+        panel.Click(policy.erase ? panel_link::Yes : panel_link::ChangeDisc);
+    } else if (links == panel_link::SkipCopy) {
+        if (policy.skipOnError) {
+            panel.Click(panel_link::SkipCopy);
+        } else {
+            panel.RequestStop();
+        }
+    } else if (links == panel_link::ChangeDisc) {
+        panel.Click(panel_link::ChangeDisc);
+    } else if ((links & panel_link::SkipSource) && !(links & panel_link::Eject) &&
+               !(links & panel_link::DiscTypes)) {
+        // A source-level error, or a disc that does not fit.
+        if (policy.skipOnError) {
+            panel.Click(panel_link::SkipSource, true);
+        } else {
+            panel.RequestStop();
+        }
+    }
+}
+
+struct Lane {
+    char16_t letter = 0;
+    std::unique_ptr<MemoryPanel> panel;
+};
+
+std::u16string Bar(uint32_t position) {
+    const int width = 24;
+    int filled = static_cast<int>(position * width / 1000);
+    std::u16string bar = u"[";
+    for (int i = 0; i < width; ++i)
+        bar += i < filled ? u'#' : u'.';
+    return bar + u"]";
+}
+
+bool Ended(RunState s) {
+    return s == RunState::Stopped || s == RunState::Finished;
+}
+
+// Shows the lanes until every one has ended (or the time is up, which
+// stops them). Returns their final run states.
+std::vector<RunState> Follow(std::vector<Lane>& lanes, const Policy& policy, uint32_t started) {
+    Clock& clock = ActiveClock();
+    std::vector<std::u16string> shown(lanes.size());
+    for (;;) {
+        bool all = true;
+        std::vector<RunState> states;
+        for (size_t i = 0; i < lanes.size(); ++i) {
+            MemoryPanel& p = *lanes[i].panel;
+            RunState s = p.GetRunState();
+            states.push_back(s);
+            if (!Ended(s) || PruneThreadList() > 0)
+                all = Ended(s) && all;
+            PanelState st = p.State();
+            std::u16string line = FormatText(
+                u"%C: %s %s%s", {lanes[i].letter, Bar(p.Progress()), st.status, st.caption});
+            if (!policy.quiet && line != shown[i]) {
+                Print(line + u"\n");
+                shown[i] = line;
+            }
+        }
+        if (all && PruneThreadList() == 0)
+            return states;
+        if (clock.TickCount() - started > policy.timeoutMs) {
+            for (Lane& l : lanes)
+                l.panel->RequestStop();
+        }
+        clock.Sleep(200);
+    }
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "vestrel-copy: %s\n%s", problem, kUsage);
+    return 2;
+}
+
+int CopyAll(const Policy& policy) {
+    const uint32_t started = ActiveClock().TickCount();
+    DriveList list;
+    EnumerateOpticalDrives(list);
+    for (size_t i = 0; i < list.rows().size(); ++i) {
+        for (int n = 1; n < policy.copies; ++n)
+            list.StepCopies(i, +1);
+    }
+    const CopyPlan& plan = list.Replan();
+    std::vector<SourceRecord> sources;
+    {
+        DriveLockGuard lock;
+        sources = SourceTable();
+    }
+    for (const SourceRecord& s : sources) {
+        std::u16string line = FormatText(
+            u"Source %C: %s, %u cop%s:",
+            {s.driveLetter, DiscTypeName(s.discType), s.copies, s.copies == 1 ? u"y" : u"ies"});
+        for (const DestinationEntry& d : s.destinations) {
+            line += FormatText(u" %C: x%u", {d.recorderLetter, d.copies});
+        }
+        if (s.destinations.empty())
+            line += u" no drive can write it";
+        Print(line + u"\n");
+    }
+    if (!plan.nextEnabled) {
+        Print(u"Nothing to copy: no source disc has a recorder that can write it.\n");
+        return 1;
+    }
+
+    std::vector<LayoutOutcome> layouts = ReadSourceLayouts();
+    if (!AllLayoutsRead(layouts)) {
+        Print(u"A source disc's table of contents could not be read.\n");
+        return 1;
+    }
+    {
+        DriveLockGuard lock;
+        if (!PlanImageFiles(SourceTable())) {
+            Print(std::u16string(kNotEnoughSpaceMessage) + u"\n");
+            return 1;
+        }
+        sources = SourceTable();
+    }
+    ConsolePrompt prompt(policy.overwrite);
+    if (!ConfirmOverwrite(sources, prompt))
+        return 1;
+
+    ResetProgressRationing();
+    std::vector<Lane> readers;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        readers.push_back(
+            {sources[i].driveLetter, std::make_unique<MemoryPanel>(sources[i].driveLetter)});
+    }
+    for (size_t i = 0; i < readers.size(); ++i) {
+        ThreadStartBlock block;
+        block.first = static_cast<uint32_t>(i);
+        block.panel = readers[i].panel.get();
+        StartWorker(block, ReaderThread);
+    }
+    PanelsOutcome reading = EvaluatePanels(Follow(readers, policy, started));
+    JoinAllWorkers();
+    if (!reading.allFinished) {
+        DeleteImageFiles(sources);
+        Print(u"Error occurred while reading.\n");
+        Print(u"Unfortunately, not all your discs were copied.\n");
+        return 1;
+    }
+    Print(u"Reading finished successfully.\n");
+
+    std::vector<Lane> writers;
+    for (char16_t letter : WriterLetters(sources)) {
+        auto panel = std::make_unique<MemoryPanel>(letter);
+        panel->SetObserver(
+            [&policy](MemoryPanel& p, const MemoryPanel::Update& u) { Answer(policy, p, u); });
+        writers.push_back({letter, std::move(panel)});
+    }
+    for (Lane& lane : writers) {
+        ThreadStartBlock block;
+        block.first = lane.letter;
+        block.panel = lane.panel.get();
+        StartWorker(block, WriterThread);
+    }
+    WritingEnd end = WritingPageEnd(Follow(writers, policy, started));
+    JoinAllWorkers();
+    if (end.deleteImageFiles)
+        DeleteImageFiles(sources);
+    if (end.copyOutcome == 1) {
+        Print(u"Writing finished successfully.\n");
+        Print(u"Congratulations! All your discs were copied successfully.\n");
+        return 0;
+    }
+    Print(u"One or more writing operation was cancelled due to errors or user cancellation.\n");
+    Print(u"Unfortunately, not all your discs were copied.\n");
+    return 1;
+}
+
+}  // namespace
+}  // namespace vestrel
+
+int main(int argc, char** argv) {
+    using namespace vestrel;
+    const char* simFile = nullptr;
+    bool simDefault = false;
+    Policy policy;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        auto value = [&]() -> std::string_view { return ++i < argc ? argv[i] : ""; };
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--sim-default") {
+            simDefault = true;
+        } else if (arg == "--sim") {
+            simFile = ++i < argc ? argv[i] : nullptr;
+            if (!simFile)
+                return Usage("--sim needs a description file");
+        } else if (arg == "--copies") {
+            policy.copies = std::atoi(std::string(value()).c_str());
+            if (policy.copies < 1 || policy.copies > 99)
+                return Usage("--copies takes 1 to 99");
+        } else if (arg == "--erase") {
+            std::string_view v = value();
+            if (v != "yes" && v != "no")
+                return Usage("--erase takes yes or no");
+            policy.erase = v == "yes";
+        } else if (arg == "--on-error") {
+            std::string_view v = value();
+            if (v != "skip" && v != "stop")
+                return Usage("--on-error takes skip or stop");
+            policy.skipOnError = v == "skip";
+        } else if (arg == "--overwrite") {
+            std::string_view v = value();
+            if (v != "yes" && v != "no")
+                return Usage("--overwrite takes yes or no");
+            policy.overwrite = v == "yes" ? 1 : 0;
+        } else if (arg == "--timeout") {
+            int seconds = std::atoi(std::string(value()).c_str());
+            if (seconds < 1)
+                return Usage("--timeout takes a number of seconds");
+            policy.timeoutMs = static_cast<uint32_t>(seconds) * 1000;
+        } else if (arg == "--quiet") {
+            policy.quiet = true;
+        } else {
+            return Usage(("unknown option " + std::string(arg)).c_str());
+        }
+    }
+    if (simFile && simDefault)
+        return Usage("--sim and --sim-default exclude each other");
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (!simFile && !simDefault)
+        return CopyAll(policy);
+
+    sim::Simulator simulator;
+    std::string error;
+    if (!LoadBay(simulator, simFile, argv[0], error)) {
+        std::fprintf(stderr, "vestrel-copy: %s\n", error.c_str());
+        return 1;
+    }
+    simulator.Install();
+    int result = CopyAll(policy);
+    for (const std::string& line : simulator.OperatorLog()) {
+        if (!policy.quiet)
+            std::printf("operator: %s\n", line.c_str());
+    }
+    return result;
+}
