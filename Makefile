@@ -4,6 +4,7 @@
 #               sanitizer (address+undefined, thread) builds; run every test
 #               in one CTest run (Windows programs under Wine)
 #   make build  the same builds without running the tests
+#   make demo   a whole copy run on the built-in simulated drives
 
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
@@ -20,7 +21,7 @@ PACKAGES := cmake ninja-build g++ libgtest-dev googletest clang libclang-rt-14-d
             mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 \
             xvfb imagemagick xorriso genisoimage bchunk sox
 
-.PHONY: all deps build native windows fuzz asan tsan test clean
+.PHONY: all deps build native native-configure windows fuzz asan tsan test demo clean
 
 all: build
 
@@ -36,12 +37,14 @@ deps:
 	    DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 
-native:
+native: native-configure
+	cmake --build $(NATIVE) -j $(JOBS)
+
+native-configure:
 	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DVESTREL_WINDOWS_BUILD=$(abspath $(WINDOWS)) \
 	    -DVESTREL_FUZZ_BUILD=$(abspath $(FUZZ)) -DVESTREL_FUZZ_SECONDS=$(FUZZ_SECONDS) \
 	    -DVESTREL_ASAN_BUILD=$(abspath $(ASAN)) -DVESTREL_TSAN_BUILD=$(abspath $(TSAN))
-	cmake --build $(NATIVE) -j $(JOBS)
 
 windows:
 	cmake -S . -B $(WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -65,6 +68,13 @@ build: deps windows fuzz asan tsan native
 
 test: build
 	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
+
+# The drives as the select-drives page lists them, then every source copied
+# onto blanks the simulated operator brings.
+demo: deps native-configure
+	cmake --build $(NATIVE) -j $(JOBS) --target vestrel-drives vestrel-copy
+	$(NATIVE)/tools/vestrel-drives --sim-default
+	$(NATIVE)/tools/vestrel-copy --sim-default --timeout 300
 
 clean:
 	rm -rf $(BUILD)
