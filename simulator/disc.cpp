@@ -342,10 +342,10 @@ void Disc::SetRecorded(std::vector<DiscTrack> tracks, std::vector<SectorRegion> 
 }
 
 void Disc::Erase() {
+    if (workFile_.empty())
+        return;  // a pressed disc has nothing to erase
     stream_.close();
     fromImage_ = false;
-    if (workFile_.empty())
-        return;
     file_ = workFile_;
     std::error_code ec;
     fs::remove(file_, ec);
