@@ -241,6 +241,26 @@ TEST(Bay, TransferTimeFollowsTheSelectedSpeed) {
     EXPECT_EQ(state.setStreamingCount, 3u);
 }
 
+TEST(Bay, ATransferLongerThanItsTimeoutFailsAsATimedOutRequest) {
+    CountingClock clock;
+    Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'F', bay.simulator.MakeBlank(0x001B)));
+    ASSERT_TRUE(SendSetCdSpeed(u'F', 5540).ok());
+    ASSERT_TRUE(SendReserveTrack(u'F', 8000).ok());
+    std::vector<uint8_t> data(8000 * 2048, 1);  // about three seconds at 4x
+    CommandBlock write = Write10Cdb(0, 8000, static_cast<uint32_t>(data.size()));
+    clock.sleeps.clear();
+    ScsiResult r = SendScsiCommand(u'F', write.cdb.data(), 10, 0, data.data(),
+                                   static_cast<uint32_t>(data.size()), 1);
+    EXPECT_EQ(r.status, StatusIoControlFailed);
+    EXPECT_EQ(r.osError, 121u);
+    ASSERT_EQ(clock.sleeps.size(), 1u);
+    EXPECT_EQ(clock.sleeps[0], 1000u);
+    r = SendScsiCommand(u'F', write.cdb.data(), 10, 0, data.data(),
+                        static_cast<uint32_t>(data.size()), 300);
+    EXPECT_TRUE(Sensed(r, 5, 0x21, 0x02)) << "the blocks were written before the time ran out";
+}
+
 TEST(Bay, FolderDrivesHaveTheFreeSpaceTheyAreGiven) {
     TempFolder folder;
     Bay bay(R"([folder X]
