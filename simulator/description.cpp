@@ -250,30 +250,30 @@ class Parser {
         }
         if (w[0] == "disc") {
             section_ = Kind::Disc;
-            out_.discs.push_back(DiscSpec{});
+            out_.discs.push_back(DiscEntry{});
             out_.discs.back().name = w[1];
             return true;
         }
         char16_t letter = 0;
         if (!ParseLetter(w[1], letter))
             return Fail(error, "a drive letter A to Z expected, not " + w[1]);
-        for (const DriveSpec& d : out_.drives) {
+        for (const DriveEntry& d : out_.drives) {
             if (d.letter == letter)
                 return Fail(error, "letter " + w[1] + " is described twice");
         }
-        for (const FolderSpec& f : out_.folders) {
+        for (const FolderEntry& f : out_.folders) {
             if (f.letter == letter)
                 return Fail(error, "letter " + w[1] + " is described twice");
         }
         if (w[0] == "drive") {
             section_ = Kind::Drive;
-            out_.drives.push_back(DriveSpec{});
+            out_.drives.push_back(DriveEntry{});
             out_.drives.back().letter = letter;
             return true;
         }
         if (w[0] == "folder") {
             section_ = Kind::Folder;
-            out_.folders.push_back(FolderSpec{});
+            out_.folders.push_back(FolderEntry{});
             out_.folders.back().letter = letter;
             return true;
         }
@@ -376,7 +376,7 @@ class Parser {
     }
 
     bool DiscKey(const std::string& key, const std::string& value, std::string& error) {
-        DiscSpec& d = out_.discs.back();
+        DiscEntry& d = out_.discs.back();
         if (key == "iso" || key == "image") {
             if (d.source != DiscSource::Used)
                 d.source = DiscSource::Iso;
@@ -413,7 +413,7 @@ class Parser {
     }
 
     bool Drive(const std::string& key, const std::string& value, std::string& error) {
-        DriveSpec& d = out_.drives.back();
+        DriveEntry& d = out_.drives.back();
         if (key == "model") {
             d.model = value;
         } else if (key == "disc") {
@@ -450,7 +450,7 @@ class Parser {
     }
 
     bool Folder(const std::string& key, const std::string& value, std::string& error) {
-        FolderSpec& f = out_.folders.back();
+        FolderEntry& f = out_.folders.back();
         if (key == "path") {
             f.path = Path(value);
         } else if (key == "free") {
@@ -467,7 +467,7 @@ class Parser {
     }
 
     bool Operator(const std::string& key, const std::string& value, std::string& error) {
-        OperatorSpec& op = out_.op;
+        OperatorPolicy& op = out_.op;
         std::vector<std::string> w = Words(value);
         if (key == "close-trays-after") {
             uint32_t ms = 0;
@@ -518,8 +518,8 @@ const DriveModel* Description::FindModel(std::string_view name) const {
     return nullptr;
 }
 
-const DiscSpec* Description::FindDisc(std::string_view name) const {
-    for (const DiscSpec& d : discs) {
+const DiscEntry* Description::FindDisc(std::string_view name) const {
+    for (const DiscEntry& d : discs) {
         if (d.name == name)
             return &d;
     }
@@ -545,7 +545,7 @@ bool ParseDescription(std::string_view text, const fs::path& baseFolder, Descrip
             break;
         start = end + 1;
     }
-    for (const DriveSpec& d : out.drives) {
+    for (const DriveEntry& d : out.drives) {
         std::string letter(1, static_cast<char>(d.letter));
         if (!out.FindModel(d.model))
             return error = "drive " + letter + ": unknown model '" + d.model + "'", false;
@@ -556,7 +556,7 @@ bool ParseDescription(std::string_view text, const fs::path& baseFolder, Descrip
         if (!out.FindDisc(l.disc))
             return error = "operator: unknown disc '" + l.disc + "'", false;
     }
-    for (const DiscSpec& d : out.discs) {
+    for (const DiscEntry& d : out.discs) {
         if (d.source == DiscSource::Iso && d.profile == 0)
             return error = "disc " + d.name + ": give the pressed disc's type", false;
         if (d.profile == 0)

@@ -18,7 +18,7 @@ namespace vestrel::sim {
 
 enum class DiscSource { Iso, Cue, Blank, Used };
 
-struct DiscSpec {
+struct DiscEntry {
     std::string name;
     DiscSource source = DiscSource::Blank;
     std::filesystem::path image;  // iso or cue file
@@ -28,7 +28,7 @@ struct DiscSpec {
     std::vector<Fault> faults;
 };
 
-struct DriveSpec {
+struct DriveEntry {
     char16_t letter = 0;
     std::string model;
     std::string disc;  // loaded at start
@@ -40,7 +40,7 @@ struct DriveSpec {
     std::vector<Fault> faults;
 };
 
-struct FolderSpec {
+struct FolderEntry {
     char16_t letter = 0;
     std::filesystem::path path;
     std::optional<uint64_t> freeBytes;
@@ -53,7 +53,7 @@ struct LoadStep {
     uint32_t afterMs = 0;
 };
 
-struct OperatorSpec {
+struct OperatorPolicy {
     std::optional<uint32_t> closeTraysAfterMs;
     std::vector<LoadStep> loads;
     std::map<char16_t, uint16_t> blanks;  // recorder -> blank profile it is kept supplied with
@@ -67,13 +67,13 @@ struct Description {
     std::filesystem::path appDataFolder;
     std::optional<uint64_t> appDataFreeBytes;
     std::vector<DriveModel> models;
-    std::vector<DiscSpec> discs;
-    std::vector<DriveSpec> drives;
-    std::vector<FolderSpec> folders;
-    OperatorSpec op;
+    std::vector<DiscEntry> discs;
+    std::vector<DriveEntry> drives;
+    std::vector<FolderEntry> folders;
+    OperatorPolicy op;
 
     const DriveModel* FindModel(std::string_view name) const;
-    const DiscSpec* FindDisc(std::string_view name) const;
+    const DiscEntry* FindDisc(std::string_view name) const;
 };
 
 // Adds what `text` describes to `out`. Relative paths are taken from

@@ -101,26 +101,26 @@ bool Simulator::LoadText(std::string_view text, const fs::path& baseFolder, std:
     fs::create_directories(description_.appDataFolder, ec);
 
     startTick_ = ActiveClock().TickCount();
-    for (const DriveSpec& spec : description_.drives) {
+    for (const DriveEntry& entry : description_.drives) {
         DriveOptions options;
-        options.becomingReadyMs = spec.becomingReadyMs;
-        options.instant = spec.instant.value_or(description_.instant);
-        options.openFails = spec.openFails;
-        options.passThroughError = spec.passThroughError;
-        options.faults = spec.faults;
-        auto drive = std::make_unique<VirtualDrive>(spec.letter,
-                                                    *description_.FindModel(spec.model), options);
+        options.becomingReadyMs = entry.becomingReadyMs;
+        options.instant = entry.instant.value_or(description_.instant);
+        options.openFails = entry.openFails;
+        options.passThroughError = entry.passThroughError;
+        options.faults = entry.faults;
+        auto drive = std::make_unique<VirtualDrive>(entry.letter,
+                                                    *description_.FindModel(entry.model), options);
         std::unique_ptr<Disc> disc;
-        if (!spec.disc.empty()) {
-            disc = MakeDisc(spec.disc, error);
+        if (!entry.disc.empty()) {
+            disc = MakeDisc(entry.disc, error);
             if (!disc) {
-                error = "drive " + LetterText(spec.letter) + " " + error;
+                error = "drive " + LetterText(entry.letter) + " " + error;
                 return false;
             }
         }
-        drive->Preload(std::move(disc), spec.trayOpen);
-        drives_[spec.letter] = std::move(drive);
-        attached_[spec.letter] = true;
+        drive->Preload(std::move(disc), entry.trayOpen);
+        drives_[entry.letter] = std::move(drive);
+        attached_[entry.letter] = true;
     }
     for (const LoadStep& step : description_.op.loads) {
         if (!drives_.count(step.letter)) {
@@ -130,7 +130,7 @@ bool Simulator::LoadText(std::string_view text, const fs::path& baseFolder, std:
         actions_.push_back(
             Action{startTick_ + step.afterMs, step.letter, ActionKind::InsertDisc, 0, step.disc});
     }
-    for (FolderSpec& f : description_.folders) {
+    for (FolderEntry& f : description_.folders) {
         if (f.path.empty())
             f.path = workFolder_ / (std::string("drive-") + static_cast<char>(f.letter));
         fs::create_directories(f.path, ec);
@@ -198,12 +198,12 @@ ScsiResult Simulator::Execute(const ScsiCommand& command) {
 bool Simulator::AllowMediumRemoval(char16_t letter) {
     Pump();
     VirtualDrive* drive = Drive(letter);
-    const DriveSpec* spec = nullptr;
-    for (const DriveSpec& s : description_.drives) {
+    const DriveEntry* entry = nullptr;
+    for (const DriveEntry& s : description_.drives) {
         if (s.letter == letter)
-            spec = &s;
+            entry = &s;
     }
-    if (!drive || (spec && (spec->openFails || spec->passThroughError)))
+    if (!drive || (entry && (entry->openFails || entry->passThroughError)))
         return false;
     return drive->AllowRemoval();
 }
@@ -270,34 +270,34 @@ std::unique_ptr<Disc> Simulator::MakeBlank(uint16_t profile) {
 }
 
 std::unique_ptr<Disc> Simulator::MakeDisc(std::string_view name, std::string& error) {
-    const DiscSpec* spec = description_.FindDisc(name);
-    if (!spec) {
+    const DiscEntry* entry = description_.FindDisc(name);
+    if (!entry) {
         error = "unknown disc '" + std::string(name) + "'";
         return nullptr;
     }
     std::unique_ptr<Disc> disc;
-    switch (spec->source) {
+    switch (entry->source) {
         case DiscSource::Iso:
-            disc = Disc::FromIso(spec->image, spec->profile, error);
+            disc = Disc::FromIso(entry->image, entry->profile, error);
             break;
         case DiscSource::Cue:
-            disc = Disc::FromCue(spec->image, error);
+            disc = Disc::FromCue(entry->image, error);
             break;
         case DiscSource::Blank:
-            disc = MakeBlank(spec->profile);
-            if (spec->formatted && disc->rules().takesFormat())
+            disc = MakeBlank(entry->profile);
+            if (entry->formatted && disc->rules().takesFormat())
                 disc->Format();
             break;
         case DiscSource::Used:
-            disc = MakeBlank(spec->profile);
-            if (!disc->MarkUsed(spec->image, spec->usedBlocks, error))
+            disc = MakeBlank(entry->profile);
+            if (!disc->MarkUsed(entry->image, entry->usedBlocks, error))
                 return nullptr;
             break;
     }
     if (!disc)
         return nullptr;
-    disc->name = spec->name;
-    disc->faults = spec->faults;
+    disc->name = entry->name;
+    disc->faults = entry->faults;
     return disc;
 }
 
@@ -357,7 +357,7 @@ void Simulator::AfterTrayChanges(char16_t letter, std::vector<VolumeEvent>& out)
     VirtualDrive* drive = Drive(letter);
     if (!drive)
         return;
-    const OperatorSpec& op = description_.op;
+    const OperatorPolicy& op = description_.op;
     for (const TrayEvent& e : drive->TakeTrayEvents()) {
         uint32_t now = ActiveClock().TickCount();
         if (!e.opened) {
@@ -525,8 +525,8 @@ std::vector<FinishedCopy> Simulator::TakeFinishedCopies() {
 
 // --- DriveLetterServices -----------------------------------------------------
 
-const FolderSpec* Simulator::FolderFor(char16_t letter) const {
-    for (const FolderSpec& f : description_.folders) {
+const FolderEntry* Simulator::FolderFor(char16_t letter) const {
+    for (const FolderEntry& f : description_.folders) {
         if (f.letter == letter)
             return &f;
     }
@@ -538,7 +538,7 @@ uint32_t Simulator::LogicalDrives() {
     uint32_t mask = 0;
     for (char16_t letter : OpticalLetters())
         mask |= 1u << (letter - u'A');
-    for (const FolderSpec& f : description_.folders)
+    for (const FolderEntry& f : description_.folders)
         mask |= 1u << (f.letter - u'A');
     return mask;
 }
@@ -553,7 +553,7 @@ DriveKind Simulator::DriveType(char16_t letter) {
 
 bool Simulator::VolumeLabel(char16_t letter, std::u16string& label) {
     label.clear();
-    if (const FolderSpec* f = FolderFor(letter)) {
+    if (const FolderEntry* f = FolderFor(letter)) {
         label = FromUtf8(f->label);
         return true;
     }
@@ -570,7 +570,7 @@ bool Simulator::VolumeLabel(char16_t letter, std::u16string& label) {
 fs::path Simulator::HostPath(std::u16string_view path) const {
     if (path.size() >= 2 && path[1] == u':') {
         char16_t letter = path[0] >= u'a' && path[0] <= u'z' ? path[0] - u'a' + u'A' : path[0];
-        if (const FolderSpec* f = FolderFor(letter)) {
+        if (const FolderEntry* f = FolderFor(letter)) {
             fs::path host = f->path;
             std::u16string_view rest = path.substr(2);
             size_t start = 0;
@@ -600,7 +600,7 @@ bool Simulator::FreeSpace(std::u16string_view path, uint64_t& freeBytes) {
     };
     if (path.size() >= 2 && path[1] == u':') {
         char16_t letter = path[0] >= u'a' && path[0] <= u'z' ? path[0] - u'a' + u'A' : path[0];
-        if (const FolderSpec* f = FolderFor(letter)) {
+        if (const FolderEntry* f = FolderFor(letter)) {
             if (f->freeBytes)
                 return stated(f->path, *f->freeBytes);
             host = f->path;

@@ -112,14 +112,14 @@ class Simulator : public Transport, public DriveLetterServices {
         std::string disc;
     };
     struct Folder {
-        FolderSpec spec;
+        FolderEntry entry;
     };
 
     void AfterTrayChanges(char16_t letter, std::vector<VolumeEvent>& out);
     void Log(const std::string& line);
     void Deliver(const std::vector<VolumeEvent>& events);
     void RunAction(const Action& a, std::vector<VolumeEvent>& events);
-    const FolderSpec* FolderFor(char16_t letter) const;
+    const FolderEntry* FolderFor(char16_t letter) const;
 
     Description description_;
     std::filesystem::path workFolder_;
