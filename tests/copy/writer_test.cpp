@@ -2,6 +2,9 @@
 // compared with its source.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "drive/drive_lock.h"
 #include "drive/source_table.h"
 #include "engine/image_files.h"
@@ -40,11 +43,20 @@ class WriterTest : public ::testing::Test {
         Run(ReaderThread, 0, panel);
         ASSERT_EQ(panel.State().status, u"Finished sucessfully.");
     }
+    // Runs a worker to its end. A worker that waits for the person longer
+    // than any of these runs needs is stopped, so a fault shows as a failed
+    // test rather than a hung one.
     void Run(void (*body)(ThreadStartBlock&), uint32_t first, MemoryPanel& panel) {
         ThreadStartBlock block;
         block.first = first;
         block.panel = &panel;
-        StartWorker(block, body);
+        auto worker = StartWorker(block, body);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (worker->Running() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_FALSE(worker->Running()) << "stopped after waiting too long";
+        panel.RequestStop();
         JoinAllWorkers();
     }
     // Puts a finished copy into the reader and reads it back.
