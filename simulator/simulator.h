@@ -5,7 +5,6 @@
 // sends goes to the virtual drives.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -111,10 +110,6 @@ class Simulator : public Transport, public DriveLetterServices {
         uint16_t profile = 0;
         std::string disc;
     };
-    struct Folder {
-        FolderEntry entry;
-    };
-
     void AfterTrayChanges(char16_t letter, std::vector<VolumeEvent>& out);
     void Log(const std::string& line);
     void Deliver(const std::vector<VolumeEvent>& events);
