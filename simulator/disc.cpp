@@ -272,29 +272,45 @@ bool Disc::OpenFile(bool forWriting) {
 
 bool Disc::ReadSector(const SectorRegion& r, int32_t lba, uint8_t* out, uint32_t bytes,
                       uint32_t offsetInSector) {
-    std::memset(out, 0, bytes);
-    if (!OpenFile(false))
+    if (!OpenFile(false)) {
+        std::memset(out, 0, bytes);
         return !fs::exists(file_);  // nothing written yet reads as zeros
+    }
     uint64_t at =
         r.fileOffset + static_cast<uint64_t>(lba - r.firstLba) * r.stride + offsetInSector;
     stream_.clear();
     stream_.seekg(static_cast<std::streamoff>(at));
     stream_.read(reinterpret_cast<char*>(out), bytes);
-    stream_.clear();  // past the end of a sparse file: zeros
+    // Past the end of a sparse file: zeros.
+    const size_t got = stream_.gcount() > 0 ? static_cast<size_t>(stream_.gcount()) : 0;
+    if (got < bytes)
+        std::memset(out + got, 0, bytes - got);
+    stream_.clear();
     return true;
 }
 
 SectorRead Disc::ReadUserData(int32_t lba, uint32_t count, uint8_t* out) {
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i < count;) {
         int32_t at = lba + static_cast<int32_t>(i);
         const SectorRegion* r = FindRegion(at);
         if (!r)
             return SectorRead::OutOfRange;
         if (r->audio)
             return SectorRead::IllegalMode;
-        uint32_t offset = r->stride == kRawSectorSize ? kUserDataOffset : 0;
-        if (!ReadSector(*r, at, out + size_t{i} * kUserDataSize, kUserDataSize, offset))
+        if (r->stride == kUserDataSize) {
+            // User data lies back to back: the whole run within the region
+            // is one read, as a drive streams it.
+            const uint32_t run = std::min<uint32_t>(
+                count - i,
+                static_cast<uint32_t>(r->count - static_cast<uint32_t>(at - r->firstLba)));
+            if (!ReadSector(*r, at, out + size_t{i} * kUserDataSize, run * kUserDataSize, 0))
+                return SectorRead::FileError;
+            i += run;
+            continue;
+        }
+        if (!ReadSector(*r, at, out + size_t{i} * kUserDataSize, kUserDataSize, kUserDataOffset))
             return SectorRead::FileError;
+        ++i;
     }
     return SectorRead::Ok;
 }
