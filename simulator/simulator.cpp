@@ -606,6 +606,10 @@ bool Simulator::FreeSpace(std::u16string_view path, uint64_t& freeBytes) {
             host = f->path;
         }
     }
+    for (const FolderEntry& f : description_.folders) {
+        if (f.freeBytes && IsUnder(host, f.path))
+            return stated(f.path, *f.freeBytes);
+    }
     if (description_.appDataFreeBytes && IsUnder(host, description_.appDataFolder))
         return stated(description_.appDataFolder, *description_.appDataFreeBytes);
     std::error_code ec;
@@ -619,6 +623,17 @@ bool Simulator::FreeSpace(std::u16string_view path, uint64_t& freeBytes) {
         return false;
     freeBytes = space.available;
     return true;
+}
+
+std::u16string Simulator::RootFolder(char16_t letter) {
+    if (const FolderEntry* f = FolderFor(letter)) {
+        std::u16string root = FromUtf8(f->path.string());
+        const char16_t separator = static_cast<char16_t>(fs::path::preferred_separator);
+        if (root.empty() || root.back() != separator)
+            root += separator;
+        return root;
+    }
+    return DriveLetterServices::RootFolder(letter);
 }
 
 std::u16string Simulator::AppDataFolder() {

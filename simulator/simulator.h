@@ -58,6 +58,9 @@ class Simulator : public Transport, public DriveLetterServices {
     bool VolumeLabel(char16_t letter, std::u16string& label) override;
     bool FreeSpace(std::u16string_view path, uint64_t& freeBytes) override;
     std::u16string AppDataFolder() override;
+    // A folder-backed letter's root is its host folder, so that files the
+    // system places there land in that folder.
+    std::u16string RootFolder(char16_t letter) override;
 
     // The host path behind a path on a folder-backed letter ("X:\Temp\a"),
     // or the path itself.
