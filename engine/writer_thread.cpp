@@ -80,6 +80,9 @@ class Writer {
     Blank blank_;
     DiscInformation disc_;  // from the last READ DISC INFORMATION
     bool fatal_ = false;
+    // A copy or a source was given up on the way: the run must not end as
+    // if every copy had been written.
+    bool incomplete_ = false;
 };
 
 Step Writer::WaitForTrayToOpen() {
@@ -229,6 +232,7 @@ Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
                 panel_.SetRunState(RunState::Stopped);
                 return Step::Stop;
             }
+            incomplete_ = true;
             Show(u"Skipping to the next copy...", 0);
             PauseRandomly(100, 100);
             return Step::Next;
@@ -280,6 +284,7 @@ void Writer::Run() {
                 panel_.SetRunState(RunState::Stopped);
                 stopped = true;
             } else {
+                incomplete_ = true;
                 panel_.SetSkipFlag(0);
                 Show(u"Skipping current source.", 0);
                 PauseRandomly(100, 100);
@@ -292,7 +297,7 @@ void Writer::Run() {
         }
     }
     if (!stopped)
-        panel_.SetRunState(RunState::Finished);
+        panel_.SetRunState(incomplete_ ? RunState::Stopped : RunState::Finished);
 
     if (panel_.GetRunState() == RunState::Finished) {
         Show(u"Finished sucessfully.", 0);

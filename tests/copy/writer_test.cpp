@@ -143,6 +143,108 @@ take-finished = yes
     EXPECT_EQ(back[1].bytes, two.bytes);
 }
 
+// A data CD source of `blocks` blocks in D and recorder F as described.
+std::string CdBay(const std::string& recorder) {
+    return R"([disc cd]
+iso = cd.iso
+type = CD-ROM
+[drive D]
+model = dvd-rom-reader
+disc = cd
+becoming-ready = 0
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+)" + recorder;
+}
+
+// Clicks Skip Source whenever it is offered with no other way on.
+void SkipWhenStuck(MemoryPanel& panel) {
+    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.links == panel_link::SkipSource ||
+            u.links == (panel_link::SkipSource | panel_link::ChangeDisc)) {
+            p.Click(panel_link::SkipSource, true);
+        }
+        if (u.links == panel_link::SkipCopy)
+            p.Click(panel_link::SkipCopy);
+    });
+}
+
+bool Showed(MemoryPanel& panel, const std::u16string& status, uint32_t links) {
+    for (const MemoryPanel::Update& u : panel.Updates()) {
+        if (u.status == status && u.links == links)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(WriterTest, ARefusedCueSheetOffersSkipSourceAndTheLastJobEndsTheWriter) {
+    WriteFile(folder_ / "cd.iso", PatternBytes(30 * 2048, 31));
+    Bay bay(CdBay("fault = refuse send-cue-sheet\n[operator]\nblank = F CD-R\nblank-delay = 50\n"),
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
+    MemoryPanel panel(u'F');
+    SkipWhenStuck(panel);
+    Run(WriterThread, u'F', panel);
+    EXPECT_TRUE(Showed(panel, u"Error: Drive has refused the cue sheet.", panel_link::SkipSource));
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    EXPECT_FALSE(bay.simulator.Drive(u'F')->State().trayOpen) << "the disc is not ejected";
+}
+
+TEST_F(WriterTest, AUsedCdRIsRefusedAndTheTrayLeftForAnotherDisc) {
+    WriteFile(folder_ / "cd.iso", PatternBytes(30 * 2048, 32));
+    Bay bay(CdBay("disc = used\n[disc used]\nused = CD-R\nblocks = 100\n"
+                  "[operator]\nclose-trays-after = 50\n"),
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
+    MemoryPanel panel(u'F');
+    SkipWhenStuck(panel);
+    Run(WriterThread, u'F', panel);
+    EXPECT_TRUE(Showed(panel, u"The disc is not empty and can't be erased.",
+                       panel_link::SkipSource | panel_link::ChangeDisc));
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+}
+
+TEST_F(WriterTest, AWriteFailing15TimesInTheThirdTrackAbandonsTheCopy) {
+    SourceTrack one{false, PatternBytes(30 * 2352, 33)};
+    SourceTrack two{false, PatternBytes(30 * 2352, 34)};
+    SourceTrack three{false, PatternBytes(30 * 2352, 35)};
+    WriteCueBin(folder_.path(), "audio", {one, two, three});
+    Bay bay(R"([disc audio]
+cue = audio.cue
+[drive D]
+model = dvd-rom-reader
+disc = audio
+becoming-ready = 0
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+fault = write-error 70 15
+[operator]
+blank = F CD-R
+blank-delay = 50
+take-finished = yes
+)",
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'F', 2}});
+    MemoryPanel panel(u'F');
+    SkipWhenStuck(panel);
+    Run(WriterThread, u'F', panel);
+    EXPECT_TRUE(
+        Showed(panel, u"Cannot write data to disc (despite 15 retries).", panel_link::SkipCopy));
+    EXPECT_TRUE(Showed(panel, u"Skipping to the next copy...", 0));
+    // The second copy is written whole, but the run does not end as if
+    // every copy had been made.
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 2u);
+    std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[1], u'D');
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[2].bytes, three.bytes);
+}
+
 TEST_F(WriterTest, WriterJobsFollowTheSourceTable) {
     std::vector<SourceRecord> sources(3);
     sources[0].destinations = {{u'F', 3}};
