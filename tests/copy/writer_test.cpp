@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "drive/drive_lock.h"
+#include "drive/file_system.h"
 #include "drive/source_table.h"
 #include "engine/image_files.h"
 #include "engine/memory_panel.h"
@@ -243,6 +244,130 @@ take-finished = yes
     std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[1], u'D');
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[2].bytes, three.bytes);
+}
+
+// The platform's files, with chosen opens for reading failing.
+class FailingOpens : public FileSystem {
+  public:
+    explicit FailingOpens(std::vector<int> failing) : failing_(std::move(failing)) {
+        InstallFileSystem(this);
+    }
+    ~FailingOpens() override { InstallFileSystem(nullptr); }
+    bool Exists(std::u16string_view p) override { return base_.Exists(p); }
+    bool IsFolder(std::u16string_view p) override { return base_.IsFolder(p); }
+    bool CreateFolder(std::u16string_view p, uint32_t& e) override {
+        return base_.CreateFolder(p, e);
+    }
+    bool RemoveFolder(std::u16string_view p) override { return base_.RemoveFolder(p); }
+    bool RemoveFile(std::u16string_view p, uint32_t& e) override { return base_.RemoveFile(p, e); }
+    std::unique_ptr<File> CreateNew(std::u16string_view p, uint32_t& e) override {
+        return base_.CreateNew(p, e);
+    }
+    std::unique_ptr<File> OpenRead(std::u16string_view p, uint32_t& e) override {
+        int call;
+        {
+            std::lock_guard lock(mutex_);
+            call = ++opens_;
+        }
+        if (std::find(failing_.begin(), failing_.end(), call) != failing_.end()) {
+            e = 2;
+            return nullptr;
+        }
+        return base_.OpenRead(p, e);
+    }
+    bool SetReadOnly(std::u16string_view p, bool r) override { return base_.SetReadOnly(p, r); }
+
+  private:
+    FileSystem& base_ = PlatformFileSystem();
+    std::vector<int> failing_;  // the numbers of the calls that fail, from 1
+    std::mutex mutex_;
+    int opens_ = 0;
+};
+
+TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
+    std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 36);
+    WriteFile(folder_ / "cd.iso", bytes);
+    Bay bay(CdBay("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
+    FailingOpens files({2});  // the open after the files were measured
+    MemoryPanel panel(u'F');
+    std::thread person;
+    panel.SetObserver([&person](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.links != 0xC1)
+            return;
+        person = std::thread([&p] {
+            p.Click(panel_link::ShowPath);
+            while (p.GetUserReply() != 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            p.Click(panel_link::Retry);
+        });
+    });
+    Run(WriterThread, u'F', panel);
+    if (person.joinable())
+        person.join();
+    EXPECT_TRUE(Showed(panel, u"Error: cannot open source's image file.", 0xC1));
+    std::u16string path;
+    {
+        DriveLockGuard lock;
+        path = SourceTable()[0].tracks[0].imagePath;
+    }
+    EXPECT_EQ(panel.Information(),
+              std::vector<std::u16string>{u"Cannot open the file:\r\n" + path});
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'D');
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].bytes, bytes);
+}
+
+TEST_F(WriterTest, SkippingAMiddleSourceGoesOnWithTheNextButDoesNotEndAsFinished) {
+    WriteFile(folder_ / "cd.iso", PatternBytes(30 * 2048, 37));
+    Bay bay(CdBay("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
+    {
+        // The same source twice: the first job's image goes missing.
+        DriveLockGuard lock;
+        SourceRecord second = SourceTable()[0];
+        second.driveLetter = u'E';
+        SourceTable()[0].tracks[0].imagePath += u".gone";
+        SourceTable().push_back(second);
+    }
+    MemoryPanel panel(u'F');
+    SkipWhenStuck(panel);
+    Run(WriterThread, u'F', panel);
+    EXPECT_TRUE(
+        Showed(panel, u"Error: Temporary disc image files not found.", panel_link::SkipSource));
+    EXPECT_TRUE(Showed(panel, u"Skipping current source.", 0));
+    EXPECT_EQ(bay.simulator.TakeFinishedCopies().size(), 1u);
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+}
+
+TEST_F(WriterTest, AUsedRewritableIsErasedOnYesAfterAChangeDisc) {
+    std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 38);
+    WriteFile(folder_ / "cd.iso", bytes);
+    Bay bay(CdBay("disc = used\n[disc used]\nused = CD-RW\nblocks = 100\n"
+                  "[operator]\nclose-trays-after = 50\n"),
+            folder_.path());
+    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
+    MemoryPanel panel(u'F');
+    int asked = 0;
+    panel.SetObserver([&asked](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (!(u.links & panel_link::Yes))
+            return;
+        p.Click(++asked == 1 ? panel_link::ChangeDisc : panel_link::Yes);
+    });
+    Run(WriterThread, u'F', panel);
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(Showed(panel, u"Disc was erased successfully.", 0));
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    ASSERT_TRUE(bay.simulator.Drive(u'F')->State().trayOpen);
+    bay.simulator.CloseTray(u'F');
+    std::vector<SourceTrack> back = ReadBack(u'F');
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].bytes, bytes);
 }
 
 TEST_F(WriterTest, WriterJobsFollowTheSourceTable) {
