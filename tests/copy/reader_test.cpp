@@ -9,7 +9,7 @@
 #include "engine/reader_thread.h"
 #include "engine/source_layout.h"
 #include "engine/wave_header.h"
-#include "tests/simulator/sim_fixture.h"
+#include "tests/copy/copy_fixture.h"
 
 namespace vestrel {
 namespace {
@@ -48,37 +48,16 @@ class Recorder : public Transport {
     std::mutex mutex_;
 };
 
-class ReaderTest : public ::testing::Test {
+class ReaderTest : public testing::CopyTest {
   protected:
-    std::u16string Folder() {
-        std::u16string f = (folder_.path() / "img").u16string();
-        f += kPathSeparator;
-        return f;
-    }
     // Reads the disc's layout, plans its files in the scratch folder and
     // runs a reader on it.
     void ReadSource(char16_t letter, MemoryPanel& panel) {
-        SourceRecord source;
-        source.driveLetter = letter;
-        ASSERT_EQ(ReadSourceLayout(source), LayoutOutcome::Read);
-        for (size_t i = 0; i < source.tracks.size(); ++i) {
-            source.tracks[i].imagePath =
-                ImageFileName(Folder(), letter, static_cast<uint32_t>(i), source.tracks[i].isData);
-        }
-        {
-            DriveLockGuard lock;
-            SourceTable() = {source};
-        }
-        ThreadStartBlock block;
-        block.first = 0;
-        block.panel = &panel;
-        StartWorker(block, ReaderThread);
-        JoinAllWorkers();
-        tracks_ = source.tracks;
+        tracks_ = PlanSource(letter, disc::None).tracks;
+        Run(ReaderThread, 0, panel);
     }
     bool Exists(size_t i) { return fs::exists(fs::path(tracks_[i].imagePath)); }
 
-    TempFolder folder_;
     std::vector<TrackRecord> tracks_;
 };
 

@@ -13,52 +13,22 @@
 #include "engine/reader_thread.h"
 #include "engine/source_layout.h"
 #include "engine/writer_thread.h"
-#include "tests/simulator/sim_fixture.h"
+#include "tests/copy/copy_fixture.h"
 
 namespace vestrel {
 namespace {
 
 using namespace vestrel::sim::testing;
 
-class WriterTest : public ::testing::Test {
+class WriterTest : public testing::CopyTest {
   protected:
     // Reads the source in `letter` into image files, as the reading page
     // does, and gives it the destinations.
     void ReadSource(char16_t letter, DiscType type, std::vector<DestinationEntry> destinations) {
-        SourceRecord source;
-        source.driveLetter = letter;
-        source.discType = type;
-        ASSERT_EQ(ReadSourceLayout(source), LayoutOutcome::Read);
-        std::u16string folder = (folder_.path() / "img").u16string();
-        folder += kPathSeparator;
-        for (size_t i = 0; i < source.tracks.size(); ++i) {
-            source.tracks[i].imagePath =
-                ImageFileName(folder, letter, static_cast<uint32_t>(i), source.tracks[i].isData);
-        }
-        source.destinations = std::move(destinations);
-        {
-            DriveLockGuard lock;
-            SourceTable() = {source};
-        }
+        PlanSource(letter, type, std::move(destinations));
         MemoryPanel panel(letter);
         Run(ReaderThread, 0, panel);
         ASSERT_EQ(panel.State().status, u"Finished sucessfully.");
-    }
-    // Runs a worker to its end. A worker that waits for the person longer
-    // than any of these runs needs is stopped, so a fault shows as a failed
-    // test rather than a hung one.
-    void Run(void (*body)(ThreadStartBlock&), uint32_t first, MemoryPanel& panel) {
-        ThreadStartBlock block;
-        block.first = first;
-        block.panel = &panel;
-        auto worker = StartWorker(block, body);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (worker->Running() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        EXPECT_FALSE(worker->Running()) << "stopped after waiting too long";
-        panel.RequestStop();
-        JoinAllWorkers();
     }
     // Puts a finished copy into the reader and reads it back.
     std::vector<SourceTrack> ReadCopy(sim::Simulator& sim, sim::FinishedCopy& copy,
@@ -66,7 +36,6 @@ class WriterTest : public ::testing::Test {
         EXPECT_TRUE(sim.LoadDisc(reader, std::move(copy.disc)));
         return ReadBack(reader);
     }
-    TempFolder folder_;
 };
 
 TEST_F(WriterTest, TwoDvdCopiesOnDvdMinusRBlanksReadBackAsTheSource) {
