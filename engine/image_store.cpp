@@ -19,13 +19,11 @@ char16_t UpperLetter(char16_t c) {
     return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c;
 }
 
-// Free space for the home folder: on its drive's root where paths carry a
-// drive letter, else on the application-data folder itself.
+// Free space for the home folder, asked of the application-data folder
+// itself: the same volume as its drive's root, and where a simulated
+// computer states how much room its home has.
 bool HomeFreeSpace(const std::u16string& appData, uint64_t& free) {
-    DriveLetterServices& drives = ActiveDriveLetters();
-    if (IsDriveLetterPath(appData))
-        return drives.FreeSpace(drives.RootFolder(appData[0]), free);
-    return drives.FreeSpace(appData, free);
+    return ActiveDriveLetters().FreeSpace(appData, free);
 }
 
 bool Fits(uint64_t imageBytes, uint64_t freeBytes) {
