@@ -60,6 +60,9 @@ ScsiResult IllegalMode() {
     return Sense(5, 0x64, 0);
 }
 
+// How far a stream of transfers may fall behind its pace and still catch up.
+constexpr uint32_t kStreamGapMs = 250;
+
 bool Before(uint32_t now, uint32_t t) {
     return static_cast<int32_t>(now - t) < 0;
 }
@@ -303,12 +306,21 @@ bool VirtualDrive::Transfer(uint64_t bytes, bool write, uint32_t timeoutSeconds)
         ActiveClock().Sleep(timeoutSeconds * 1000);
         return false;
     }
-    // Whole milliseconds are slept; the rest is carried to the next transfer.
-    owedMicros_ += micros;
-    uint64_t ms = owedMicros_ / 1000;
-    owedMicros_ %= 1000;
-    if (ms > 0)
-        ActiveClock().Sleep(static_cast<uint32_t>(ms));
+    // Each transfer ends when the stream's bytes so far would have taken at
+    // this speed, so time lost to the host between commands or to
+    // oversleeping is made up, as a drive's buffer does, instead of adding
+    // up. A pause longer than the buffer covers starts a new stream.
+    const uint32_t now = ActiveClock().TickCount();
+    if (!streaming_ || static_cast<int32_t>(now - (paceTick_ + pacedMicros_ / 1000)) >
+                           static_cast<int32_t>(kStreamGapMs)) {
+        streaming_ = true;
+        paceTick_ = now;
+        pacedMicros_ = 0;
+    }
+    pacedMicros_ += micros;
+    const uint32_t due = paceTick_ + static_cast<uint32_t>(pacedMicros_ / 1000);
+    if (Before(now, due))
+        ActiveClock().Sleep(due - now);
     return true;
 }
 

@@ -165,7 +165,11 @@ class VirtualDrive {
     std::vector<Reservation> reservations_;
     int32_t overwriteEnd_ = 0;
     bool dirty_ = false;  // written since the last SYNCHRONIZE CACHE
-    uint64_t owedMicros_ = 0;
+    // Pacing of a stream of transfers: when it began and the time its
+    // bytes take at the drive's speed.
+    uint32_t paceTick_ = 0;
+    uint64_t pacedMicros_ = 0;
+    bool streaming_ = false;
 };
 
 // ScsiResult of a Check Condition.
