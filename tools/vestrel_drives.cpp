@@ -5,9 +5,7 @@
 //   vestrel-drives --sim FILE     the simulated drives a description file sets up
 //   vestrel-drives --sim-default  the built-in simulated bay
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +16,8 @@
 #include "drive/inventory.h"
 #include "drive/mmc_commands.h"
 #include "drive/text.h"
-#include "simulator/default_bay.h"
 #include "simulator/simulator.h"
+#include "tools/bay_options.h"
 
 namespace vestrel {
 namespace {
@@ -145,19 +143,6 @@ int ListDrives() {
     return 0;
 }
 
-std::filesystem::path SampleFolder(const char* argv0) {
-    if (const char* env = std::getenv("VESTREL_SAMPLES"))
-        return env;
-    std::filesystem::path beside = std::filesystem::path(argv0).parent_path() / "samples";
-    if (std::filesystem::exists(beside))
-        return beside;
-#ifdef VESTREL_SAMPLE_FOLDER
-    return VESTREL_SAMPLE_FOLDER;
-#else
-    return beside;
-#endif
-}
-
 int Usage(const char* problem) {
     std::fprintf(stderr, "vestrel-drives: %s\n%s", problem, kUsage);
     return 2;
@@ -193,10 +178,7 @@ int main(int argc, char** argv) {
 
     sim::Simulator simulator;
     std::string error;
-    const bool loaded =
-        simFile ? simulator.LoadFile(simFile, error)
-                : simulator.LoadText(sim::DefaultBayDescription(), SampleFolder(argv[0]), error);
-    if (!loaded) {
+    if (!LoadBay(simulator, simFile, argv[0], error)) {
         std::fprintf(stderr, "vestrel-drives: %s\n", error.c_str());
         return 1;
     }
