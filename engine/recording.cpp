@@ -162,8 +162,10 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
     const bool reserve = !cd_ && !IsOverwritable(blank_);
     const uint32_t reserved = reserve ? ReservedBlocks(track.blockCount) : track.blockCount;
     if (reserve && !SendReserveTrack(letter_, reserved).ok()) {
-        Show(u"Error: Drive has refused to reserve a track.", panel_link::SkipSource);
+        // The flag is cleared before the link shows, so a quick click counts.
+        panel_.SetStatus(u"Error: Drive has refused to reserve a track.");
         panel_.SetSkipFlag(0);
+        panel_.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipSource);
         return WaitForSkipSource();
     }
 

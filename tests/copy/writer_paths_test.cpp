@@ -1,0 +1,332 @@
+// The writer's failure and user paths against simulated recorders: a stop
+// in the middle of a copy, a blank of the wrong type, a refused track
+// reservation and an image file that goes missing while recording. Each
+// checks the texts and links shown, what ended up on disc and which image
+// files are left for the writing page to delete.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "drive/drive_lock.h"
+#include "drive/source_table.h"
+#include "engine/copy_coordination.h"
+#include "engine/image_store.h"
+#include "engine/memory_panel.h"
+#include "engine/writer_thread.h"
+#include "tests/copy/copy_fixture.h"
+
+namespace vestrel {
+namespace {
+
+using namespace vestrel::sim::testing;
+using testing::CommandTrail;
+using testing::EverShown;
+using testing::Offered;
+
+constexpr uint16_t kCdRProfile = 0x0009;
+
+// A recorder that writes CDs and DVDs, with the description's extra lines.
+std::string Recorder(const std::string& more = "") {
+    return "[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\n" + more;
+}
+
+// A pressed disc named `name` in reader `letter`.
+std::string Reader(char letter, const std::string& name) {
+    return std::string("[drive ") + letter +
+           "]\nmodel = dvd-rom-reader\nbecoming-ready = 0\ndisc = " + name + "\n";
+}
+
+size_t Count(const std::vector<uint16_t>& ops, uint16_t op) {
+    return static_cast<size_t>(std::count(ops.begin(), ops.end(), op));
+}
+
+// The commands from the last WRITE (10) on.
+std::vector<uint16_t> AfterLastWrite(const std::vector<uint16_t>& ops) {
+    auto last = std::find(ops.rbegin(), ops.rend(), opcode::Write10);
+    if (last == ops.rend())
+        return {};
+    return std::vector<uint16_t>(last.base() - 1, ops.end());
+}
+
+// Reads `count` blocks from `lba` of the disc in `letter`, data or audio.
+ScsiResult ReadBlocks(char16_t letter, uint32_t lba, uint32_t count, bool data,
+                      std::vector<uint8_t>& out) {
+    out.assign(size_t{count} * (data ? kDataSectorSize : kAudioSectorSize), 0);
+    return data ? SendRead10(letter, lba, static_cast<uint16_t>(count), out)
+                : SendReadCd(letter, lba, count, out);
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t from, size_t size) {
+    return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                                bytes.begin() + static_cast<std::ptrdiff_t>(from + size));
+}
+
+class WriterPathsTest : public testing::CopyTest {};
+
+TEST_F(WriterPathsTest, AStopInTheSecondTrackEndsTheWriterAndLeavesAPartialDiscInTheTray) {
+    SourceTrack one{false, PatternBytes(30 * 2352, 51)};
+    SourceTrack two{false, PatternBytes(60 * 2352, 52)};
+    SourceTrack three{false, PatternBytes(30 * 2352, 53)};
+    WriteCueBin(folder_.path(), "audio", {one, two, three});
+    Bay bay("[disc audio]\ncue = audio.cue\n" + Reader('D', "audio") +
+                Recorder("[operator]\nblank = F CD-R\nblank-delay = 50\n"),
+            folder_.path());
+    std::vector<SourceRecord> sources = ReadSources({{u'D', disc::CdRom, {{u'F', 2}}}});
+    CommandTrail trail(bay.simulator);
+    MemoryPanel panel(u'F');
+    std::chrono::steady_clock::time_point stoppedAt{};
+    panel.SetObserver([&stoppedAt](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.status == u"Writing track 2 of 3...") {
+            stoppedAt = std::chrono::steady_clock::now();
+            p.RequestStop();
+        }
+    });
+    Run(WriterThread, u'F', panel);
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(5));
+
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    ASSERT_FALSE(panel.Updates().empty());
+    EXPECT_EQ(panel.Updates().back().how, panel_update::StoppedWithLinks);
+    EXPECT_EQ(panel.Links(), 0u);
+    EXPECT_FALSE(EverShown(panel, u"Synchronising cache..."));
+    EXPECT_FALSE(EverShown(panel, u"Writing to this copy is done."));
+    EXPECT_FALSE(EverShown(panel, u"Writing track 3 of 3..."));
+    EXPECT_EQ(panel.State().caption, u" - Source: 1/1, Label: (None), Copy: 1/2")
+        << "the second copy is never begun";
+
+    // The chunk under way is written; then the whole first track is made
+    // readable, the tray opened, and the drive's streaming defaults restored.
+    std::vector<uint16_t> f = trail.Of(u'F');
+    EXPECT_EQ(Count(f, opcode::Write10), 15u + 2u + 1u);
+    EXPECT_EQ(AfterLastWrite(f),
+              (std::vector<uint16_t>{opcode::Write10, opcode::SynchronizeCache,
+                                     CommandTrail::kEject, opcode::SetStreaming}));
+    EXPECT_EQ(Count(f, opcode::SendCueSheet), 1u);
+
+    ASSERT_TRUE(bay.simulator.Drive(u'F')->State().trayOpen);
+    EXPECT_TRUE(bay.simulator.Drive(u'F')->WithDisc(
+        [](sim::Disc* d) { return d != nullptr && d->recordedBy == u'F'; }));
+    bay.simulator.CloseTray(u'F');
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(ReadBlocks(u'F', 0, 30, false, back).ok());
+    EXPECT_EQ(back, one.bytes);
+    ASSERT_TRUE(ReadBlocks(u'F', 30, 25, false, back).ok());
+    EXPECT_EQ(back, Slice(two.bytes, 0, 25 * 2352));
+    EXPECT_TRUE(Sensed(ReadBlocks(u'F', 55, 1, false, back), 3, 0x11, 0))
+        << "nothing past the chunk that was under way";
+
+    // The writer leaves the image files; the page deletes them once no
+    // writer runs, and the run does not count as copied.
+    EXPECT_EQ(ImageFilesLeft(), (std::vector<std::string>{"D000.wav", "D001.wav", "D002.wav"}));
+    WritingEnd end = WritingPageEnd({panel.GetRunState()});
+    EXPECT_TRUE(end.deleteImageFiles);
+    EXPECT_EQ(end.copyOutcome, 0);
+    DeleteImageFiles(sources);
+    EXPECT_TRUE(ImageFilesLeft().empty());
+}
+
+TEST_F(WriterPathsTest, AStopInTheFirstTrackOfADvdEjectsWithoutSynchronising) {
+    std::vector<uint8_t> bytes = PatternBytes(200 * 2048, 54);
+    WriteFile(folder_ / "dvd.iso", bytes);
+    Bay bay("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n" + Reader('D', "dvd") +
+                Recorder("[operator]\nblank = F DVD-R\nblank-delay = 50\n"),
+            folder_.path());
+    ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}});
+    CommandTrail trail(bay.simulator);
+    MemoryPanel panel(u'F');
+    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.status == u"Writing track 1 of 1...")
+            p.RequestStop();
+    });
+    Run(WriterThread, u'F', panel);
+
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    std::vector<uint16_t> f = trail.Of(u'F');
+    EXPECT_EQ(Count(f, opcode::ReserveTrack), 1u);
+    EXPECT_EQ(Count(f, opcode::Write10), 1u);
+    EXPECT_EQ(Count(f, opcode::SynchronizeCache), 0u) << "no whole track was written";
+    EXPECT_EQ(AfterLastWrite(f),
+              (std::vector<uint16_t>{opcode::Write10, CommandTrail::kEject, opcode::SetStreaming}));
+    EXPECT_TRUE(bay.simulator.Drive(u'F')->State().trayOpen);
+    EXPECT_EQ(ImageFilesLeft(), std::vector<std::string>{"D000.iso"});
+}
+
+TEST_F(WriterPathsTest, ADvdBlankForACdSourceIsChangedForACdRAndRecorded) {
+    std::vector<uint8_t> bytes = PatternBytes(40 * 2048, 55);
+    WriteFile(folder_ / "cd.iso", bytes);
+    Bay bay("[disc cd]\niso = cd.iso\ntype = CD-ROM\n" + Reader('D', "cd") +
+                Recorder("[operator]\nblank = F DVD-R\nblank-delay = 50\ntake-finished = yes\n"),
+            folder_.path());
+    ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}});
+    MemoryPanel panel(u'F');
+    int refused = 0;
+    // The person clicks Change Disc and swaps the DVD-R for a CD-R; the
+    // operator closes the tray over it.
+    panel.SetObserver([&](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.status != u"The disc is not of a compatible type.")
+            return;
+        ++refused;
+        p.Click(panel_link::ChangeDisc);
+        bay.simulator.RemoveDisc(u'F');
+        bay.simulator.InsertDisc(u'F', bay.simulator.MakeBlank(kCdRProfile));
+    });
+    Run(WriterThread, u'F', panel);
+
+    EXPECT_EQ(refused, 1);
+    EXPECT_TRUE(Offered(panel, u"The disc is not of a compatible type.",
+                        panel_link::SkipSource | panel_link::ChangeDisc));
+    EXPECT_TRUE(Offered(panel, u"Insert a compatible blank disc to write to.",
+                        panel_link::SkipSource | panel_link::DiscTypes));
+    EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Finished);
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].disc->profile(), kCdRProfile);
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
+    std::vector<SourceTrack> back = ReadBack(u'D');
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].bytes, bytes);
+}
+
+TEST_F(WriterPathsTest, SkipSourceOnAnIncompatibleBlankGoesOnWithTheNextSource) {
+    WriteFile(folder_ / "dvd.iso", PatternBytes(40 * 2048, 56));
+    std::vector<uint8_t> cd = PatternBytes(30 * 2048, 57);
+    WriteFile(folder_ / "cd.iso", cd);
+    Bay bay("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n[disc cd]\niso = cd.iso\ntype = CD-ROM\n" +
+                Reader('D', "dvd") + Reader('E', "cd") +
+                Recorder("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
+            folder_.path());
+    std::vector<SourceRecord> sources =
+        ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}, {u'E', disc::CdRom, {{u'F', 1}}}});
+    MemoryPanel panel(u'F');
+    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.status == u"The disc is not of a compatible type.")
+            p.Click(panel_link::SkipSource, true);
+    });
+    Run(WriterThread, u'F', panel);
+
+    EXPECT_TRUE(Offered(panel, u"The disc is not of a compatible type.",
+                        panel_link::SkipSource | panel_link::ChangeDisc));
+    EXPECT_TRUE(Offered(panel, u"Skipping current source.", 0));
+    EXPECT_EQ(panel.State().caption, u" - Source: 2/2, Label: (None), Copy: 1/1");
+    // The CD-R refused for the DVD takes the CD; the skipped source keeps
+    // the run from ending as finished.
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'E', std::move(copies[0].disc)));
+    std::vector<SourceTrack> back = ReadBack(u'E');
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].bytes, cd);
+    EXPECT_EQ(ImageFilesLeft(), (std::vector<std::string>{"D000.iso", "E000.iso"}));
+}
+
+TEST_F(WriterPathsTest, ARefusedTrackReservationOffersSkipSourceWhichEndsTheLastJob) {
+    WriteFile(folder_ / "dvd.iso", PatternBytes(40 * 2048, 58));
+    Bay bay("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n" + Reader('D', "dvd") +
+                Recorder("fault = refuse reserve-track\n[operator]\nblank = F DVD-R\n"
+                         "blank-delay = 50\n"),
+            folder_.path());
+    ReadSources({{u'D', disc::DvdRom, {{u'F', 2}}}});
+    CommandTrail trail(bay.simulator);
+    MemoryPanel panel(u'F');
+    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.links == panel_link::SkipSource)
+            p.Click(panel_link::SkipSource, true);
+    });
+    Run(WriterThread, u'F', panel);
+
+    EXPECT_TRUE(
+        Offered(panel, u"Error: Drive has refused to reserve a track.", panel_link::SkipSource));
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    EXPECT_EQ(panel.State().caption, u" - Source: 1/1, Label: (None), Copy: 1/2")
+        << "Skip Source gives up every copy of the source";
+    std::vector<uint16_t> f = trail.Of(u'F');
+    EXPECT_EQ(Count(f, opcode::ReserveTrack), 1u);
+    EXPECT_EQ(Count(f, opcode::Write10), 0u);
+    // Nothing was written: the blank stays in the closed tray as it came.
+    EXPECT_FALSE(bay.simulator.Drive(u'F')->State().trayOpen);
+    EXPECT_TRUE(bay.simulator.Drive(u'F')->WithDisc(
+        [](sim::Disc* d) { return d != nullptr && d->status() == sim::DiscStatus::Empty; }));
+    EXPECT_EQ(ImageFilesLeft(), std::vector<std::string>{"D000.iso"});
+}
+
+TEST_F(WriterPathsTest, AnImageFileMissingWhileRecordingIsShownAndItsSourceSkipped) {
+    SourceTrack one{false, PatternBytes(30 * 2352, 59)};
+    SourceTrack two{false, PatternBytes(20 * 2352, 60)};
+    WriteCueBin(folder_.path(), "audio", {one, two});
+    std::vector<uint8_t> data = PatternBytes(30 * 2048, 61);
+    WriteFile(folder_ / "cd.iso", data);
+    Bay bay("[disc audio]\ncue = audio.cue\n[disc cd]\niso = cd.iso\ntype = CD-ROM\n" +
+                Reader('D', "audio") + Reader('E', "cd") +
+                Recorder("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
+            folder_.path());
+    std::vector<SourceRecord> sources =
+        ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}, {u'E', disc::CdRom, {{u'F', 1}}}});
+    const std::u16string missing = sources[0].tracks[1].imagePath;
+    CommandTrail trail(bay.simulator);
+    MemoryPanel panel(u'F');
+    std::thread person;
+    bool removed = false;
+    // The second track's file goes after the job's files were measured; the
+    // person looks at the path and then skips the source.
+    panel.SetObserver([&](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.status == u"Ejecting disc..." && !removed) {
+            removed = fs::remove(fs::path(missing));
+        }
+        if (u.links == (panel_link::SkipSource | panel_link::ShowPath | panel_link::Retry) &&
+            !person.joinable()) {
+            person = std::thread([&p] {
+                p.Click(panel_link::ShowPath);
+                while (p.GetUserReply() != 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                p.Click(panel_link::SkipSource, true);
+            });
+        }
+    });
+    Run(WriterThread, u'F', panel);
+    if (person.joinable())
+        person.join();
+
+    ASSERT_TRUE(removed);
+    EXPECT_TRUE(Offered(panel, u"Error: cannot open source's image file.",
+                        panel_link::SkipSource | panel_link::ShowPath | panel_link::Retry));
+    EXPECT_EQ(panel.Information(),
+              std::vector<std::u16string>{u"Cannot open the file:\r\n" + missing});
+    EXPECT_TRUE(Offered(panel, u"Skipping current source.", 0));
+    EXPECT_EQ(panel.State().status, u"Terminated by user.");
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    // The first track was written whole: synchronised before the eject.
+    std::vector<uint16_t> f = trail.Of(u'F');
+    auto firstSync = std::find(f.begin(), f.end(), opcode::SynchronizeCache);
+    ASSERT_NE(firstSync, f.end());
+    EXPECT_EQ(*(firstSync + 1), CommandTrail::kEject);
+
+    // Two discs came out: the first copy holds the first track only, the
+    // second is the whole next source.
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 2u);
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(ReadBlocks(u'D', 0, 30, false, back).ok());
+    EXPECT_EQ(back, one.bytes);
+    EXPECT_TRUE(Sensed(ReadBlocks(u'D', 30, 1, false, back), 3, 0x11, 0));
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'E', std::move(copies[1].disc)));
+    std::vector<SourceTrack> whole = ReadBack(u'E');
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].bytes, data);
+
+    EXPECT_EQ(ImageFilesLeft(), (std::vector<std::string>{"D000.wav", "E000.iso"}));
+    DeleteImageFiles(sources);
+    EXPECT_TRUE(ImageFilesLeft().empty());
+    EXPECT_FALSE(fs::exists(folder_ / "img"));
+}
+
+}  // namespace
+}  // namespace vestrel
