@@ -5,11 +5,9 @@
 // files are left for the writing page to delete.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "drive/drive_lock.h"
 #include "drive/source_table.h"
 #include "engine/copy_coordination.h"
 #include "engine/image_store.h"
