@@ -6,18 +6,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "drive/drive_list.h"
 #include "drive/drive_lock.h"
+#include "drive/inventory.h"
 #include "drive/source_table.h"
+#include "drive/text.h"
+#include "engine/copy_coordination.h"
 #include "engine/image_files.h"
+#include "engine/image_store.h"
 #include "engine/memory_panel.h"
 #include "engine/reader_thread.h"
 #include "engine/source_layout.h"
 #include "engine/worker_threads.h"
+#include "engine/writer_thread.h"
 #include "tests/simulator/sim_fixture.h"
 
 namespace vestrel::testing {
@@ -150,5 +158,138 @@ class CommandTrail : public Transport {
     std::mutex mutex_;
     std::vector<std::pair<char16_t, uint16_t>> sent_;
 };
+
+// The blank types the person at each recorder has at hand, by the names
+// the simulator knows ("CD-R", "BD-RE").
+using BlankShelf = std::map<char16_t, std::vector<std::string>>;
+
+// What a whole copy run left: the source table as planned, the panels and
+// what the reading and writing pages made of them.
+struct WholeRun {
+    std::vector<SourceRecord> sources;
+    std::vector<std::unique_ptr<MemoryPanel>> readers;  // in source order
+    std::vector<std::unique_ptr<MemoryPanel>> writers;  // in WriterLetters order
+    PanelsOutcome reading;
+    WritingEnd writing;
+
+    MemoryPanel* Writer(char16_t letter) {
+        for (auto& w : writers) {
+            if (w->State().driveLetter == letter)
+                return w.get();
+        }
+        return nullptr;
+    }
+};
+
+// The person at a writer's panel: when the recorder asks for a blank, takes
+// out whatever the tray holds (a source already read, a finished copy) and
+// puts in the first blank on the shelf that the source's copy can go to.
+// Errors are skipped past, so a fault ends the run instead of hanging it.
+inline void AnswerAsOperator(sim::Simulator& bay, const BlankShelf& shelf, MemoryPanel& panel,
+                             const MemoryPanel::Update& update) {
+    const char16_t letter = panel.State().driveLetter;
+    if (update.status == u"Insert a compatible blank disc to write to.") {
+        // While the writer waits for a blank the user reply holds the source's type.
+        const DiscTypeMask wanted = CompatibleBlankTypes(panel.GetUserReply());
+        auto blanks = shelf.find(letter);
+        if (blanks == shelf.end())
+            return;
+        for (const std::string& name : blanks->second) {
+            std::optional<uint16_t> profile = sim::ProfileFromName(name);
+            if (profile && (ProfileToDiscType(*profile) & wanted)) {
+                bay.LoadDisc(letter, bay.MakeBlank(*profile));
+                return;
+            }
+        }
+    } else if (update.links == panel_link::SkipCopy) {
+        panel.Click(panel_link::SkipCopy);
+    } else if ((update.links & panel_link::SkipSource) &&
+               !(update.links & (panel_link::Eject | panel_link::DiscTypes))) {
+        panel.Click(panel_link::SkipSource, true);
+    }
+}
+
+// Waits until every panel's worker has ended; after `seconds` the workers are
+// stopped, so a fault shows as a failed test rather than a hung one.
+inline std::vector<RunState> FollowPanels(std::vector<std::unique_ptr<MemoryPanel>>& panels,
+                                          int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (PruneThreadList() > 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "workers stopped after waiting too long";
+            for (auto& p : panels)
+                p->RequestStop();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    JoinAllWorkers();
+    std::vector<RunState> states;
+    for (auto& p : panels)
+        states.push_back(p->GetRunState());
+    return states;
+}
+
+// A whole copy run as the wizard makes it: the drives found and planned
+// (`copies` per source drive, 1 where not named), the sources' layouts read
+// and their image files planned under the bay's application-data folder,
+// every source read at once, then every recorder writing at once with
+// `shelf` as the person's blanks, and the image files deleted at the end.
+inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint32_t>& copies,
+                             const BlankShelf& shelf, int seconds = 120) {
+    WholeRun run;
+    DriveList list;
+    EnumerateOpticalDrives(list);
+    for (size_t i = 0; i < list.rows().size(); ++i) {
+        auto wanted = copies.find(list.rows()[i].record.letter);
+        for (uint32_t n = 1; wanted != copies.end() && n < wanted->second; ++n)
+            EXPECT_TRUE(list.StepCopies(i, +1));
+    }
+    EXPECT_TRUE(list.Replan().nextEnabled);
+    EXPECT_TRUE(AllLayoutsRead(ReadSourceLayouts()));
+    {
+        DriveLockGuard lock;
+        EXPECT_TRUE(PlanImageFiles(SourceTable()));
+        run.sources = SourceTable();
+    }
+    class NoStaleFiles : public OverwritePrompt {
+        bool AskOverwrite(const std::u16string& files) override {
+            ADD_FAILURE() << "stale image files: " << ToUtf8(files);
+            return false;
+        }
+        void ShowMessage(const std::u16string&) override {}
+    } prompt;
+    EXPECT_TRUE(ConfirmOverwrite(run.sources, prompt));
+
+    ResetProgressRationing();
+    for (size_t i = 0; i < run.sources.size(); ++i) {
+        run.readers.push_back(std::make_unique<MemoryPanel>(run.sources[i].driveLetter));
+        ThreadStartBlock block;
+        block.first = static_cast<uint32_t>(i);
+        block.panel = run.readers.back().get();
+        StartWorker(block, ReaderThread);
+    }
+    run.reading = EvaluatePanels(FollowPanels(run.readers, seconds));
+    if (!run.reading.allFinished)
+        return run;
+
+    for (char16_t letter : WriterLetters(run.sources)) {
+        auto panel = std::make_unique<MemoryPanel>(letter);
+        panel->SetObserver([&bay, &shelf](MemoryPanel& p, const MemoryPanel::Update& u) {
+            AnswerAsOperator(bay, shelf, p, u);
+        });
+        run.writers.push_back(std::move(panel));
+    }
+    for (auto& panel : run.writers) {
+        ThreadStartBlock block;
+        block.first = panel->State().driveLetter;
+        block.panel = panel.get();
+        StartWorker(block, WriterThread);
+    }
+    run.writing = WritingPageEnd(FollowPanels(run.writers, seconds));
+    if (run.writing.deleteImageFiles)
+        DeleteImageFiles(run.sources);
+    return run;
+}
 
 }  // namespace vestrel::testing

@@ -1,0 +1,320 @@
+// Whole copy runs on simulated drives, in the order the wizard makes them:
+// drives found and planned, sources read at once into image files, every
+// recorder writing at once, image files deleted. Every finished copy is then
+// read back in another drive and compared with its source.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "drive/mmc_commands.h"
+#include "drive/text.h"
+#include "tests/copy/copy_fixture.h"
+
+namespace vestrel {
+namespace {
+
+using namespace vestrel::sim::testing;
+using testing::BlankShelf;
+using testing::RunWholeCopy;
+using testing::WholeRun;
+
+// `blocks` of data whose block 16 is an ISO 9660 volume descriptor naming
+// the volume, so that the disc has a label.
+std::vector<uint8_t> LabelledData(uint32_t blocks, const std::string& label, uint32_t seed) {
+    std::vector<uint8_t> bytes = PatternBytes(size_t{blocks} * 2048, seed);
+    uint8_t* pvd = bytes.data() + 16 * 2048;
+    pvd[0] = 1;
+    std::copy_n("CD001", 5, pvd + 1);
+    std::fill_n(pvd + 40, 32, ' ');
+    std::copy(label.begin(), label.end(), pvd + 40);
+    return bytes;
+}
+
+// A data image of `blocks` blocks, labelled, with patterned stretches at
+// the given blocks and a hole everywhere else, so that an image the size of
+// a whole disc costs little room.
+void WriteSparseImage(const fs::path& path, uint32_t blocks, const std::string& label,
+                      const std::vector<uint32_t>& stretchStarts, uint32_t seed) {
+    constexpr uint32_t kStretch = 64;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        std::vector<uint8_t> head = LabelledData(32, label, seed);
+        out.write(reinterpret_cast<const char*>(head.data()),
+                  static_cast<std::streamsize>(head.size()));
+        for (uint32_t start : stretchStarts) {
+            std::vector<uint8_t> bytes = PatternBytes(size_t{kStretch} * 2048, seed + start);
+            out.seekp(static_cast<std::streamoff>(start) * 2048);
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(std::min(kStretch, blocks - start)) * 2048);
+        }
+    }
+    fs::resize_file(path, uint64_t{blocks} * 2048);
+}
+
+// Reads the one data track of the disc in `reader`, at most `limitBlocks`
+// of it, and compares it with `image` chunk by chunk: the image's blocks
+// first, then zeros (the rest of a reservation) up to the track's end.
+// `trackBlocks` receives the track's length.
+::testing::AssertionResult TrackMatchesImage(char16_t reader, const fs::path& image,
+                                             uint32_t limitBlocks, uint32_t& trackBlocks) {
+    Toc toc = ReadToc(reader);
+    if (toc.entries.size() != 2 || !(toc.entries[0].control & 0x4))
+        return ::testing::AssertionFailure() << "not one data track";
+    trackBlocks = toc.entries[1].address - toc.entries[0].address;
+    const uint32_t end = toc.entries[0].address + std::min(trackBlocks, limitBlocks);
+    std::ifstream in(image, std::ios::binary);
+    const uint64_t imageBytes = fs::file_size(image);
+    if (uint64_t{end - toc.entries[0].address} * 2048 < imageBytes)
+        return ::testing::AssertionFailure() << "the track holds " << trackBlocks << " blocks";
+    constexpr uint32_t kChunk = 512;
+    std::vector<uint8_t> copy(kChunk * 2048), expected(kChunk * 2048);
+    for (uint32_t lba = toc.entries[0].address; lba < end; lba += kChunk) {
+        const uint32_t n = std::min(kChunk, end - lba);
+        ScsiResult r = SendRead10(reader, lba, static_cast<uint16_t>(n), copy);
+        if (!r.ok())
+            return ::testing::AssertionFailure() << "READ (10) at " << lba << " failed";
+        std::fill(expected.begin(), expected.end(), 0);
+        in.read(reinterpret_cast<char*>(expected.data()), std::streamsize{n} * 2048);
+        in.clear();
+        if (!std::equal(copy.begin(), copy.begin() + n * 2048, expected.begin()))
+            return ::testing::AssertionFailure()
+                   << "differs in blocks " << lba << " to " << lba + n;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+bool Showed(MemoryPanel& panel, const std::u16string& status) {
+    std::vector<std::u16string> s = panel.Statuses();
+    return std::find(s.begin(), s.end(), status) != s.end();
+}
+
+// The destinations of the source in `letter`, as "F1 G1".
+std::string DestinationsOf(const WholeRun& run, char16_t letter) {
+    std::string text;
+    for (const SourceRecord& s : run.sources) {
+        if (s.driveLetter != letter)
+            continue;
+        for (const DestinationEntry& d : s.destinations) {
+            text += text.empty() ? "" : " ";
+            text += static_cast<char>(d.recorderLetter) + std::to_string(d.copies);
+        }
+    }
+    return text;
+}
+
+// Every reader and writer finished, the writing page's outcome is 1 and no
+// image file (nor the folder that held them) is left.
+void ExpectCopiedWholly(WholeRun& run) {
+    ASSERT_TRUE(run.reading.allFinished);
+    for (auto& reader : run.readers) {
+        EXPECT_EQ(reader->State().status, u"Finished sucessfully.");
+        EXPECT_EQ(reader->GetRunState(), RunState::Finished);
+    }
+    for (auto& writer : run.writers) {
+        SCOPED_TRACE(ToUtf8(std::u16string(1, writer->State().driveLetter)));
+        EXPECT_EQ(writer->State().status, u"Finished sucessfully.");
+        EXPECT_EQ(writer->GetRunState(), RunState::Finished);
+        EXPECT_FALSE(Showed(*writer, u"The disc is not of a compatible type."));
+    }
+    EXPECT_TRUE(run.writing.deleteImageFiles);
+    EXPECT_EQ(run.writing.copyOutcome, 1);
+    for (const SourceRecord& s : run.sources) {
+        for (const TrackRecord& t : s.tracks) {
+            ASSERT_FALSE(t.imagePath.empty());
+            fs::path path(t.imagePath);
+            EXPECT_FALSE(fs::exists(path)) << path;
+            EXPECT_FALSE(fs::exists(path.parent_path())) << path.parent_path();
+        }
+    }
+}
+
+// The tracks' kinds, as "DAA".
+std::string Kinds(const std::vector<SourceTrack>& tracks) {
+    std::string kinds;
+    for (const SourceTrack& t : tracks)
+        kinds += t.data ? 'D' : 'A';
+    return kinds;
+}
+
+TEST(EndToEnd, DataAudioAndMixedCdsTwoCopiesEachOnTwoRecordersOneAlsoHoldingASource) {
+    TempFolder folder;
+    std::vector<SourceTrack> data = {{true, LabelledData(300, "VESTREL_DATA", 1)}};
+    std::vector<SourceTrack> audio = {{false, PatternBytes(40 * 2352, 2)},
+                                      {false, PatternBytes(31 * 2352, 3)},
+                                      {false, PatternBytes(75 * 2352, 4)}};
+    std::vector<SourceTrack> mixed = {{true, LabelledData(120, "MIXED_MODE", 5)},
+                                      {false, PatternBytes(50 * 2352, 6)},
+                                      {false, PatternBytes(26 * 2352, 7)}};
+    WriteFile(folder / "data.iso", data[0].bytes);
+    WriteCueBin(folder.path(), "audio", audio);
+    WriteCueBin(folder.path(), "mixed", mixed);
+    Bay bay(R"([disc data]
+iso = data.iso
+type = CD-ROM
+[disc audio]
+cue = audio.cue
+[disc mixed]
+cue = mixed.cue
+[drive D]
+model = dvd-rom-reader
+disc = data
+becoming-ready = 0
+[drive E]
+model = cd-rom-reader
+disc = audio
+becoming-ready = 0
+[drive F]
+model = cd-rw-recorder
+disc = mixed
+becoming-ready = 0
+[drive G]
+model = cd-rw-recorder
+becoming-ready = 0
+[operator]
+take-finished = yes
+)",
+            folder.path());
+    ASSERT_TRUE(bay.loaded);
+
+    WholeRun run = RunWholeCopy(bay.simulator, {{u'D', 2}, {u'E', 2}, {u'F', 2}},
+                                {{u'F', {"CD-R"}}, {u'G', {"CD-R"}}});
+    // Equal recorders share every source's copies, the later one first.
+    EXPECT_EQ(DestinationsOf(run, u'D'), "G1 F1");
+    EXPECT_EQ(DestinationsOf(run, u'E'), "G1 F1");
+    EXPECT_EQ(DestinationsOf(run, u'F'), "G1 F1");
+    ExpectCopiedWholly(run);
+    ASSERT_EQ(run.writers.size(), 2u);
+    for (char16_t letter : {u'F', u'G'}) {
+        MemoryPanel& writer = *run.Writer(letter);
+        EXPECT_EQ(writer.State().caption, u" - Source: 3/3, Label: MIXED_MODE, Copy: 1/1");
+        std::vector<std::u16string> captions;
+        for (const MemoryPanel::Update& u : writer.Updates()) {
+            if (!u.caption.empty() && (captions.empty() || captions.back() != u.caption))
+                captions.push_back(u.caption);
+        }
+        EXPECT_EQ(captions,
+                  (std::vector<std::u16string>{u" - Source: 1/3, Label: VESTREL_DATA, Copy: 1/1",
+                                               u" - Source: 2/3, Label: Audio CD, Copy: 1/1",
+                                               u" - Source: 3/3, Label: MIXED_MODE, Copy: 1/1"}));
+        EXPECT_TRUE(Showed(writer, u"Writing the Lead-in and the Pre-Gap..."));
+        EXPECT_TRUE(Showed(writer, u"Writing track 3 of 3..."));
+        EXPECT_TRUE(Showed(writer, u"Writing to this copy is done."));
+    }
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 6u);
+    std::map<std::string, int> made;
+    for (sim::FinishedCopy& copy : copies) {
+        char16_t recorder = copy.recorder;
+        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copy.disc)));
+        std::vector<SourceTrack> back = ReadBack(u'D');
+        const std::vector<SourceTrack>* source = nullptr;
+        for (const auto* s : {&data, &audio, &mixed}) {
+            if (Kinds(back) == Kinds(*s))
+                source = s;
+        }
+        ASSERT_NE(source, nullptr) << Kinds(back);
+        for (size_t t = 0; t < back.size(); ++t)
+            EXPECT_TRUE(back[t].bytes == (*source)[t].bytes) << Kinds(back) << " track " << t + 1;
+        ++made[Kinds(back) + " by " + static_cast<char>(recorder)];
+    }
+    EXPECT_EQ(made, (std::map<std::string, int>{{"D by F", 1},
+                                                {"D by G", 1},
+                                                {"AAA by F", 1},
+                                                {"AAA by G", 1},
+                                                {"DAA by F", 1},
+                                                {"DAA by G", 1}}));
+}
+
+TEST(EndToEnd, DvdDualLayerDvdAndBdOnDvdAndBdRecordersReadBackClosedInOtherDrives) {
+    // The dual-layer source passes the layer break of a DVD+R DL blank
+    // (2086912 blocks a layer) by 100 blocks, patterned around the break.
+    constexpr uint32_t kLayer = 4173824 / 2;
+    constexpr uint32_t kDualBlocks = kLayer + 100;
+    TempFolder folder;
+    WriteFile(folder / "dvd.iso", LabelledData(1000, "FILM", 11));
+    WriteSparseImage(folder / "dual.iso", kDualBlocks, "DUAL_LAYER",
+                     {1000000, kLayer - 32, kDualBlocks - 40}, 12);
+    WriteFile(folder / "bd.iso", LabelledData(1000, "BLU_RAY", 13));
+    Bay bay(R"([disc dvd]
+iso = dvd.iso
+type = DVD-ROM
+[disc dual]
+iso = dual.iso
+type = DVD+R DL
+[disc bd]
+iso = bd.iso
+type = BD-ROM
+[drive D]
+model = dvd-rom-reader
+disc = dvd
+becoming-ready = 0
+[drive E]
+model = dvd-rom-reader
+disc = dual
+becoming-ready = 0
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+[drive G]
+model = bd-re-recorder
+disc = bd
+becoming-ready = 0
+[drive H]
+model = bd-re-recorder
+becoming-ready = 0
+[operator]
+take-finished = yes
+)",
+            folder.path());
+    ASSERT_TRUE(bay.loaded);
+
+    WholeRun run = RunWholeCopy(
+        bay.simulator, {{u'D', 2}, {u'G', 2}},
+        {{u'F', {"DVD+R DL"}}, {u'G', {"DVD+R", "BD-R"}}, {u'H', {"DVD-R", "BD-RE"}}}, 300);
+    // The BD source has the fewest candidates and goes first; the
+    // dual-layer source then goes to the recorder left without a copy.
+    EXPECT_EQ(DestinationsOf(run, u'G'), "H1 G1");
+    EXPECT_EQ(DestinationsOf(run, u'E'), "F1");
+    EXPECT_EQ(DestinationsOf(run, u'D'), "H1 G1");
+    ExpectCopiedWholly(run);
+    ASSERT_EQ(run.writers.size(), 3u);
+    EXPECT_EQ(run.Writer(u'F')->State().caption, u" - Source: 1/1, Label: DUAL_LAYER, Copy: 1/1");
+    EXPECT_EQ(run.Writer(u'H')->State().caption, u" - Source: 2/2, Label: BLU_RAY, Copy: 1/1");
+
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 5u);
+    std::map<std::string, uint32_t> made;  // blank and recorder: the copy's track length
+    for (sim::FinishedCopy& copy : copies) {
+        const uint16_t profile = copy.disc->profile();
+        const std::string blank = sim::ProfileName(profile);
+        const bool bd = ProfileToDiscType(profile) & disc::BdTypes;
+        // An overwritable copy is one track over the whole disc: its start will do.
+        const uint32_t limit = copy.disc->rules().takesFormat() ? 1024 : UINT32_MAX;
+        SCOPED_TRACE(blank);
+        if (copy.disc->rules().needsClosing) {
+            EXPECT_TRUE(copy.disc->closed);
+            EXPECT_EQ(copy.disc->status(), sim::DiscStatus::Complete);
+        }
+        // Read elsewhere than in its recorder: a copy left open would not be.
+        const char16_t reader = !bd ? u'D' : copy.recorder == u'G' ? u'H' : u'G';
+        ASSERT_TRUE(bay.simulator.LoadDisc(reader, std::move(copy.disc)));
+        const fs::path image =
+            folder / (bd                                             ? "bd.iso"
+                      : profile == *sim::ProfileFromName("DVD+R DL") ? "dual.iso"
+                                                                     : "dvd.iso");
+        uint32_t trackBlocks = 0;
+        EXPECT_TRUE(TrackMatchesImage(reader, image, limit, trackBlocks));
+        made[blank + " by " + static_cast<char>(copy.recorder)] = trackBlocks;
+    }
+    // Reservations are whole ECC blocks (16) or BD clusters (32); the
+    // overwritable BD-RE holds one track over the whole disc.
+    EXPECT_EQ(made, (std::map<std::string, uint32_t>{{"DVD-R by H", 1008},
+                                                     {"BD-RE by H", 11826176},
+                                                     {"DVD+R by G", 1008},
+                                                     {"BD-R by G", 1024},
+                                                     {"DVD+R DL by F", kLayer + 112}}));
+}
+
+}  // namespace
+}  // namespace vestrel
