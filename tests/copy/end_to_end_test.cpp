@@ -110,12 +110,14 @@ void ExpectCopiedWholly(WholeRun& run) {
     for (auto& reader : run.readers) {
         EXPECT_EQ(reader->State().status, u"Finished sucessfully.");
         EXPECT_EQ(reader->GetRunState(), RunState::Finished);
+        EXPECT_EQ(reader->Progress(), 1000u);
     }
     for (auto& writer : run.writers) {
         SCOPED_TRACE(ToUtf8(std::u16string(1, writer->State().driveLetter)));
         EXPECT_EQ(writer->State().status, u"Finished sucessfully.");
         EXPECT_EQ(writer->GetRunState(), RunState::Finished);
         EXPECT_FALSE(Showed(*writer, u"The disc is not of a compatible type."));
+        EXPECT_EQ(writer->Progress(), 1000u);
     }
     EXPECT_TRUE(run.writing.deleteImageFiles);
     EXPECT_EQ(run.writing.copyOutcome, 1);
@@ -314,6 +316,71 @@ take-finished = yes
                                                      {"DVD+R by G", 1008},
                                                      {"BD-R by G", 1024},
                                                      {"DVD+R DL by F", kLayer + 112}}));
+}
+
+TEST(EndToEnd, EightRecordersWriteAtOnceFromTwoSources) {
+    TempFolder folder;
+    std::vector<SourceTrack> data = {{true, LabelledData(200, "LOAD", 21)}};
+    std::vector<SourceTrack> audio = {{false, PatternBytes(60 * 2352, 22)},
+                                      {false, PatternBytes(45 * 2352, 23)}};
+    WriteFile(folder / "data.iso", data[0].bytes);
+    WriteCueBin(folder.path(), "audio", audio);
+    std::string description = R"([disc data]
+iso = data.iso
+type = CD-ROM
+[disc audio]
+cue = audio.cue
+[drive D]
+model = dvd-rom-reader
+disc = data
+becoming-ready = 0
+[drive E]
+model = cd-rom-reader
+disc = audio
+becoming-ready = 0
+[operator]
+take-finished = yes
+)";
+    const std::string recorders = "FGHIJKLM";
+    const char* models[] = {"cd-rw-recorder", "dvd-rw-dl-recorder", "bd-re-recorder"};
+    BlankShelf shelf;
+    for (size_t i = 0; i < recorders.size(); ++i) {
+        description += std::string("[drive ") + recorders[i] + "]\nmodel = " + models[i % 3] +
+                       "\nbecoming-ready = 0\n";
+        shelf[recorders[i]] = {i % 2 ? "CD-RW" : "CD-R"};
+    }
+    Bay bay(description, folder.path());
+    ASSERT_TRUE(bay.loaded);
+
+    WholeRun run = RunWholeCopy(bay.simulator, {{u'D', 8}, {u'E', 8}}, shelf);
+    ASSERT_EQ(run.writers.size(), 8u);
+    for (const SourceRecord& s : run.sources) {
+        ASSERT_EQ(s.destinations.size(), 8u);
+        for (const DestinationEntry& d : s.destinations)
+            EXPECT_EQ(d.copies, 1u);
+    }
+    ExpectCopiedWholly(run);
+    for (auto& writer : run.writers)
+        EXPECT_EQ(writer->State().caption, u" - Source: 2/2, Label: Audio CD, Copy: 1/1");
+
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 16u);
+    std::map<std::string, int> made;
+    for (sim::FinishedCopy& copy : copies) {
+        const char16_t recorder = copy.recorder;
+        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copy.disc)));
+        std::vector<SourceTrack> back = ReadBack(u'D');
+        const std::vector<SourceTrack>& source = Kinds(back) == "D" ? data : audio;
+        ASSERT_EQ(Kinds(back), Kinds(source));
+        for (size_t t = 0; t < back.size(); ++t)
+            EXPECT_TRUE(back[t].bytes == source[t].bytes) << Kinds(back) << " track " << t + 1;
+        ++made[Kinds(back)];
+        ++made[std::string(1, static_cast<char>(recorder))];
+    }
+    std::map<std::string, int> expected = {{"D", 8}, {"AA", 8}};
+    for (char letter : recorders)
+        expected[std::string(1, letter)] = 2;
+    EXPECT_EQ(made, expected);
 }
 
 }  // namespace
