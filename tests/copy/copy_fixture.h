@@ -256,12 +256,23 @@ inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint3
         for (uint32_t n = 1; wanted != copies.end() && n < wanted->second; ++n)
             EXPECT_TRUE(list.StepCopies(i, +1));
     }
-    EXPECT_TRUE(list.Replan().nextEnabled);
-    EXPECT_TRUE(AllLayoutsRead(ReadSourceLayouts()));
+    if (!list.Replan().nextEnabled) {
+        ADD_FAILURE() << "no source has a recorder that can write it";
+        return run;
+    }
+    if (!AllLayoutsRead(ReadSourceLayouts())) {
+        ADD_FAILURE() << "a source's table of contents could not be read";
+        return run;
+    }
+    bool planned = false;
     {
         DriveLockGuard lock;
-        EXPECT_TRUE(PlanImageFiles(SourceTable()));
+        planned = PlanImageFiles(SourceTable());
         run.sources = SourceTable();
+    }
+    if (!planned) {
+        ADD_FAILURE() << ToUtf8(kNotEnoughSpaceMessage);
+        return run;
     }
     class NoStaleFiles : public OverwritePrompt {
         bool AskOverwrite(const std::u16string& files) override {
@@ -270,7 +281,8 @@ inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint3
         }
         void ShowMessage(const std::u16string&) override {}
     } prompt;
-    EXPECT_TRUE(ConfirmOverwrite(run.sources, prompt));
+    if (!ConfirmOverwrite(run.sources, prompt))
+        return run;
 
     ResetProgressRationing();
     for (size_t i = 0; i < run.sources.size(); ++i) {

@@ -103,15 +103,17 @@ std::string DestinationsOf(const WholeRun& run, char16_t letter) {
     return text;
 }
 
-// Every reader and writer finished, the writing page's outcome is 1 and no
-// image file (nor the folder that held them) is left.
-void ExpectCopiedWholly(WholeRun& run) {
-    ASSERT_TRUE(run.reading.allFinished);
+// Every reader and writer finished, the writing page's outcome is 1, and of
+// the image files planned in the bay's home folder none is left, nor the
+// folder itself.
+void ExpectCopiedWholly(sim::Simulator& bay, WholeRun& run) {
+    const fs::path home = fs::path(bay.AppDataFolder()) / "t4k" / "Temp";
     for (auto& reader : run.readers) {
         EXPECT_EQ(reader->State().status, u"Finished sucessfully.");
         EXPECT_EQ(reader->GetRunState(), RunState::Finished);
         EXPECT_EQ(reader->Progress(), 1000u);
     }
+    ASSERT_TRUE(run.reading.allFinished);
     for (auto& writer : run.writers) {
         SCOPED_TRACE(ToUtf8(std::u16string(1, writer->State().driveLetter)));
         EXPECT_EQ(writer->State().status, u"Finished sucessfully.");
@@ -125,6 +127,7 @@ void ExpectCopiedWholly(WholeRun& run) {
         for (const TrackRecord& t : s.tracks) {
             ASSERT_FALSE(t.imagePath.empty());
             fs::path path(t.imagePath);
+            EXPECT_EQ(path.parent_path(), home);
             EXPECT_FALSE(fs::exists(path)) << path;
             EXPECT_FALSE(fs::exists(path.parent_path())) << path.parent_path();
         }
@@ -185,9 +188,10 @@ take-finished = yes
     EXPECT_EQ(DestinationsOf(run, u'D'), "G1 F1");
     EXPECT_EQ(DestinationsOf(run, u'E'), "G1 F1");
     EXPECT_EQ(DestinationsOf(run, u'F'), "G1 F1");
-    ExpectCopiedWholly(run);
+    ExpectCopiedWholly(bay.simulator, run);
     ASSERT_EQ(run.writers.size(), 2u);
     for (char16_t letter : {u'F', u'G'}) {
+        ASSERT_NE(run.Writer(letter), nullptr);
         MemoryPanel& writer = *run.Writer(letter);
         EXPECT_EQ(writer.State().caption, u" - Source: 3/3, Label: MIXED_MODE, Copy: 1/1");
         std::vector<std::u16string> captions;
@@ -230,7 +234,9 @@ take-finished = yes
 
 TEST(EndToEnd, DvdDualLayerDvdAndBdOnDvdAndBdRecordersReadBackClosedInOtherDrives) {
     // The dual-layer source passes the layer break of a DVD+R DL blank
-    // (2086912 blocks a layer) by 100 blocks, patterned around the break.
+    // (2086912 blocks a layer) by 100 blocks, patterned around the break. It
+    // is a finished DVD+R DL: a pressed dual-layer disc reports the DVD-ROM
+    // profile, whose copies go to single-layer blanks only.
     constexpr uint32_t kLayer = 4173824 / 2;
     constexpr uint32_t kDualBlocks = kLayer + 100;
     TempFolder folder;
@@ -279,8 +285,10 @@ take-finished = yes
     EXPECT_EQ(DestinationsOf(run, u'G'), "H1 G1");
     EXPECT_EQ(DestinationsOf(run, u'E'), "F1");
     EXPECT_EQ(DestinationsOf(run, u'D'), "H1 G1");
-    ExpectCopiedWholly(run);
+    ExpectCopiedWholly(bay.simulator, run);
     ASSERT_EQ(run.writers.size(), 3u);
+    ASSERT_NE(run.Writer(u'F'), nullptr);
+    ASSERT_NE(run.Writer(u'H'), nullptr);
     EXPECT_EQ(run.Writer(u'F')->State().caption, u" - Source: 1/1, Label: DUAL_LAYER, Copy: 1/1");
     EXPECT_EQ(run.Writer(u'H')->State().caption, u" - Source: 2/2, Label: BLU_RAY, Copy: 1/1");
 
@@ -359,7 +367,7 @@ take-finished = yes
         for (const DestinationEntry& d : s.destinations)
             EXPECT_EQ(d.copies, 1u);
     }
-    ExpectCopiedWholly(run);
+    ExpectCopiedWholly(bay.simulator, run);
     for (auto& writer : run.writers)
         EXPECT_EQ(writer->State().caption, u" - Source: 2/2, Label: Audio CD, Copy: 1/1");
 
