@@ -304,7 +304,8 @@ take-finished = yes
         SCOPED_TRACE(blank);
         if (copy.disc->rules().needsClosing) {
             EXPECT_TRUE(copy.disc->closed);
-            EXPECT_EQ(copy.disc->status(), sim::DiscStatus::Complete);
+            EXPECT_EQ(static_cast<int>(copy.disc->status()),
+                      static_cast<int>(sim::DiscStatus::Complete));
         }
         // Read elsewhere than in its recorder: a copy left open would not be.
         const char16_t reader = !bd ? u'D' : copy.recorder == u'G' ? u'H' : u'G';
