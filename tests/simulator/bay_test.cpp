@@ -241,6 +241,34 @@ TEST(Bay, TransferTimeFollowsTheSelectedSpeed) {
     EXPECT_EQ(state.setStreamingCount, 3u);
 }
 
+TEST(Bay, TimeTheHostLosesBetweenTransfersIsMadeUpWithinAStream) {
+    CountingClock clock;
+    Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
+    Simulator& sim = bay.simulator;
+    ASSERT_TRUE(sim.LoadDisc(u'F', sim.MakeBlank(0x001B)));
+    ASSERT_TRUE(SendSetCdSpeed(u'F', 11080).ok());
+    ASSERT_TRUE(SendReserveTrack(u'F', 1600).ok());
+    std::vector<uint8_t> chunk(25 * 2048, 7);
+    auto sleptFor = [&](int32_t from, int32_t to, uint32_t lostEach) {
+        clock.sleeps.clear();
+        for (int32_t lba = from; lba < to; lba += 25) {
+            EXPECT_TRUE(SendWrite10(u'F', lba, 25, chunk).ok());
+            clock.now += lostEach;  // the host's own work between writes
+        }
+        uint64_t slept = 0;
+        for (uint32_t ms : clock.sleeps)
+            slept += ms;
+        return static_cast<double>(slept);
+    };
+    // 800 blocks take 148 ms at 8x; 2 ms lost after each of 32 writes are
+    // slept less, not added.
+    EXPECT_NEAR(sleptFor(0, 800, 2), 800.0 * 2048 / 11080 - 31 * 2, 2.0);
+    // After a long pause the drive starts a new stream: the time lost before
+    // it is not made up.
+    clock.now += 5000;
+    EXPECT_NEAR(sleptFor(800, 1600, 0), 800.0 * 2048 / 11080, 2.0);
+}
+
 TEST(Bay, ATransferLongerThanItsTimeoutFailsAsATimedOutRequest) {
     CountingClock clock;
     Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
