@@ -25,10 +25,7 @@ class WriterTest : public testing::CopyTest {
     // Reads the source in `letter` into image files, as the reading page
     // does, and gives it the destinations.
     void ReadSource(char16_t letter, DiscType type, std::vector<DestinationEntry> destinations) {
-        PlanSource(letter, type, std::move(destinations));
-        MemoryPanel panel(letter);
-        Run(ReaderThread, 0, panel);
-        ASSERT_EQ(panel.State().status, u"Finished sucessfully.");
+        ReadSources({{letter, type, std::move(destinations)}});
     }
     // Puts a finished copy into the reader and reads it back.
     std::vector<SourceTrack> ReadCopy(sim::Simulator& sim, sim::FinishedCopy& copy,
