@@ -170,6 +170,10 @@ bool ParseFault(std::string_view text, Fault& f) {
         f.kind = FaultKind::BlankFails;
         return numbers(0);
     }
+    if (k == "toc-unreadable") {
+        f.kind = FaultKind::TocUnreadable;
+        return numbers(0);
+    }
     if (k == "refuse" && w.size() == 2) {
         if (w[1] == "send-cue-sheet")
             f.kind = FaultKind::RefuseCueSheet;

@@ -15,6 +15,7 @@ enum class FaultKind {
     RefuseGetPerformance,  // GET PERFORMANCE answers 5/24/00
     BlankFails,            // BLANK answers 3/0C/00
     NotReadyAfterErase,    // `count` replies of 2/04/07 after a BLANK
+    TocUnreadable,         // READ TOC answers 3/57/00
 };
 
 struct Fault {

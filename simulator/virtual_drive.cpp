@@ -564,6 +564,8 @@ ScsiResult VirtualDrive::ReadToc(const ScsiCommand& c) {
         return *r;
     if (!ReadableHere())
         return Sense(5, 0x30, 0x02);  // cannot read medium, incompatible format
+    if (HasFault(FaultKind::TocUnreadable))
+        return Sense(3, 0x57, 0x00);  // unable to recover table of contents
     const std::vector<DiscTrack>& tracks = disc_->tracks();
     if (tracks.empty() || format > 1)
         return InvalidField();
