@@ -175,13 +175,17 @@ DriveCapabilities ReadDriveCapabilities(char16_t letter) {
                                    configOk ? &configReader : nullptr);
 }
 
-DiscTypeMask WritableBlankTypes(char16_t letter, DiscType source) {
+DiscTypeMask WritableBlankTypes(char16_t letter, DiscType source, uint64_t blocks) {
     DriveCapabilities c;
     {
         DriveLockGuard lock;
         c = ReadDriveCapabilities(letter);
     }
-    return CompatibleBlankTypes(source) & c.writes;
+    return CompatibleBlankTypes(source, blocks) & c.writes;
+}
+
+DiscTypeMask WritableBlankTypes(char16_t letter, DiscType source) {
+    return WritableBlankTypes(letter, source, 0);
 }
 
 }  // namespace vestrel

@@ -29,8 +29,10 @@ DriveCapabilities CapabilitiesFromReplies(const ByteReader* capabilitiesPage,
 // while copies are written hold the drive lock around it.
 DriveCapabilities ReadDriveCapabilities(char16_t letter);
 
-// CompatibleBlankTypes(source) within what the drive writes; queries the
-// drive under the drive lock.
+// CompatibleBlankTypes(source, blocks) within what the drive writes;
+// queries the drive under the drive lock. Without a size, the source is
+// taken by its type alone.
+DiscTypeMask WritableBlankTypes(char16_t letter, DiscType source, uint64_t blocks);
 DiscTypeMask WritableBlankTypes(char16_t letter, DiscType source);
 
 }  // namespace vestrel

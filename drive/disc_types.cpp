@@ -117,6 +117,15 @@ DiscTypeMask CompatibleBlankTypes(DiscType source) {
     }
 }
 
+DiscTypeMask CompatibleBlankTypes(DiscType source, uint64_t blocks) {
+    using namespace disc;
+    if (source == DvdRom && blocks > kDvdLayerBlocks)
+        return DvdRDl | DvdRwDl | DvdPlusRwDl | DvdPlusRDl;
+    if (source == HdDvdRom && blocks > kHdDvdLayerBlocks)
+        return HdDvdRDl | HdDvdRwDl;
+    return CompatibleBlankTypes(source);
+}
+
 std::u16string DescribeTypeList(DiscTypeMask mask) {
     std::u16string text;
     for (unsigned bit = 0; bit < kNamedBits; ++bit) {

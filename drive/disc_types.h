@@ -50,8 +50,19 @@ DiscType ProfileToDiscType(uint16_t profile);
 // The display name of one type; "Unknown" for anything that is not exactly
 // one of the defined values.
 std::u16string DiscTypeName(DiscType type);
-// The blank types a copy of `source` can be written to.
+// The blank types a copy of `source` can be written to, by its type alone:
+// what a source of unknown size is taken to be.
 DiscTypeMask CompatibleBlankTypes(DiscType source);
+// The same, given the source's size in 2048-byte blocks (0: unknown). A
+// pressed DVD or HD DVD reports the same profile with one layer or two, so
+// one that holds more than a single-layer blank goes to the dual-layer
+// blanks instead; every other source keeps its type's blanks.
+DiscTypeMask CompatibleBlankTypes(DiscType source, uint64_t blocks);
+
+// The most a single layer holds, in blocks: what a single-layer DVD-R and
+// HD DVD-R blank take (4.7 GB and 15 GB).
+constexpr uint64_t kDvdLayerBlocks = 2298496;
+constexpr uint64_t kHdDvdLayerBlocks = 7341056;
 // The names of the set bits, lowest first, joined with ", ";
 // "Not supported" for an empty mask.
 std::u16string DescribeTypeList(DiscTypeMask mask);

@@ -15,6 +15,7 @@ namespace {
 
 constexpr size_t kVendorOffset = 8;
 constexpr size_t kVendorLength = 8;
+constexpr uint8_t kLeadOutTrack = 0xAA;
 
 // Whether the disc in the drive is empty. A READ DISC INFORMATION that
 // fails leaves its reply zero, which reads as empty.
@@ -35,6 +36,20 @@ std::u16string VendorFromInquiry(ByteReader inquiry) {
         bytes.push_back(c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c));
     }
     return TrimSpaces(FromLatin1(bytes));
+}
+
+uint64_t LeadOutFromToc(ByteReader reply) {
+    const Toc toc = ReadTocReply(reply);
+    if (!toc.complete || toc.entries.empty() || toc.entries.back().trackNumber != kLeadOutTrack)
+        return 0;
+    return toc.entries.back().address;
+}
+
+uint64_t ReadDiscBlocks(char16_t letter) {
+    std::vector<uint8_t> toc(kTocLength);
+    if (!SendReadToc(letter, false, toc).ok())
+        return 0;
+    return LeadOutFromToc(ByteReader(toc));
 }
 
 DriveRecord CreateDriveRecord(char16_t letter) {
@@ -59,10 +74,12 @@ DriveRecord CreateDriveRecord(char16_t letter) {
 
     record.discType = ProfileToDiscType(ReadConfigurationHeader(configReader).currentProfile);
     if (record.discType != disc::None) {
-        if (DiscIsEmpty(letter))
+        if (DiscIsEmpty(letter)) {
             record.blank = true;
-        else
+        } else {
             record.copies = kMinCopies;
+            record.discBlocks = ReadDiscBlocks(letter);
+        }
     }
     return record;
 }
@@ -81,6 +98,7 @@ void RefreshDriveRecord(DriveRecord& record) {
     record.blank = record.discType != disc::None && empty;
 
     const bool source = record.discType != disc::None && !record.blank;
+    record.discBlocks = source ? ReadDiscBlocks(record.letter) : 0;
     if (!source)
         record.copies = 0;
     else if (record.copies < 2)

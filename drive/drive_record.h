@@ -24,6 +24,9 @@ struct DriveRecord {
     DiscTypeMask reads = 0;
     DiscTypeMask writes = 0;
     DiscType discType = disc::None;  // None: no disc
+    // The size of a disc to copy in 2048-byte blocks, from its table of
+    // contents' lead-out; 0 when there is none or it could not be read.
+    uint64_t discBlocks = 0;
     // 0 when the drive holds no disc or a blank one, 1..99 otherwise.
     uint8_t copies = 0;
 
@@ -33,12 +36,12 @@ struct DriveRecord {
 };
 
 // Probes the drive and, when it is usable, reads its class, vendor, masks
-// and current disc. Runs on the user-interface thread without the drive
-// lock.
+// and current disc (with the size of a disc to copy). Runs on the user-interface thread without the
+// drive lock.
 DriveRecord CreateDriveRecord(char16_t letter);
 
-// After a disc change: the current disc, its blank state and the copies
-// count. A count the user raised to 2 or more survives as long as a disc
+// After a disc change: the current disc, its blank state, its size and the
+// copies count. A count the user raised to 2 or more survives as long as a disc
 // that is not blank is found; probe, class, vendor and masks stay. The
 // record of an unusable drive is left as it is.
 void RefreshDriveRecord(DriveRecord& record);
@@ -52,5 +55,12 @@ std::u16string DriveDisplayName(const DriveRecord& record);
 // above 7Fh are taken as Latin-1, which is the western ANSI code page apart
 // from 80h..9Fh.
 std::u16string VendorFromInquiry(ByteReader inquiry);
+
+// The lead-out address of a READ TOC format 0 reply (LBA form): the size
+// of the disc in blocks. 0 when the reply names no lead-out.
+uint64_t LeadOutFromToc(ByteReader toc);
+
+// Asks the drive for its disc's table of contents; 0 when it cannot be read.
+uint64_t ReadDiscBlocks(char16_t letter);
 
 }  // namespace vestrel

@@ -8,14 +8,15 @@
 
 namespace vestrel {
 
-bool CanTakeSource(DiscType source, DiscTypeMask writes) {
-    return (source & writes) != 0 || (writes & CompatibleBlankTypes(source)) != 0;
+bool CanTakeSource(DiscType source, uint64_t blocks, DiscTypeMask writes) {
+    return (source & writes) != 0 || (writes & CompatibleBlankTypes(source, blocks)) != 0;
 }
 
-std::vector<PlanDrive> CandidatesFor(DiscType source, std::span<const PlanDrive> usable) {
+std::vector<PlanDrive> CandidatesFor(const SourceRecord& source,
+                                     std::span<const PlanDrive> usable) {
     std::vector<PlanDrive> candidates;
     for (const PlanDrive& d : usable) {
-        if (CanTakeSource(source, d.writes))
+        if (CanTakeSource(source.discType, source.discBlocks, d.writes))
             candidates.push_back(d);
     }
     return candidates;
@@ -89,7 +90,7 @@ std::vector<size_t> PlanDestinations(std::vector<SourceRecord>& sources,
     std::vector<std::vector<PlanDrive>> candidates;
     RecorderLoads loads;
     for (const SourceRecord& s : sources) {
-        candidates.push_back(CandidatesFor(s.discType, usable));
+        candidates.push_back(CandidatesFor(s, usable));
         OrderCandidates(candidates.back());
         for (const PlanDrive& d : candidates.back())
             loads.emplace(d.letter, 0);
@@ -106,8 +107,8 @@ std::vector<size_t> PlanDestinations(std::vector<SourceRecord>& sources,
     return order;
 }
 
-std::u16string NoCapableDriveText(DiscType source) {
-    const DiscTypeMask blanks = CompatibleBlankTypes(source);
+std::u16string NoCapableDriveText(DiscType source, uint64_t blocks) {
+    const DiscTypeMask blanks = CompatibleBlankTypes(source, blocks);
     const DiscType example = blanks != 0 ? DiscType{1} << std::countr_zero(blanks) : source;
     return FormatText(u"There is no drive capable of writing this kind of discs (e.g. %s)",
                       {DiscTypeName(example)});
@@ -127,6 +128,7 @@ CopyPlan PlanCopies(std::span<const DriveRecord> rows) {
             SourceRecord source;
             source.driveLetter = row.letter;
             source.discType = row.discType;
+            source.discBlocks = row.discBlocks;
             source.copies = row.copies;
             source.volumeLabel = ReadVolumeLabel(row.letter);
             sourceOfRow[i] = table.size();
@@ -151,7 +153,7 @@ CopyPlan PlanCopies(std::span<const DriveRecord> rows) {
             plan.nextEnabled = true;
         } else {
             column.kind = DestinationKind::NoCapableDrive;
-            column.text = NoCapableDriveText(s.discType);
+            column.text = NoCapableDriveText(s.discType, s.discBlocks);
         }
     }
     return plan;

@@ -27,11 +27,11 @@ struct PlanDrive {
 using RecorderLoads = std::map<char16_t, uint32_t>;
 
 // A drive can take a source when it writes the source's own type or any
-// blank type compatible with it.
-bool CanTakeSource(DiscType source, DiscTypeMask writes);
+// blank type compatible with it, given its size in blocks (0: unknown).
+bool CanTakeSource(DiscType source, uint64_t blocks, DiscTypeMask writes);
 
 // The usable drives that can take a source, in row order.
-std::vector<PlanDrive> CandidatesFor(DiscType source, std::span<const PlanDrive> usable);
+std::vector<PlanDrive> CandidatesFor(const SourceRecord& source, std::span<const PlanDrive> usable);
 
 // Largest write mask first; among equal masks the drive later in row order
 // first. `candidates` comes in row order.
@@ -79,13 +79,14 @@ struct CopyPlan {
 };
 
 // "There is no drive capable of writing this kind of discs (e.g. %s)" naming
-// the lowest compatible blank type. A source with no compatible blank type
-// at all (Hybrid Disc, Unknown disc type) is named by its own type: no blank
-// can take it, and its own name tells the user which disc is in the way.
-std::u16string NoCapableDriveText(DiscType source);
+// the lowest blank type compatible with a source of that type and size. A
+// source with no compatible blank type at all (Hybrid Disc, Unknown disc
+// type) is named by its own type: no blank can take it, and its own name
+// tells the user which disc is in the way.
+std::u16string NoCapableDriveText(DiscType source, uint64_t blocks);
 
 // Rebuilds the process-wide source table from the rows (one source per row
-// that holds a disc to copy, with its volume label) and plans it. Runs on
+// that holds a disc to copy, with its size and volume label) and plans it. Runs on
 // the user-interface thread while no reader or writer runs.
 CopyPlan PlanCopies(std::span<const DriveRecord> rows);
 

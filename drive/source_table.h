@@ -31,6 +31,10 @@ struct DestinationEntry {
 struct SourceRecord {
     char16_t driveLetter = 0;
     DiscType discType = disc::None;
+    // The disc's size in 2048-byte blocks as its drive reports it (the
+    // lead-out); 0 when unknown. Decides whether a pressed DVD or HD DVD
+    // needs a dual-layer blank.
+    uint64_t discBlocks = 0;
     std::u16string volumeLabel;
     uint32_t copies = 0;
     std::vector<TrackRecord> tracks;

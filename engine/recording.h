@@ -22,6 +22,7 @@ constexpr uint32_t kWriteChunkSectors = 25;
 // The writer's own copy of one source it writes.
 struct WriterJob {
     DiscType discType = disc::None;
+    uint64_t discBlocks = 0;  // the source's size; 0 when unknown
     std::u16string label;
     uint32_t copies = 0;
     std::vector<WriterTrack> tracks;

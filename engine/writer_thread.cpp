@@ -22,6 +22,7 @@ std::vector<WriterJob> WriterJobsFor(char16_t recorder, const std::vector<Source
                 continue;
             WriterJob job;
             job.discType = source.discType;
+            job.discBlocks = source.discBlocks;
             job.label = source.volumeLabel;
             job.copies = d.copies;
             job.tracks = WriterTracksOf(source.tracks);
@@ -130,7 +131,7 @@ Step Writer::CheckDisc(const WriterJob& job) {
         DriveLockGuard lock;
         caps = ReadDriveCapabilities(letter_);
     }
-    if ((caps.writes & CompatibleBlankTypes(job.discType) & blank_.type) == 0) {
+    if ((caps.writes & CompatibleBlankTypes(job.discType, job.discBlocks) & blank_.type) == 0) {
         Show(u"The disc is not of a compatible type.",
              panel_link::SkipSource | panel_link::ChangeDisc);
         return Step::WaitAgain;

@@ -159,7 +159,7 @@ TEST(Capabilities, AskedOfADriveWithOneCommandFailing) {
 TEST(Capabilities, WritableBlankTypesIntersectsUnderTheDriveLock) {
     Bytes config = Configuration(
         0, {FeatureDescriptor(0x002B, {0x01, 0, 0, 0}), FeatureDescriptor(0x002F, {0x00, 0, 0, 0}),
-            FeatureDescriptor(0x002D, {0, 0, 0, 0})});
+            FeatureDescriptor(0x002D, {0, 0, 0, 0}), FeatureDescriptor(0x003B, {0x01, 0, 0, 0})});
     bool lockHeldByOtherThread = false;
     ScriptedTransport drive([&](const ScsiCommand& c) {
         // Another thread must not be able to take the lock meanwhile.
@@ -176,6 +176,8 @@ TEST(Capabilities, WritableBlankTypesIntersectsUnderTheDriveLock) {
         return ScsiResult{};
     });
     EXPECT_EQ(WritableBlankTypes(u'E', DvdRom), DvdR | DvdRw | DvdPlusR);
+    EXPECT_EQ(WritableBlankTypes(u'E', DvdRom, kDvdLayerBlocks), DvdR | DvdRw | DvdPlusR);
+    EXPECT_EQ(WritableBlankTypes(u'E', DvdRom, kDvdLayerBlocks + 1), DvdPlusRDl);
     EXPECT_EQ(WritableBlankTypes(u'E', CdRom), CdR);
     EXPECT_EQ(WritableBlankTypes(u'E', BdRom), 0u);
     EXPECT_TRUE(lockHeldByOtherThread);

@@ -49,6 +49,34 @@ TEST(DiscTypes, CompatibleBlanksKeepLayersApart) {
     }
 }
 
+TEST(DiscTypes, PressedSourcesLargerThanALayerGoToDualLayerBlanks) {
+    struct Case {
+        DiscType source;
+        uint64_t blocks;
+        DiscTypeMask blanks;
+    };
+    const Case cases[] = {
+        {DvdRom, 0, 0x670},
+        {DvdRom, kDvdLayerBlocks, 0x670},
+        {DvdRom, kDvdLayerBlocks + 1, 0x1980},
+        {DvdRom, 4173824, 0x1980},
+        {HdDvdRom, kHdDvdLayerBlocks, 0x1C000},
+        {HdDvdRom, kHdDvdLayerBlocks + 1, 0x60000},
+        // Recorded media name their layers themselves; other families
+        // have no dual-layer type of their own.
+        {DvdPlusR, kDvdLayerBlocks + 1, 0x670},
+        {DvdPlusRDl, 1000, 0x1980},
+        {HdDvdRam, kHdDvdLayerBlocks + 1, 0x1C000},
+        {BdRom, 24438784, 0x300000},
+        {CdRom, kDvdLayerBlocks + 1, 0x6},
+        {Unknown, kDvdLayerBlocks + 1, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CompatibleBlankTypes(c.source, c.blocks), c.blanks)
+            << c.source << " " << c.blocks;
+    }
+}
+
 TEST(DiscTypes, TypeListsJoinNamesLowestFirst) {
     EXPECT_EQ(DescribeTypeList(0), u"Not supported");
     EXPECT_EQ(DescribeTypeList(6), u"CD-R, CD-RW");

@@ -47,6 +47,36 @@ TEST(CreateDriveRecord, DiscStatesGiveTypeBlankAndCopies) {
     EXPECT_EQ(unreadable.copies, 0);
 }
 
+TEST(CreateDriveRecord, ADiscToCopyIsSizedByItsLeadOutAndRefreshesKeepItCurrent) {
+    FakeDrives drives;
+    FakeDrive& d = drives.Add(u'F', DvdRomDrive().Holding(0x0010));
+    d.leadOut = kDvdLayerBlocks + 1;
+    DriveRecord r = CreateDriveRecord(u'F');
+    EXPECT_EQ(r.discBlocks, kDvdLayerBlocks + 1);
+
+    d.leadOut = 1000;
+    RefreshDriveRecord(r);
+    EXPECT_EQ(r.discBlocks, 1000u);
+    // A blank has nothing to copy; a table of contents that cannot be read
+    // leaves the size unknown.
+    d.Holding(0x001B, true);
+    RefreshDriveRecord(r);
+    EXPECT_EQ(r.discBlocks, 0u);
+    d.Holding(0x0010).failures[opcode::ReadToc] = CheckCondition(3, 0x57, 0);
+    RefreshDriveRecord(r);
+    EXPECT_TRUE(r.holdsSource());
+    EXPECT_EQ(r.discBlocks, 0u);
+
+    // One data track from LBA 0, lead-out at 2298497 (00231281h).
+    const Bytes toc = {0x00, 0x12, 0x01, 0x01, 0x00, 0x14, 0x01, 0x00, 0x00, 0x00,
+                       0x00, 0x00, 0x00, 0x14, 0xAA, 0x00, 0x00, 0x23, 0x12, 0x81};
+    EXPECT_EQ(LeadOutFromToc(ByteReader(toc)), 2298497u);
+    EXPECT_EQ(LeadOutFromToc(ByteReader(toc.data(), toc.size() - 1)), 0u);
+    Bytes noLeadOut = toc;
+    noLeadOut[14] = 0x02;
+    EXPECT_EQ(LeadOutFromToc(ByteReader(noLeadOut)), 0u);
+}
+
 TEST(CreateDriveRecord, TitleNamesClassLetterAndTrimmedVendor) {
     FakeDrives drives;
     drives.Add(u'E', BdRecorder()).vendor = "ORBITA  ";

@@ -54,8 +54,8 @@ TEST(PlanCopies, OnlyRecordersOfACompatibleBlankAreCandidates) {
     PlanDestinations(sources, drives);
     EXPECT_EQ(Destinations(sources[0]), (Entries{{u'D', 2}}));
     // Single-layer blanks never take a dual-layer source.
-    EXPECT_FALSE(CanTakeSource(DvdPlusRDl, DvdPlusR | DvdR));
-    EXPECT_TRUE(CanTakeSource(DvdPlusRDl, DvdRDl));
+    EXPECT_FALSE(CanTakeSource(DvdPlusRDl, 0, DvdPlusR | DvdR));
+    EXPECT_TRUE(CanTakeSource(DvdPlusRDl, 0, DvdRDl));
 }
 
 TEST(PlanCopies, FewestCandidatesFirstThenLoadSteersTheOthers) {
@@ -133,10 +133,49 @@ TEST(PlanCopies, OneSourceNoDriveCanTakeBlocksEveryOther) {
     ASSERT_EQ(SourceTable().size(), 1u);
     EXPECT_EQ(SourceTable()[0].destinations.size(), 1u);
 
-    EXPECT_EQ(NoCapableDriveText(HybridDisc),
+    EXPECT_EQ(NoCapableDriveText(HybridDisc, 0),
               u"There is no drive capable of writing this kind of discs (e.g. Hybrid Disc)");
-    EXPECT_EQ(NoCapableDriveText(BdRom),
+    EXPECT_EQ(NoCapableDriveText(BdRom, 0),
               u"There is no drive capable of writing this kind of discs (e.g. BD-R)");
+}
+
+TEST(PlanCopies, PressedSourcesLargerThanALayerGoOnlyToDualLayerRecorders) {
+    FakeDrives fake;  // no volume labels
+    constexpr DiscTypeMask kSingleDvd = 0x0676, kBothDvd = 0x1FF6;
+    constexpr DiscTypeMask kSingleHd = 0x1C000, kBothHd = 0x7C000;
+    const std::u16string none = u"There is no drive capable of writing this kind of discs (e.g. ";
+    struct Case {
+        DiscType type;
+        uint64_t blocks;
+        std::vector<DiscTypeMask> recorders;  // E, F, ...
+        std::u16string column;                // destinations as "F1 E1", or the text
+    };
+    const Case cases[] = {
+        {DvdRom, 0, {kSingleDvd}, u"E2"},
+        {DvdRom, kDvdLayerBlocks, {kSingleDvd, kBothDvd}, u"F1 E1"},
+        {DvdRom, kDvdLayerBlocks + 1, {kSingleDvd, kBothDvd}, u"F2"},
+        {DvdRom, kDvdLayerBlocks + 1, {kSingleDvd}, none + u"DVD-R DL)"},
+        {HdDvdRom, kHdDvdLayerBlocks, {kSingleHd, kBothHd}, u"F1 E1"},
+        {HdDvdRom, kHdDvdLayerBlocks + 1, {kSingleHd, kBothHd}, u"F2"},
+        {HdDvdRom, kHdDvdLayerBlocks + 1, {kSingleHd, kBothDvd}, none + u"HD DVD-R DL)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.type << " " << c.blocks);
+        std::vector<DriveRecord> rows = {Row(u'D', 0, c.type, 2)};
+        rows[0].discBlocks = c.blocks;
+        for (size_t i = 0; i < c.recorders.size(); ++i)
+            rows.push_back(Row(static_cast<char16_t>(u'E' + i), c.recorders[i], None, 0));
+        CopyPlan plan = PlanCopies(rows);
+        ASSERT_EQ(SourceTable().size(), 1u);
+        EXPECT_EQ(SourceTable()[0].discBlocks, c.blocks);
+        std::u16string column = plan.rows[0].text;
+        for (const DestinationEntry& d : plan.rows[0].destinations) {
+            column += column.empty() ? u"" : u" ";
+            column += std::u16string{d.recorderLetter, static_cast<char16_t>(u'0' + d.copies)};
+        }
+        EXPECT_EQ(column, c.column);
+        EXPECT_EQ(plan.nextEnabled, plan.rows[0].kind == DestinationKind::Destinations);
+    }
 }
 
 TEST(PlanCopies, NoRowsNoSourcesNoNext) {

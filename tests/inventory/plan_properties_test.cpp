@@ -19,8 +19,12 @@ using namespace disc;
 
 // Write masks real recorders report, and source types including the two
 // that no blank can take.
-const DiscTypeMask kWriteMasks[] = {0x0,    0x2,      0x6,      0x1FF6,   0x1FF0,
-                                    0x0676, 0x300000, 0x301FF6, 0x07C000, 0x07DFF6};
+const DiscTypeMask kWriteMasks[] = {0x0,      0x2,      0x6,      0x1FF6,   0x1FF0,  0x0676,
+                                    0x300000, 0x301FF6, 0x07C000, 0x07DFF6, 0x01C676};
+// Disc sizes in blocks: unknown, small, and pressed DVDs and HD DVDs of one
+// layer and of two.
+const uint64_t kDiscSizes[] = {0, 1000, kDvdLayerBlocks, kDvdLayerBlocks + 1,
+                               kHdDvdLayerBlocks + 1};
 const DiscType kSourceTypes[] = {CdRom,     CdR,    CdRw,       DvdRom,     DvdR,
                                  DvdPlusRw, DvdRDl, DvdPlusRDl, HdDvdRom,   HdDvdRDl,
                                  BdRom,     BdRe,   DvdRam,     HybridDisc, Unknown};
@@ -55,6 +59,7 @@ Scenario RandomScenario(std::mt19937& rng) {
             // Rare types are rarer, so that most plans are not blocked.
             if (pick(3) != 0) {
                 r.discType = kSourceTypes[pick(std::size(kSourceTypes) - (pick(6) ? 2 : 0))];
+                r.discBlocks = kDiscSizes[pick(std::size(kDiscSizes))];
                 r.copies = static_cast<uint8_t>(pick(4) == 0 ? 1 + pick(99) : 1 + pick(6));
             }
         }
@@ -89,12 +94,14 @@ TEST(PlanCopiesProperties, RandomPlansKeepTheRules) {
 
         bool anyWithoutCandidate = false;
         for (const SourceRecord& src : table)
-            anyWithoutCandidate |= CandidatesFor(src.discType, usable).empty();
+            anyWithoutCandidate |= CandidatesFor(src, usable).empty();
         for (const SourceRecord& src : table) {
             uint32_t total = 0;
             std::set<char16_t> seen;
             for (const DestinationEntry& d : src.destinations) {
-                EXPECT_NE(writesOf(d.recorderLetter) & CompatibleBlankTypes(src.discType), 0u);
+                EXPECT_NE(
+                    writesOf(d.recorderLetter) & CompatibleBlankTypes(src.discType, src.discBlocks),
+                    0u);
                 EXPECT_TRUE(seen.insert(d.recorderLetter).second);
                 EXPECT_GE(d.copies, 1u);
                 total += d.copies;
@@ -114,11 +121,11 @@ TEST(PlanCopiesProperties, RandomPlansKeepTheRules) {
         std::set<size_t> done;
         for (size_t index : order) {
             const SourceRecord& src = table[index];
-            const size_t candidates = CandidatesFor(src.discType, usable).size();
+            const size_t candidates = CandidatesFor(src, usable).size();
             for (size_t other = 0; other < table.size(); ++other) {
                 if (done.count(other) || other == index)
                     continue;
-                const size_t n = CandidatesFor(table[other].discType, usable).size();
+                const size_t n = CandidatesFor(table[other], usable).size();
                 EXPECT_TRUE(n > candidates ||
                             (n == candidates &&
                              (table[other].discType < src.discType ||
@@ -129,7 +136,7 @@ TEST(PlanCopiesProperties, RandomPlansKeepTheRules) {
             for (const DestinationEntry& d : src.destinations)
                 load[d.recorderLetter] += d.copies;
             uint32_t lowest = UINT32_MAX, highestGiven = 0;
-            for (const PlanDrive& c : CandidatesFor(src.discType, usable))
+            for (const PlanDrive& c : CandidatesFor(src, usable))
                 lowest = std::min(lowest, load[c.letter]);
             for (const DestinationEntry& d : src.destinations)
                 highestGiven = std::max(highestGiven, load[d.recorderLetter]);

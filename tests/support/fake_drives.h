@@ -39,6 +39,7 @@ struct FakeDrive {
     uint8_t pageWrite = 0;           // capabilities page byte 3
     uint16_t currentProfile = 0;     // 0: no disc
     bool blank = false;
+    uint32_t leadOut = 0;  // READ TOC: one data track up to here
     bool trayOpen = false;
     bool featureless = false;  // GET CONFIGURATION: the header alone
     std::optional<std::u16string> label;
@@ -196,6 +197,11 @@ class FakeDrives : public DriveLetterServices {
                 if (noDisc)
                     return CheckCondition(2, 0x3A, 0x01);
                 FillReply(c, DiscInformationReply(d.blank ? 0 : 2));
+                break;
+            case opcode::ReadToc:
+                if (noDisc)
+                    return CheckCondition(2, 0x3A, 0x01);
+                FillReply(c, TocReply(1, {{4, 0}, {4, d.leadOut}}));
                 break;
             default:
                 break;
