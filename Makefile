@@ -70,11 +70,17 @@ test: build
 	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
 
 # The drives as the select-drives page lists them, then every source copied
-# onto blanks the simulated operator brings.
+# onto blanks the simulated operator brings; the copies it takes out are kept
+# as image files and checked against the sample discs with isoinfo, bchunk
+# and cmp.
+DEMO_COPIES := $(NATIVE)/demo-copies
+
 demo: deps native-configure
 	cmake --build $(NATIVE) -j $(JOBS) --target vestrel-drives vestrel-copy
 	$(NATIVE)/tools/vestrel-drives --sim-default
-	$(NATIVE)/tools/vestrel-copy --sim-default --timeout 300
+	rm -rf $(DEMO_COPIES)
+	$(NATIVE)/tools/vestrel-copy --sim-default --timeout 300 --finished $(DEMO_COPIES)
+	tools/check-demo-copies $(DEMO_COPIES) $(NATIVE)/simulator/samples
 
 clean:
 	rm -rf $(BUILD)

@@ -500,6 +500,10 @@ class Parser {
                 return Fail(error, "milliseconds expected");
         } else if (key == "take-finished") {
             return ParseBool(value, op.takeFinished) || Fail(error, "yes or no expected");
+        } else if (key == "finished") {
+            if (value.empty())
+                return Fail(error, "finished = FOLDER");
+            op.finishedFolder = Path(value);
         } else {
             return Fail(error, "unknown operator key " + key);
         }

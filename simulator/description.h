@@ -59,6 +59,7 @@ struct OperatorPolicy {
     std::map<char16_t, uint16_t> blanks;  // recorder -> blank profile it is kept supplied with
     uint32_t blankDelayMs = 1000;
     bool takeFinished = false;
+    std::filesystem::path finishedFolder;  // where taken-out copies are kept as image files
 };
 
 struct Description {

@@ -99,6 +99,8 @@ bool Simulator::LoadText(std::string_view text, const fs::path& baseFolder, std:
     if (description_.appDataFolder.empty())
         description_.appDataFolder = workFolder_ / "appdata";
     fs::create_directories(description_.appDataFolder, ec);
+    if (!SetFinishedFolder(description_.op.finishedFolder, error))
+        return false;
 
     startTick_ = ActiveClock().TickCount();
     for (const DriveEntry& entry : description_.drives) {
@@ -389,10 +391,21 @@ void Simulator::AfterTrayChanges(char16_t letter, std::vector<VolumeEvent>& out)
             if (finishedCopy) {
                 std::unique_ptr<Disc> disc = drive->RemoveDisc();
                 if (disc) {
-                    Log(LetterText(letter) + " took out the finished copy (" +
-                        ProfileName(disc->profile()) + ")");
+                    const std::string what = LetterText(letter) + " took out the finished copy (" +
+                                             ProfileName(disc->profile()) + ")";
+                    FinishedCopy copy{letter, std::move(disc), {}};
+                    std::string error;
+                    if (!KeepFinished(copy, error))
+                        Log(what + " but could not keep it: " + error);
+                    else if (copy.files.empty())
+                        Log(what);
+                    else if (copy.files.size() == 1)
+                        Log(what + " and kept it as " + copy.files[0].string());
+                    else
+                        Log(what + " and kept it as " + copy.files[0].string() + " with " +
+                            copy.files[1].filename().string());
                     std::lock_guard lock(mutex_);
-                    finished_.push_back(FinishedCopy{letter, std::move(disc)});
+                    finished_.push_back(std::move(copy));
                 }
             }
         }
@@ -521,6 +534,64 @@ std::vector<std::string> Simulator::OperatorLog() const {
 std::vector<FinishedCopy> Simulator::TakeFinishedCopies() {
     std::lock_guard lock(mutex_);
     return std::exchange(finished_, {});
+}
+
+bool Simulator::SetFinishedFolder(const fs::path& folder, std::string& error) {
+    std::error_code ec;
+    if (!folder.empty())
+        fs::create_directories(folder, ec);
+    if (ec) {
+        error = "cannot create the folder for finished copies " + folder.string();
+        return false;
+    }
+    description_.op.finishedFolder = folder;
+    return true;
+}
+
+// A CD with audio (or with several tracks) becomes a cue sheet and its
+// BINARY file, any other disc an ISO of its data. Names carry the recorder
+// and the first number no file in the folder has yet, so no copy replaces
+// another, nor a file from an earlier run.
+bool Simulator::KeepFinished(FinishedCopy& copy, std::string& error) {
+    const fs::path& folder = description_.op.finishedFolder;
+    if (folder.empty())
+        return true;
+    Disc& disc = *copy.disc;
+    const bool cueBin =
+        disc.rules().family == MediaFamily::Cd &&
+        (disc.tracks().size() > 1 || std::any_of(disc.tracks().begin(), disc.tracks().end(),
+                                                 [](const DiscTrack& t) { return t.audio; }));
+    const std::vector<std::string> extensions =
+        cueBin ? std::vector<std::string>{".cue", ".bin"} : std::vector<std::string>{".iso"};
+    constexpr uint32_t kMaxNumber = 9999;
+    std::vector<fs::path> files;
+    for (uint32_t n = 1; n <= kMaxNumber && files.empty(); ++n) {
+        const std::string stem =
+            std::string(1, static_cast<char>(copy.recorder)) + "-copy" + std::to_string(n);
+        std::error_code ec;
+        bool taken = false;
+        for (const char* ext : {".iso", ".cue", ".bin"})
+            taken = taken || fs::exists(folder / (stem + ext), ec);
+        if (taken)
+            continue;
+        for (const std::string& ext : extensions)
+            files.push_back(folder / (stem + ext));
+    }
+    if (files.empty()) {
+        error = "every name for it is taken in " + folder.string();
+        return false;
+    }
+    const bool kept =
+        cueBin ? disc.ExportCueBin(files[0], files[1], error) : disc.ExportIso(files[0], error);
+    if (!kept) {
+        for (const fs::path& f : files) {
+            std::error_code ec;
+            fs::remove(f, ec);
+        }
+        return false;
+    }
+    copy.files = std::move(files);
+    return true;
 }
 
 // --- DriveLetterServices -----------------------------------------------------

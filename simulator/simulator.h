@@ -23,10 +23,12 @@
 
 namespace vestrel::sim {
 
-// A recorded disc the operator took out of its recorder.
+// A recorded disc the operator took out of its recorder, and the image
+// files it was kept as (an ISO, or a cue sheet and its BINARY file).
 struct FinishedCopy {
     char16_t recorder = 0;
     std::unique_ptr<Disc> disc;
+    std::vector<std::filesystem::path> files;
 };
 
 class Simulator : public Transport, public DriveLetterServices {
@@ -100,6 +102,10 @@ class Simulator : public Transport, public DriveLetterServices {
     void StopOperator();
     std::vector<std::string> OperatorLog() const;
     std::vector<FinishedCopy> TakeFinishedCopies();
+    // Where the operator keeps the copies it takes out as image files
+    // (`finished =`); empty: nowhere. Setting it creates the folder.
+    bool SetFinishedFolder(const std::filesystem::path& folder, std::string& error);
+    const std::filesystem::path& finishedFolder() const { return description_.op.finishedFolder; }
 
     const Description& description() const { return description_; }
     const std::filesystem::path& workFolder() const { return workFolder_; }
@@ -117,6 +123,7 @@ class Simulator : public Transport, public DriveLetterServices {
     void Log(const std::string& line);
     void Deliver(const std::vector<VolumeEvent>& events);
     void RunAction(const Action& a, std::vector<VolumeEvent>& events);
+    bool KeepFinished(FinishedCopy& copy, std::string& error);
     const FolderEntry* FolderFor(char16_t letter) const;
 
     Description description_;

@@ -41,7 +41,8 @@ constexpr char kUsage[] =
     "  --overwrite yes|no    replace stale image files at once (default: after the\n"
     "                     ten-second countdown)\n"
     "  --timeout SECONDS  stop everything after this long (default 3600)\n"
-    "  --quiet            no live lines, only the outcome\n";
+    "  --quiet            no live lines, only the outcome\n"
+    "  --finished DIR     keep the copies the simulated operator takes out in DIR\n";
 
 struct Policy {
     int copies = 1;
@@ -260,6 +261,7 @@ int CopyAll(const Policy& policy) {
 int main(int argc, char** argv) {
     using namespace vestrel;
     const char* simFile = nullptr;
+    const char* finishedFolder = nullptr;
     bool simDefault = false;
     Policy policy;
     for (int i = 1; i < argc; ++i) {
@@ -298,6 +300,10 @@ int main(int argc, char** argv) {
             if (seconds < 1)
                 return Usage("--timeout takes a number of seconds");
             policy.timeoutMs = static_cast<uint32_t>(seconds) * 1000;
+        } else if (arg == "--finished") {
+            finishedFolder = ++i < argc ? argv[i] : nullptr;
+            if (!finishedFolder)
+                return Usage("--finished needs a folder");
         } else if (arg == "--quiet") {
             policy.quiet = true;
         } else {
@@ -306,13 +312,16 @@ int main(int argc, char** argv) {
     }
     if (simFile && simDefault)
         return Usage("--sim and --sim-default exclude each other");
+    if (finishedFolder && !simFile && !simDefault)
+        return Usage("--finished needs a simulated bay");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (!simFile && !simDefault)
         return CopyAll(policy);
 
     sim::Simulator simulator;
     std::string error;
-    if (!LoadBay(simulator, simFile, argv[0], error)) {
+    if (!LoadBay(simulator, simFile, argv[0], error) ||
+        (finishedFolder && !simulator.SetFinishedFolder(finishedFolder, error))) {
         std::fprintf(stderr, "vestrel-copy: %s\n", error.c_str());
         return 1;
     }
@@ -322,5 +331,7 @@ int main(int argc, char** argv) {
         if (!policy.quiet)
             std::printf("operator: %s\n", line.c_str());
     }
+    if (!simulator.finishedFolder().empty())
+        std::printf("Finished copies are in %s\n", simulator.finishedFolder().string().c_str());
     return result;
 }

@@ -102,9 +102,11 @@ blank = F DVD+R
 blank-delay = 2000
 close-trays-after = 300
 take-finished = yes
+finished = copies
 )",
             folder.path());
     Simulator& sim = bay.simulator;
+    WriteFile(folder / "copies" / "F-copy1.iso", {1, 2, 3});  // from an earlier run
     clock.now += 500;
     sim.Pump();
     EXPECT_EQ(sim.Drive(u'D')->State().discName, "data");
@@ -126,6 +128,10 @@ take-finished = yes
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(copies[0].recorder, u'F');
     EXPECT_EQ(copies[0].disc->tracks().size(), 1u);
+    // Kept as an ISO beside, not over, the earlier run's copy.
+    ASSERT_EQ(copies[0].files, std::vector<fs::path>{folder / "copies" / "F-copy2.iso"});
+    EXPECT_EQ(ReadFile(copies[0].files[0]), PatternBytes(48 * 2048, 4));
+    EXPECT_EQ(ReadFile(folder / "copies" / "F-copy1.iso"), (std::vector<uint8_t>{1, 2, 3}));
     clock.now += 2000;
     sim.Pump();
     EXPECT_EQ(sim.Drive(u'F')->State().discStatus, DiscStatus::Empty) << "a fresh blank";
