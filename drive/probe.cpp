@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "drive/cdb.h"
+#include "drive/clock.h"
 #include "drive/mmc_commands.h"
 #include "drive/replies.h"
 #include "drive/scsi_text.h"
@@ -39,8 +40,14 @@ DriveProbeResult CommandFailure(uint8_t command, const ScsiResult& r) {
 DriveProbeResult ProbeDrive(char16_t letter) {
     // No disc is fine, and so is a disc still spinning up: a drive whose
     // tray has just closed would otherwise stay unusable for as long as its
-    // row lives. Its disc shows up with the media arrival that follows.
+    // row lives. Its disc shows up with the media arrival that follows. A
+    // unit attention after a reset or a medium change is cleared by asking
+    // again; a reset and a medium change may both be pending.
     ScsiResult r = SendTestUnitReady(letter);
+    for (int repeat = 0; repeat < kUnitAttentionRepeats && IsUnitAttention(r); ++repeat) {
+        ActiveClock().Sleep(kUnitAttentionPauseMs);
+        r = SendTestUnitReady(letter);
+    }
     if (!r.ok() && !IsNoMedium(r) && !IsBecomingReady(r))
         return CommandFailure(opcode::TestUnitReady, r);
 

@@ -27,6 +27,11 @@ struct DriveProbeResult {
     friend bool operator==(const DriveProbeResult&, const DriveProbeResult&) = default;
 };
 
+// TEST UNIT READY is sent again after a unit attention, at most this many
+// times, each after a short pause; then the drive counts as unusable.
+constexpr int kUnitAttentionRepeats = 3;
+constexpr uint32_t kUnitAttentionPauseMs = 50;
+
 DriveProbeResult ProbeDrive(char16_t letter);
 
 // The text an unusable drive's row shows when its "Unusable" text is

@@ -35,6 +35,11 @@ inline bool IsNoMedium(const ScsiResult& r) {
 inline bool IsTrayOpen(const ScsiResult& r) {
     return IsNoMedium(r) && r.ascq == 0x02;
 }
+// Unit attention: a reset or a medium change since the drive was last
+// asked, reported once, to the next command.
+inline bool IsUnitAttention(const ScsiResult& r) {
+    return r.status == StatusCheckCondition && r.senseKey == 0x06;
+}
 // Logical unit not ready, long write in progress.
 inline bool IsLongWriteInProgress(const ScsiResult& r) {
     return IsCheckCondition(r, 0x02, 0x04) && r.ascq == 0x08;

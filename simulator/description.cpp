@@ -162,6 +162,10 @@ bool ParseFault(std::string_view text, Fault& f) {
         f.kind = FaultKind::LongWrite;
         return numbers(1);
     }
+    if (k == "unit-attention") {
+        f.kind = FaultKind::UnitAttention;
+        return numbers(1);
+    }
     if (k == "not-ready-after-erase") {
         f.kind = FaultKind::NotReadyAfterErase;
         return numbers(1);

@@ -9,6 +9,7 @@ enum class FaultKind {
     ReadError,             // reads covering `lba` fail (3/11/00) `count` times
     WriteError,            // writes covering `lba` fail (3/0C/00) `count` times
     LongWrite,             // the next `count` WRITE (10) answer 2/04/08
+    UnitAttention,         // the next `count` commands answer 6/29/00 (a reset)
     RefuseCueSheet,        // SEND CUE SHEET answers 5/26/00
     RefuseReserveTrack,    // RESERVE TRACK answers 5/72/05
     RefuseModeSelect,      // MODE SELECT answers 5/26/00

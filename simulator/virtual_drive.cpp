@@ -338,6 +338,8 @@ ScsiResult VirtualDrive::Execute(const ScsiCommand& c) {
     if (!c.cdb || c.cdbLength < 6)
         return IoFailure(87);  // invalid parameter
     std::lock_guard lock(mutex_);
+    if (TakeFault(FaultKind::UnitAttention, 0, 1))
+        return Sense(0x06, 0x29, 0x00);  // power on or reset occurred
     switch (c.cdb[0]) {
         case opcode::TestUnitReady:
             return TestUnitReady();

@@ -3,6 +3,7 @@
 
 #include "drive/cdb.h"
 #include "drive/probe.h"
+#include "simulator/simulator.h"
 #include "tests/support/fake_drives.h"
 
 namespace vestrel {
@@ -28,6 +29,34 @@ TEST(ProbeDrive, DriveWithoutDiscWithOpenTrayOrBecomingReadyIsUsable) {
     EXPECT_EQ(
         drives.OpcodesSentTo(u'E'),
         (std::vector<uint8_t>{opcode::TestUnitReady, opcode::Inquiry, opcode::GetConfiguration}));
+}
+
+TEST(ProbeDrive, UnitAttentionsAreAskedAgainAFewTimesBeforeTheDriveIsUnusable) {
+    // A drive just reset answers its next N commands with 6/29/00.
+    for (uint32_t attentions : {1u, 3u, 4u}) {
+        SCOPED_TRACE(attentions);
+        CountingClock clock;
+        sim::Simulator bay;
+        std::string error;
+        ASSERT_TRUE(
+            bay.LoadText("timing = instant\n[drive E]\nmodel = dvd-rw-dl-recorder\n"
+                         "becoming-ready = 0\nfault = unit-attention " +
+                             std::to_string(attentions) + "\n",
+                         ".", error))
+            << error;
+        bay.Install();
+        DriveProbeResult p = ProbeDrive(u'E');
+        const uint32_t repeats = std::min<uint32_t>(attentions, kUnitAttentionRepeats);
+        EXPECT_EQ(clock.sleeps, std::vector<uint32_t>(repeats, kUnitAttentionPauseMs));
+        if (attentions <= kUnitAttentionRepeats) {
+            EXPECT_EQ(p, DriveProbeResult{});
+            continue;
+        }
+        EXPECT_EQ(p.kind, ProbeKind::ScsiError);
+        EXPECT_EQ(p.command, opcode::TestUnitReady);
+        EXPECT_EQ(p.senseKey, 6);
+        EXPECT_EQ(p.asc, 0x29);
+    }
 }
 
 TEST(ProbeDrive, DriveThatCannotBeOpenedIsAReservationConflictAtTestUnitReady) {
