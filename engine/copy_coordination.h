@@ -22,14 +22,38 @@ struct PanelsOutcome {
 };
 PanelsOutcome EvaluatePanels(const std::vector<RunState>& runStates);
 
+// The reading page, one reader panel per source in table order. The panel
+// of a source left out at planning (its table of contents could not be
+// read) ends stopped at once; it does not hold up the others: once every
+// other source is read, Next leads on to writing them, and the page says
+// that not every disc can be copied. A reader that fails or is stopped
+// while reading a source still disables Next, as does a run in which no
+// source at all could be read.
+struct ReadingOutcome {
+    bool anyRunning = false;
+    bool anyFailed = false;   // a source with tracks whose reader failed or was stopped
+    bool anyLeftOut = false;  // a source left out at planning
+    bool allRead = false;     // every source read, none left out
+    bool nextEnabled = false;
+};
+ReadingOutcome EvaluateReadingPanels(const std::vector<RunState>& readerStates,
+                                     const std::vector<SourceRecord>& sources);
+
+// The reading page's texts once its readers have ended, and a source was
+// left out while every other source was read.
+inline constexpr char16_t kSomeSourcesLeftOutText[] = u"Not every source disc could be read.";
+inline constexpr char16_t kWriteTheOthersText[] =
+    u"Press the 'Next' button to copy the other discs.";
+
 // What the writing page does once no writer runs any longer: the image
 // files are deleted and the copy outcome is 1 only when every writer
-// finished.
+// finished and no source was left out at planning.
 struct WritingEnd {
     bool deleteImageFiles = false;
     int copyOutcome = 0;
 };
 // Nothing to do (deleteImageFiles false) while a writer still runs.
-WritingEnd WritingPageEnd(const std::vector<RunState>& writerStates);
+WritingEnd WritingPageEnd(const std::vector<RunState>& writerStates,
+                          const std::vector<SourceRecord>& sources = {});
 
 }  // namespace vestrel

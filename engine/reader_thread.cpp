@@ -14,6 +14,7 @@
 #include "engine/image_store.h"
 #include "engine/panel_channel.h"
 #include "engine/setup_attempts.h"
+#include "engine/source_layout.h"
 #include "engine/wave_header.h"
 
 namespace vestrel {
@@ -59,11 +60,13 @@ void Reader::Run() {
     panel_.EndBusyAnimation();
     panel_.SetRunState(RunState::Reading);
 
-    if (!source_.tracks.empty()) {
-        firstStart_ = source_.tracks.front().firstLba;
-        uint64_t lastEnd = source_.tracks.back().lastLba;
-        total_ = lastEnd >= firstStart_ ? lastEnd - firstStart_ + 1 : 0;
+    if (LeftOut(source_)) {
+        Fail(kTocUnreadableStatus);
+        return;
     }
+    firstStart_ = source_.tracks.front().firstLba;
+    const uint64_t lastEnd = source_.tracks.back().lastLba;
+    total_ = lastEnd >= firstStart_ ? lastEnd - firstStart_ + 1 : 0;
     for (size_t i = 0; i < source_.tracks.size(); ++i) {
         if (!ReadTrack(i))
             return;

@@ -11,6 +11,10 @@ namespace vestrel {
 constexpr uint32_t kReadChunkSectors = 25;
 constexpr int kReadAttempts = 15;
 
+// The status of a reader whose source was left out because its table of
+// contents could not be read: it ends stopped at once, reading nothing.
+inline constexpr char16_t kTocUnreadableStatus[] = u"Cannot read the disc's table of contents.";
+
 // The thread body. block.first is the source's index in the source table;
 // block.panel is the source's panel.
 void ReaderThread(ThreadStartBlock& block);

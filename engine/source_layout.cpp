@@ -44,9 +44,9 @@ LayoutOutcome TracksFromToc(ByteReader msfReply, ByteReader lbaReply,
     return LayoutOutcome::Read;
 }
 
-LayoutOutcome ReadSourceLayout(SourceRecord& source) {
-    source.tracks.clear();
-    source.totalBytes = 0;
+namespace {
+
+LayoutOutcome ReadTracks(SourceRecord& source) {
     const char16_t letter = source.driveLetter;
     if (!SendTestUnitReady(letter).ok())
         return LayoutOutcome::NotReady;
@@ -57,12 +57,26 @@ LayoutOutcome ReadSourceLayout(SourceRecord& source) {
     std::vector<uint8_t> lbaReply(kTocLength);
     if (!SendReadToc(letter, false, lbaReply).ok())
         return LayoutOutcome::AddressesUnread;
+    return TracksFromToc(ByteReader(msfReply), ByteReader(lbaReply), source.tracks);
+}
 
-    const LayoutOutcome outcome =
-        TracksFromToc(ByteReader(msfReply), ByteReader(lbaReply), source.tracks);
+}  // namespace
+
+LayoutOutcome ReadSourceLayout(SourceRecord& source) {
+    source.tracks.clear();
+    source.totalBytes = 0;
+    const LayoutOutcome outcome = ReadTracks(source);
+    if (outcome != LayoutOutcome::Read) {
+        source.tracks.clear();
+        source.destinations.clear();
+    }
     for (const TrackRecord& t : source.tracks)
         source.totalBytes += t.imageBytes;
     return outcome;
+}
+
+bool LeftOut(const SourceRecord& source) {
+    return source.tracks.empty();
 }
 
 std::vector<LayoutOutcome> ReadSourceLayouts() {

@@ -27,9 +27,13 @@ LayoutOutcome TracksFromToc(ByteReader msfReply, ByteReader lbaReply,
                             std::vector<TrackRecord>& tracks);
 
 // Reads one source's layout, replacing its tracks and total. Any outcome
-// but Read leaves the source without tracks; such a source has nothing to
-// copy and is never recorded (a writer refuses a job without tracks).
+// but Read leaves the source out of the copy: without tracks, so it gets
+// no image files, and without destinations, so no recorder gets it as a
+// job and no empty disc is ever recorded. The other sources go on.
 LayoutOutcome ReadSourceLayout(SourceRecord& source);
+
+// True for a source that ReadSourceLayout left out.
+bool LeftOut(const SourceRecord& source);
 
 // ReadSourceLayout for every source of the source table, in order; the
 // outcomes in the same order, so the caller can tell the user which source

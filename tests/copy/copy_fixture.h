@@ -170,7 +170,9 @@ struct WholeRun {
     std::vector<SourceRecord> sources;
     std::vector<std::unique_ptr<MemoryPanel>> readers;  // in source order
     std::vector<std::unique_ptr<MemoryPanel>> writers;  // in WriterLetters order
+    std::vector<LayoutOutcome> layouts;                 // in source order
     PanelsOutcome reading;
+    ReadingOutcome readingPage;
     WritingEnd writing;
 
     MemoryPanel* Writer(char16_t letter) {
@@ -231,14 +233,9 @@ inline std::vector<RunState> FollowPanels(std::vector<std::unique_ptr<MemoryPane
     return states;
 }
 
-// A whole copy run as the wizard makes it: the drives found and planned
-// (`copies` per source drive, 1 where not named), the sources' layouts read
-// and their image files planned under the bay's application-data folder,
-// every source read at once, then every recorder writing at once with
-// `shelf` as the person's blanks, and the image files deleted at the end.
-inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint32_t>& copies,
-                             const BlankShelf& shelf, int seconds = 120) {
-    WholeRun run;
+// The drives found and planned as the select-drives page does, `copies`
+// per source drive (1 where not named); the plan's Next.
+inline bool FindAndPlan(const std::map<char16_t, uint32_t>& copies) {
     DriveList list;
     {
         // The pause after each new row lets a window settle; there is none.
@@ -256,14 +253,41 @@ inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint3
         for (uint32_t n = 1; wanted != copies.end() && n < wanted->second; ++n)
             EXPECT_TRUE(list.StepCopies(i, +1));
     }
-    if (!list.Replan().nextEnabled) {
+    return list.Replan().nextEnabled;
+}
+
+// Starts one reader per source of the table, as the reading page does, and
+// waits for them; their panels in source order.
+inline std::vector<std::unique_ptr<MemoryPanel>> ReadEverySource(
+    const std::vector<SourceRecord>& sources, int seconds) {
+    ResetProgressRationing();
+    std::vector<std::unique_ptr<MemoryPanel>> readers;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        readers.push_back(std::make_unique<MemoryPanel>(sources[i].driveLetter));
+        ThreadStartBlock block;
+        block.first = static_cast<uint32_t>(i);
+        block.panel = readers.back().get();
+        StartWorker(block, ReaderThread);
+    }
+    FollowPanels(readers, seconds);
+    return readers;
+}
+
+// A whole copy run as the wizard makes it: the drives found and planned
+// (`copies` per source drive, 1 where not named), the sources' layouts read
+// (a source whose table of contents cannot be read is left out) and their
+// image files planned under the bay's application-data folder, every
+// source read at once, then, when the reading page allows it, every
+// recorder writing at once with `shelf` as the person's blanks, and the
+// image files deleted at the end.
+inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint32_t>& copies,
+                             const BlankShelf& shelf, int seconds = 120) {
+    WholeRun run;
+    if (!FindAndPlan(copies)) {
         ADD_FAILURE() << "no source has a recorder that can write it";
         return run;
     }
-    if (!AllLayoutsRead(ReadSourceLayouts())) {
-        ADD_FAILURE() << "a source's table of contents could not be read";
-        return run;
-    }
+    run.layouts = ReadSourceLayouts();
     bool planned = false;
     {
         DriveLockGuard lock;
@@ -284,16 +308,13 @@ inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint3
     if (!ConfirmOverwrite(run.sources, prompt))
         return run;
 
-    ResetProgressRationing();
-    for (size_t i = 0; i < run.sources.size(); ++i) {
-        run.readers.push_back(std::make_unique<MemoryPanel>(run.sources[i].driveLetter));
-        ThreadStartBlock block;
-        block.first = static_cast<uint32_t>(i);
-        block.panel = run.readers.back().get();
-        StartWorker(block, ReaderThread);
-    }
-    run.reading = EvaluatePanels(FollowPanels(run.readers, seconds));
-    if (!run.reading.allFinished)
+    run.readers = ReadEverySource(run.sources, seconds);
+    std::vector<RunState> states;
+    for (auto& p : run.readers)
+        states.push_back(p->GetRunState());
+    run.reading = EvaluatePanels(states);
+    run.readingPage = EvaluateReadingPanels(states, run.sources);
+    if (!run.readingPage.nextEnabled)
         return run;
 
     for (char16_t letter : WriterLetters(run.sources)) {
@@ -309,7 +330,7 @@ inline WholeRun RunWholeCopy(sim::Simulator& bay, const std::map<char16_t, uint3
         block.panel = panel.get();
         StartWorker(block, WriterThread);
     }
-    run.writing = WritingPageEnd(FollowPanels(run.writers, seconds));
+    run.writing = WritingPageEnd(FollowPanels(run.writers, seconds), run.sources);
     if (run.writing.deleteImageFiles)
         DeleteImageFiles(run.sources);
     return run;

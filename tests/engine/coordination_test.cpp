@@ -158,5 +158,44 @@ TEST(CopyCoordination, PageOutcomes) {
     EXPECT_EQ(end.copyOutcome, 1);
 }
 
+// A source left out at planning (no tracks) does not hold up the others'
+// reading, yet the run can no longer copy every disc.
+TEST(CopyCoordination, ReadingPageWithSourcesLeftOut) {
+    using S = RunState;
+    SourceRecord read;
+    read.tracks.resize(1);
+    const SourceRecord leftOut;
+    struct Case {
+        std::vector<S> states;
+        std::vector<SourceRecord> sources;
+        bool running, failed, anyLeftOut, allRead, next;
+    } cases[] = {
+        {{S::Finished, S::Finished}, {read, read}, false, false, false, true, true},
+        {{S::Stopped, S::Finished}, {leftOut, read}, false, false, true, false, true},
+        {{S::Stopped, S::Reading}, {leftOut, read}, true, false, true, false, false},
+        // A real read failure still stops the run, left out source or not.
+        {{S::Stopped, S::Stopped}, {leftOut, read}, false, true, true, false, false},
+        {{S::Finished, S::Stopped}, {read, read}, false, true, false, false, false},
+        // Nothing read at all: nothing to write.
+        {{S::Stopped, S::Stopped}, {leftOut, leftOut}, false, false, true, false, false},
+        {{}, {}, false, false, false, false, false},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        ReadingOutcome o = EvaluateReadingPanels(c.states, c.sources);
+        EXPECT_EQ(o.anyRunning, c.running) << "case " << i;
+        EXPECT_EQ(o.anyFailed, c.failed) << "case " << i;
+        EXPECT_EQ(o.anyLeftOut, c.anyLeftOut) << "case " << i;
+        EXPECT_EQ(o.allRead, c.allRead) << "case " << i;
+        EXPECT_EQ(o.nextEnabled, c.next) << "case " << i;
+    }
+
+    // Every writer finished, yet a source was left out: not all copied.
+    WritingEnd end = WritingPageEnd({S::Finished}, {leftOut, read});
+    EXPECT_TRUE(end.deleteImageFiles);
+    EXPECT_EQ(end.copyOutcome, 0);
+    EXPECT_EQ(WritingPageEnd({S::Finished}, {read, read}).copyOutcome, 1);
+}
+
 }  // namespace
 }  // namespace vestrel

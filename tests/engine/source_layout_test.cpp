@@ -196,13 +196,21 @@ TEST(ReadSourceLayouts, EverySourceInOrderWithItsOutcome) {
     table.push_back(Source(u'F'));
     table[1].tracks.resize(4);  // from an earlier run
     table[1].tracks[0].imagePath = u"C:\\old\\F000.iso";
+    for (SourceRecord& s : table)
+        s.destinations = {{u'G', 1}};
 
     auto outcomes = ReadSourceLayouts();
     EXPECT_EQ(outcomes, (std::vector<LayoutOutcome>{LayoutOutcome::Read, LayoutOutcome::NotReady}));
     EXPECT_FALSE(AllLayoutsRead(outcomes));
     EXPECT_EQ(table[0].tracks.size(), 3u);
+    EXPECT_EQ(table[0].destinations.size(), 1u);
+    EXPECT_FALSE(LeftOut(table[0]));
+    // The source that could not be read is left out: nothing to read, no
+    // recorder to write it.
     EXPECT_TRUE(table[1].tracks.empty());
     EXPECT_EQ(table[1].totalBytes, 0u);
+    EXPECT_TRUE(table[1].destinations.empty());
+    EXPECT_TRUE(LeftOut(table[1]));
     table.clear();
     EXPECT_TRUE(AllLayoutsRead(ReadSourceLayouts()));
 }
