@@ -1,11 +1,12 @@
-// CD sector layout (ECMA-130): absolute time, BCD, and the Mode 1 raw
-// sector a drive records for 2048 bytes of user data, with its EDC and the
-// P and Q parity of the Reed-Solomon product code.
+// CD sector layout (ECMA-130): absolute time, and the Mode 1 raw sector a
+// drive records for 2048 bytes of user data.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "drive/cd_sector.h"
 
 namespace vestrel::sim {
 
@@ -25,18 +26,11 @@ struct Msf {
 // Absolute time of an LBA (LBA + 150 frames), minutes capped at 255.
 Msf LbaToMsf(int32_t lba);
 int32_t MsfToLba(uint8_t minute, uint8_t second, uint8_t frame);
-uint8_t ToBcd(uint8_t value);
 
-// The EDC of ECMA-130 (CRC-32 with polynomial x^32+x^31+x^16+x^15+x^4+x^3+x+1,
-// bits taken least significant first).
-uint32_t SectorEdc(std::span<const uint8_t> bytes);
-
-// Builds the 2352-byte Mode 1 sector for `lba` around 2048 bytes of user
-// data: sync, header (BCD MSF, mode 1), user data, EDC, zero, P and Q parity.
-void BuildMode1Sector(int32_t lba, std::span<const uint8_t> userData, std::span<uint8_t> raw);
-
-// The parity bytes for bytes 12..2075 of `raw`: 172 P bytes at 2076, then
-// 104 Q bytes at 2248.
-void ComputeSectorEcc(std::span<uint8_t> raw);
+// The Mode 1 sector builder and its parts (drive/cd_sector.h).
+using vestrel::BuildMode1Sector;
+using vestrel::ComputeSectorEcc;
+using vestrel::SectorEdc;
+using vestrel::ToBcd;
 
 }  // namespace vestrel::sim

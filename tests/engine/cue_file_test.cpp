@@ -1,0 +1,130 @@
+// Cue sheet files on literal text, and the names a backup gives its files.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "drive/text.h"
+#include "engine/cue_file.h"
+#include "engine/disc_backup.h"
+#include "engine/image_files.h"
+
+namespace vestrel {
+namespace {
+
+TEST(CueFile, OneFilePerTrackEachStartingAtItsFileStart) {
+    const std::vector<CueTrackFile> tracks = {
+        {true, u"GAME-01.iso"}, {false, u"GAME-02.wav"}, {false, u"GAME-03.wav"}};
+    EXPECT_EQ(TrackFilesCue(tracks),
+              "FILE \"GAME-01.iso\" BINARY\n"
+              "  TRACK 01 MODE1/2048\n"
+              "    INDEX 01 00:00:00\n"
+              "FILE \"GAME-02.wav\" WAVE\n"
+              "  TRACK 02 AUDIO\n"
+              "    INDEX 01 00:00:00\n"
+              "FILE \"GAME-03.wav\" WAVE\n"
+              "  TRACK 03 AUDIO\n"
+              "    INDEX 01 00:00:00\n");
+}
+
+TEST(CueFile, ARawImageGivesEachTrackItsOffset) {
+    // Track 2 at 150 sectors (00:02:00), track 3 at 150 + 4574 (01:02:74).
+    const std::vector<CueRawTrack> tracks = {{true, 150}, {false, 4574}, {false, 1}};
+    EXPECT_EQ(RawImageCue(u"My Disc-raw.bin", tracks),
+              "FILE \"My Disc-raw.bin\" BINARY\n"
+              "  TRACK 01 MODE1/2352\n"
+              "    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n"
+              "    INDEX 01 00:02:00\n"
+              "  TRACK 03 AUDIO\n"
+              "    INDEX 01 01:02:74\n");
+    EXPECT_EQ(CueTime(100 * 4500 + 59 * 75 + 74), "100:59:74");
+}
+
+TEST(CueFile, WhatACueSheetCannotHoldIsRefused) {
+    std::vector<CueTrackFile> tooMany(100, CueTrackFile{false, u"a.wav"});
+    EXPECT_FALSE(TrackFilesCue(tooMany));
+    tooMany.pop_back();
+    EXPECT_TRUE(TrackFilesCue(tooMany));
+    EXPECT_FALSE(TrackFilesCue({}));
+    for (const char16_t* name : {u"", u"a\"b.iso", u"dir/a.iso", u"dir\\a.iso", u"a\nb.iso",
+                                 u"\u00e9t\u00e9.iso", u".."}) {
+        const std::vector<CueTrackFile> one = {{true, name}};
+        EXPECT_FALSE(TrackFilesCue(one)) << "a name refused";
+        EXPECT_FALSE(RawImageCue(name, std::vector<CueRawTrack>{{true, 1}}));
+    }
+    EXPECT_FALSE(RawImageCue(u"a.bin", std::vector<CueRawTrack>{{true, 1}, {false, 0}}));
+    EXPECT_FALSE(RawImageCue(u"a.bin", {}));
+}
+
+TEST(DiscBackup, LabelsBecomeNamesFitForEverySystem) {
+    const struct {
+        const char16_t* label;
+        const char16_t* name;
+    } cases[] = {
+        {u"VESTREL_SAMPLE", u"VESTREL_SAMPLE"},
+        {u"Audio CD", u"Audio_CD"},
+        {u"  My: \"Disc\" / 2?  ", u"My_Disc_2"},
+        {u"..hidden..", u"hidden"},
+        {u"\u00c9t\u00e9 1999", u"t_1999"},
+        {u"con", u"con_"},
+        {u"LPT1.X", u"LPT1_.X"},
+        {u"COM10", u"COM10"},
+        {u"???", u""},
+        {u"", u""},
+        {u"A-very-long-label-that-goes-on-and-on-and-on-well-past-sixty-four_characters",
+         u"A-very-long-label-that-goes-on-and-on-and-on-well-past-sixty-fou"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SafeFileName(c.label), c.name) << ToUtf8(c.label);
+}
+
+SourceRecord Disc(char16_t letter, const char16_t* label, std::vector<bool> dataTracks) {
+    SourceRecord s;
+    s.driveLetter = letter;
+    s.volumeLabel = label;
+    for (bool isData : dataTracks) {
+        TrackRecord t;
+        t.isData = isData;
+        s.tracks.push_back(t);
+    }
+    return s;
+}
+
+std::vector<std::u16string> Names(const std::vector<SourceRecord>& sources) {
+    std::vector<std::u16string> names;
+    for (const SourceRecord& s : sources) {
+        for (const TrackRecord& t : s.tracks)
+            names.push_back(t.imagePath);
+    }
+    return names;
+}
+
+TEST(DiscBackup, EachDiscIsNamedSoThatNoTwoCollide) {
+    // Two audio CDs of the same label, a disc without one, a disc left out.
+    std::vector<SourceRecord> sources = {
+        Disc(u'D', u"Audio CD", {false, false}), Disc(u'E', u"audio cd", {false}),
+        Disc(u'F', u"", {true}), Disc(u'G', u"FILM", {}), Disc(u'H', u"GAME", {true, false})};
+    EXPECT_EQ(BackupBaseNames(sources), (std::vector<std::u16string>{u"Audio_CD_D", u"audio_cd_E",
+                                                                     u"Disc_F", u"FILM", u"GAME"}));
+    std::vector<BackupFiles> files = PlanBackupFiles(sources, u"out");
+    const std::u16string dir = std::u16string(u"out") + kPathSeparator;
+    EXPECT_EQ(Names(sources),
+              (std::vector<std::u16string>{dir + u"Audio_CD_D-01.wav", dir + u"Audio_CD_D-02.wav",
+                                           dir + u"audio_cd_E.wav", dir + u"Disc_F.iso",
+                                           dir + u"GAME-01.iso", dir + u"GAME-02.wav"}));
+    EXPECT_EQ(files[0].cueSheet, dir + u"Audio_CD_D.cue");
+    EXPECT_EQ(files[0].rawImage, dir + u"Audio_CD_D-raw.bin");
+    EXPECT_EQ(files[0].rawCueSheet, dir + u"Audio_CD_D-raw.cue");
+    EXPECT_EQ(files[2].cueSheet, dir + u"Disc_F.cue");
+    EXPECT_TRUE(files[2].rawImage.empty()) << "a data disc needs no raw image";
+    EXPECT_TRUE(files[3].cueSheet.empty()) << "a disc left out gets no files";
+    EXPECT_EQ(BackupPaths(sources, files).size(), 5u + 4 + 2 + 5);
+
+    // A label that names another disc's track file: every disc is then
+    // named by its drive letter.
+    sources = {Disc(u'D', u"X", {true, true}), Disc(u'E', u"X-01", {true})};
+    EXPECT_EQ(BackupBaseNames(sources), (std::vector<std::u16string>{u"Disc_D", u"Disc_E"}));
+}
+
+}  // namespace
+}  // namespace vestrel
