@@ -2,7 +2,8 @@
 // their discs, plans the copies, reads every source into image files and
 // has every recorder write its copies at the same time, showing one live
 // line per drive. An operator policy given on the command line answers the
-// questions the wizard would put to a person.
+// questions the wizard would put to a person. With --images-only it backs
+// the source discs up into files that stay, with no recorder at all.
 //
 //   vestrel-copy [--sim FILE | --sim-default] [options]
 #include <cstdio>
@@ -15,10 +16,12 @@
 #include "drive/clock.h"
 #include "drive/drive_list.h"
 #include "drive/drive_lock.h"
+#include "drive/file_system.h"
 #include "drive/inventory.h"
 #include "drive/source_table.h"
 #include "drive/text.h"
 #include "engine/copy_coordination.h"
+#include "engine/disc_backup.h"
 #include "engine/image_store.h"
 #include "engine/memory_panel.h"
 #include "engine/reader_thread.h"
@@ -40,6 +43,10 @@ constexpr char kUsage[] =
     "  --on-error skip|stop  after a writing error, skip on or stop (default skip)\n"
     "  --overwrite yes|no    replace stale image files at once (default: after the\n"
     "                     ten-second countdown)\n"
+    "  --images-only DIR  no recorder: keep every source disc as files in DIR, ISO\n"
+    "                     for data, WAV for audio and a cue sheet per disc, and a\n"
+    "                     bin/cue image of each CD with audio; files already in DIR\n"
+    "                     are replaced only with --overwrite yes\n"
     "  --timeout SECONDS  stop everything after this long (default 3600)\n"
     "  --quiet            no live lines, only the outcome\n"
     "  --finished DIR     keep the copies the simulated operator takes out in DIR\n";
@@ -51,6 +58,7 @@ struct Policy {
     int overwrite = -1;  // -1: countdown, 0: no, 1: yes
     uint32_t timeoutMs = 3600 * 1000;
     bool quiet = false;
+    std::u16string imagesFolder;  // --images-only: back up into this folder
 };
 
 void Print(std::u16string_view text) {
@@ -159,20 +167,75 @@ int Usage(const char* problem) {
     return 2;
 }
 
-int CopyAll(const Policy& policy) {
-    const uint32_t started = ActiveClock().TickCount();
+// The drives found and the copies planned, `copies` of each source; the
+// plan's Next and the source table as planned.
+bool PlanSources(int copies, std::vector<SourceRecord>& sources) {
     DriveList list;
     EnumerateOpticalDrives(list);
     for (size_t i = 0; i < list.rows().size(); ++i) {
-        for (int n = 1; n < policy.copies; ++n)
+        for (int n = 1; n < copies; ++n)
             list.StepCopies(i, +1);
     }
-    const CopyPlan& plan = list.Replan();
+    const bool next = list.Replan().nextEnabled;
+    DriveLockGuard lock;
+    sources = SourceTable();
+    return next;
+}
+
+// "D: CD-ROM "LABEL"", as a source is named to the person.
+std::u16string SourceName(const SourceRecord& s) {
+    std::u16string name = FormatText(u"%C: %s", {s.driveLetter, DiscTypeName(s.discType)});
+    if (!s.volumeLabel.empty())
+        name += FormatText(u" \"%s\"", {s.volumeLabel});
+    return name;
+}
+
+// Reads every source's table of contents; the sources whose table cannot
+// be read are left out and named. The source table as it then stands.
+std::vector<SourceRecord> ReadLayouts() {
+    ReadSourceLayouts();
     std::vector<SourceRecord> sources;
     {
         DriveLockGuard lock;
         sources = SourceTable();
     }
+    for (const SourceRecord& s : sources) {
+        if (LeftOut(s))
+            Print(u"Left out " + SourceName(s) + u": " + kTocUnreadableStatus + u"\n");
+    }
+    return sources;
+}
+
+void PrintLeftOut(const std::vector<SourceRecord>& sources) {
+    for (const SourceRecord& s : sources) {
+        if (LeftOut(s))
+            Print(u"Not copied: " + SourceName(s) + u" (" + kTocUnreadableStatus + u")\n");
+    }
+}
+
+// One reader per source, all at once, as the reading page runs them; their
+// final run states.
+std::vector<RunState> ReadAll(const std::vector<SourceRecord>& sources, const Policy& policy,
+                              uint32_t started) {
+    ResetProgressRationing();
+    std::vector<Lane> readers;
+    for (const SourceRecord& s : sources)
+        readers.push_back({s.driveLetter, std::make_unique<MemoryPanel>(s.driveLetter)});
+    for (size_t i = 0; i < readers.size(); ++i) {
+        ThreadStartBlock block;
+        block.first = static_cast<uint32_t>(i);
+        block.panel = readers[i].panel.get();
+        StartWorker(block, ReaderThread);
+    }
+    std::vector<RunState> states = Follow(readers, policy, started);
+    JoinAllWorkers();
+    return states;
+}
+
+int CopyToRecorders(const Policy& policy) {
+    const uint32_t started = ActiveClock().TickCount();
+    std::vector<SourceRecord> sources;
+    const bool next = PlanSources(policy.copies, sources);
     for (const SourceRecord& s : sources) {
         std::u16string line = FormatText(
             u"Source %C: %s, %u cop%s:",
@@ -184,14 +247,14 @@ int CopyAll(const Policy& policy) {
             line += u" no drive can write it";
         Print(line + u"\n");
     }
-    if (!plan.nextEnabled) {
+    if (!next) {
         Print(u"Nothing to copy: no source disc has a recorder that can write it.\n");
         return 1;
     }
 
-    std::vector<LayoutOutcome> layouts = ReadSourceLayouts();
-    if (!AllLayoutsRead(layouts)) {
-        Print(u"A source disc's table of contents could not be read.\n");
+    sources = ReadLayouts();
+    if (WriterLetters(sources).empty()) {
+        Print(u"Nothing to copy: no source disc that a recorder can write could be read.\n");
         return 1;
     }
     {
@@ -206,27 +269,17 @@ int CopyAll(const Policy& policy) {
     if (!ConfirmOverwrite(sources, prompt))
         return 1;
 
-    ResetProgressRationing();
-    std::vector<Lane> readers;
-    for (size_t i = 0; i < sources.size(); ++i) {
-        readers.push_back(
-            {sources[i].driveLetter, std::make_unique<MemoryPanel>(sources[i].driveLetter)});
-    }
-    for (size_t i = 0; i < readers.size(); ++i) {
-        ThreadStartBlock block;
-        block.first = static_cast<uint32_t>(i);
-        block.panel = readers[i].panel.get();
-        StartWorker(block, ReaderThread);
-    }
-    PanelsOutcome reading = EvaluatePanels(Follow(readers, policy, started));
-    JoinAllWorkers();
-    if (!reading.allFinished) {
+    const ReadingOutcome reading =
+        EvaluateReadingPanels(ReadAll(sources, policy, started), sources);
+    if (!reading.nextEnabled) {
         DeleteImageFiles(sources);
         Print(u"Error occurred while reading.\n");
+        PrintLeftOut(sources);
         Print(u"Unfortunately, not all your discs were copied.\n");
         return 1;
     }
-    Print(u"Reading finished successfully.\n");
+    Print(reading.anyLeftOut ? kSomeSourcesLeftOutText : u"Reading finished successfully.");
+    Print(u"\n");
 
     std::vector<Lane> writers;
     for (char16_t letter : WriterLetters(sources)) {
@@ -241,18 +294,117 @@ int CopyAll(const Policy& policy) {
         block.panel = lane.panel.get();
         StartWorker(block, WriterThread);
     }
-    WritingEnd end = WritingPageEnd(Follow(writers, policy, started));
+    const std::vector<RunState> states = Follow(writers, policy, started);
     JoinAllWorkers();
+    const WritingEnd end = WritingPageEnd(states, sources);
     if (end.deleteImageFiles)
         DeleteImageFiles(sources);
-    if (end.copyOutcome == 1) {
+    if (EvaluatePanels(states).allFinished) {
         Print(u"Writing finished successfully.\n");
+    } else {
+        Print(
+            u"One or more writing operation was cancelled due to errors or user "
+            u"cancellation.\n");
+    }
+    if (end.copyOutcome == 1) {
         Print(u"Congratulations! All your discs were copied successfully.\n");
         return 0;
     }
-    Print(u"One or more writing operation was cancelled due to errors or user cancellation.\n");
+    PrintLeftOut(sources);
     Print(u"Unfortunately, not all your discs were copied.\n");
     return 1;
+}
+
+// --images-only: every source disc read into files that stay in `folder`,
+// with a cue sheet each (and a raw bin/cue image for discs with audio). No
+// recorder takes part. Files already there are replaced only when the
+// policy says so; otherwise nothing is touched.
+int BackUpAll(const Policy& policy, const std::u16string& folder) {
+    const uint32_t started = ActiveClock().TickCount();
+    std::vector<SourceRecord> sources;
+    PlanSources(1, sources);
+    if (sources.empty()) {
+        Print(u"Nothing to back up: no source disc in the drives.\n");
+        return 1;
+    }
+    for (const SourceRecord& s : sources)
+        Print(u"Source " + SourceName(s) + u"\n");
+    sources = ReadLayouts();
+
+    std::vector<BackupFiles> files;
+    {
+        DriveLockGuard lock;
+        files = PlanBackupFiles(SourceTable(), folder);
+        sources = SourceTable();
+    }
+    FileSystem& fs = ActiveFileSystem();
+    std::vector<std::u16string> existing;
+    for (const std::u16string& path : BackupPaths(sources, files)) {
+        if (fs.Exists(path))
+            existing.push_back(path);
+    }
+    if (!existing.empty()) {
+        Print(u"These files already exist:\n");
+        for (const std::u16string& path : existing)
+            Print(u"  " + path + u"\n");
+        if (policy.overwrite != 1) {
+            Print(u"Nothing was changed. Give --overwrite yes to replace them.\n");
+            return 1;
+        }
+        for (const std::u16string& path : existing) {
+            uint32_t error = 0;
+            if (!fs.RemoveFile(path, error)) {
+                Print(std::u16string(kCannotOverwriteMessage) + u"\n");
+                return 1;
+            }
+        }
+    }
+
+    // A reader that fails removes its files and then their folder if it is
+    // empty; a folder the person named stays.
+    const bool folderExisted = fs.IsFolder(folder);
+    const std::vector<RunState> states = ReadAll(sources, policy, started);
+    if (folderExisted && !fs.IsFolder(folder)) {
+        uint32_t error = 0;
+        fs.CreateFolder(folder, error);
+    }
+
+    bool all = EvaluateReadingPanels(states, sources).allRead;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const SourceRecord& s = sources[i];
+        if (LeftOut(s))
+            continue;
+        std::u16string error;
+        if (states[i] != RunState::Finished) {
+            all = false;
+            Print(u"Not backed up: " + SourceName(s) + u"\n");
+        } else if (!WriteBackupCueSheets(s, files[i], error)) {
+            all = false;
+            Print(u"Not backed up: " + SourceName(s) + u": " + error + u"\n");
+        } else {
+            Print(u"Backed up " + SourceName(s) + u":\n");
+            for (const TrackRecord& t : s.tracks)
+                Print(u"  " + t.imagePath + u"\n");
+            for (const std::u16string* p :
+                 {&files[i].cueSheet, &files[i].rawImage, &files[i].rawCueSheet}) {
+                if (!p->empty())
+                    Print(u"  " + *p + u"\n");
+            }
+        }
+    }
+    for (const SourceRecord& s : sources) {
+        if (LeftOut(s))
+            Print(u"Not backed up: " + SourceName(s) + u" (" + kTocUnreadableStatus + u")\n");
+    }
+    Print(all ? u"Every disc was backed up.\n" : u"Not every disc was backed up.\n");
+    return all ? 0 : 1;
+}
+
+// The run the options ask for.
+int CopyAll(const Policy& policy) {
+    if (!policy.imagesFolder.empty())
+        return BackUpAll(policy, policy.imagesFolder);
+    return CopyToRecorders(policy);
 }
 
 }  // namespace
@@ -295,6 +447,10 @@ int main(int argc, char** argv) {
             if (v != "yes" && v != "no")
                 return Usage("--overwrite takes yes or no");
             policy.overwrite = v == "yes" ? 1 : 0;
+        } else if (arg == "--images-only") {
+            policy.imagesFolder = FromUtf8(value());
+            if (policy.imagesFolder.empty())
+                return Usage("--images-only needs a folder");
         } else if (arg == "--timeout") {
             int seconds = std::atoi(std::string(value()).c_str());
             if (seconds < 1)
@@ -331,7 +487,7 @@ int main(int argc, char** argv) {
         if (!policy.quiet)
             std::printf("operator: %s\n", line.c_str());
     }
-    if (!simulator.finishedFolder().empty())
+    if (!simulator.finishedFolder().empty() && policy.imagesFolder.empty())
         std::printf("Finished copies are in %s\n", simulator.finishedFolder().string().c_str());
     return result;
 }
