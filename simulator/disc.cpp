@@ -5,6 +5,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "drive/text.h"
+#include "drive/volume_label.h"
 #include "simulator/cd_sector.h"
 
 namespace vestrel::sim {
@@ -413,12 +415,18 @@ void Disc::ReadLabel() {
         label = "Audio CD";
         return;
     }
-    std::vector<uint8_t> pvd(kUserDataSize);
-    if (ReadUserData(tracks_.front().start + 16, 1, pvd.data()) != SectorRead::Ok)
+    // As the volume services of Windows name it: ISO 9660, else UDF.
+    const SectorReader read = [this](uint32_t lba, std::span<uint8_t> sector) {
+        return sector.size() >= kUserDataSize && lba <= INT32_MAX &&
+               ReadUserData(static_cast<int32_t>(lba), 1, sector.data()) == SectorRead::Ok;
+    };
+    const int32_t start = tracks_.front().start;
+    if (start < 0)
         return;
-    if (pvd[0] != 1 || std::memcmp(pvd.data() + 1, "CD001", 5) != 0)
-        return;
-    label = Trim(std::string(reinterpret_cast<const char*>(pvd.data() + 40), 32));
+    if (std::optional<std::u16string> found =
+            DataTrackVolumeLabel(static_cast<uint32_t>(start), read)) {
+        label = ToUtf8(TrimSpaces(*found));
+    }
 }
 
 bool Disc::ExportIso(const fs::path& iso, std::string& error) {

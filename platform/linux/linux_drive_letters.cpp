@@ -1,17 +1,15 @@
 // Drive-letter services on Linux. Optical drives are the /dev/srN nodes
 // under the letters of sg_transport.h; there are no fixed-drive letters, so
 // image files always go below the user's data folder.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <string>
 
 #include "drive/drive_letters.h"
 #include "drive/text.h"
+#include "drive/volume_label.h"
 #include "platform/linux/sg_transport.h"
 
 namespace vestrel {
@@ -24,23 +22,18 @@ bool NodeExists(char16_t letter) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
 }
 
-// udev writes unusual characters of a label as \xHH.
-std::string DecodeUdevName(const std::string& name) {
-    std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
-            char* end = nullptr;
-            std::string hex = name.substr(i + 2, 2);
-            long v = std::strtol(hex.c_str(), &end, 16);
-            if (end && *end == 0) {
-                out.push_back(static_cast<char>(v));
-                i += 3;
-                continue;
-            }
-        }
-        out.push_back(name[i]);
+// Creates a folder and the folders above it that are missing, private to
+// the user as the XDG base directory rules ask; folders that exist keep
+// their permissions.
+void CreateFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        struct stat st;
+        if (::stat(part.c_str(), &st) != 0)
+            ::mkdir(part.c_str(), 0700);
+        if (slash == std::string::npos)
+            return;
     }
-    return out;
 }
 
 class LinuxDriveLetters : public DriveLetterServices {
@@ -58,30 +51,13 @@ class LinuxDriveLetters : public DriveLetterServices {
         return NodeExists(letter) ? DriveKind::CdRom : DriveKind::NoRootDir;
     }
 
+    // Read from the disc, as Windows names it; udev's labels follow other
+    // rules (a Joliet name before the ISO 9660 one, none for UDF alone).
     bool VolumeLabel(char16_t letter, std::u16string& label) override {
         label.clear();
-        std::string node = LinuxDevicePath(letter);
-        if (node.empty())
+        if (LinuxDevicePath(letter).empty())
             return false;
-        const char* folder = "/dev/disk/by-label";
-        DIR* dir = ::opendir(folder);
-        if (!dir)
-            return false;
-        bool found = false;
-        while (dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..")
-                continue;
-            char resolved[PATH_MAX];
-            std::string link = std::string(folder) + "/" + name;
-            if (::realpath(link.c_str(), resolved) && node == resolved) {
-                label = FromUtf8(DecodeUdevName(name));
-                found = true;
-                break;
-            }
-        }
-        ::closedir(dir);
-        return found;
+        return ReadDiscVolumeLabel(letter, label);
     }
 
     bool FreeSpace(std::u16string_view path, uint64_t& freeBytes) override {
@@ -92,14 +68,22 @@ class LinuxDriveLetters : public DriveLetterServices {
         return true;
     }
 
+    // $XDG_DATA_HOME, or ~/.local/share; created when it does not exist
+    // yet, so that a new account's first run finds its free space.
     std::u16string AppDataFolder() override {
+        std::string folder;
         const char* data = std::getenv("XDG_DATA_HOME");
-        if (data && data[0] == '/')
-            return FromUtf8(data);
         const char* home = std::getenv("HOME");
-        if (home && home[0] == '/')
-            return FromUtf8(std::string(home) + "/.local/share");
-        return {};
+        if (data && data[0] == '/')
+            folder = data;
+        else if (home && home[0] == '/')
+            folder = std::string(home) + "/.local/share";
+        else
+            return {};
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        CreateFolders(folder);
+        return FromUtf8(folder);
     }
 };
 
