@@ -1,7 +1,5 @@
 #include "engine/cue_file.h"
 
-#include <cstdio>
-
 #include "drive/text.h"
 
 namespace vestrel {
@@ -11,10 +9,14 @@ namespace {
 constexpr uint64_t kFramesPerSecond = 75;
 constexpr uint64_t kFramesPerMinute = 60 * kFramesPerSecond;
 
+// At least two digits, with a leading zero.
+std::string TwoDigits(uint64_t value) {
+    std::string digits = std::to_string(value);
+    return digits.size() < 2 ? "0" + digits : digits;
+}
+
 std::string TrackLines(size_t index, const char* mode, uint64_t start) {
-    char number[8];
-    std::snprintf(number, sizeof number, "%02u", static_cast<unsigned>(index + 1));
-    return std::string("  TRACK ") + number + " " + mode + "\n    INDEX 01 " + CueTime(start) +
+    return "  TRACK " + TwoDigits(index + 1) + " " + mode + "\n    INDEX 01 " + CueTime(start) +
            "\n";
 }
 
@@ -35,12 +37,8 @@ bool IsPlainCueName(std::u16string_view name) {
 }
 
 std::string CueTime(uint64_t sectors) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu",
-                  static_cast<unsigned long long>(sectors / kFramesPerMinute),
-                  static_cast<unsigned long long>(sectors / kFramesPerSecond % 60),
-                  static_cast<unsigned long long>(sectors % kFramesPerSecond));
-    return text;
+    return TwoDigits(sectors / kFramesPerMinute) + ":" +
+           TwoDigits(sectors / kFramesPerSecond % 60) + ":" + TwoDigits(sectors % kFramesPerSecond);
 }
 
 std::optional<std::string> TrackFilesCue(std::span<const CueTrackFile> tracks) {

@@ -24,6 +24,7 @@ std::vector<uint8_t> LabelledData(uint32_t blocks, const std::string& label, uin
     uint8_t* pvd = bytes.data() + 16 * 2048;
     pvd[0] = 1;
     std::copy_n("CD001", 5, pvd + 1);
+    pvd[6] = 1;
     std::fill_n(pvd + 40, 32, ' ');
     std::copy(label.begin(), label.end(), pvd + 40);
     return bytes;
