@@ -48,9 +48,8 @@ std::optional<std::u16string> LabelInSequence(const UdfExtent& extent, const Sec
 }  // namespace
 
 IsoDescriptorKind ClassifyIsoDescriptor(ByteReader sector) {
-    if (!sector.Has(0, 7) || std::memcmp(sector.data() + 1, "CD001", 5) != 0 || sector.U8(6) != 1) {
+    if (!sector.Has(0, 6) || std::memcmp(sector.data() + 1, "CD001", 5) != 0)
         return IsoDescriptorKind::NotIso;
-    }
     switch (sector.U8(0)) {
         case kIsoPrimaryType:
             return IsoDescriptorKind::Primary;

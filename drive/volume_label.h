@@ -28,7 +28,7 @@ inline constexpr char16_t kAudioCdLabel[] = u"Audio CD";
 
 enum class IsoDescriptorKind { Primary, Terminator, Other, NotIso };
 // One sector of the ISO 9660 volume descriptor set: type byte 0, "CD001"
-// in bytes 1..5, version 1 in byte 6.
+// in bytes 1..5 (the version byte after them is not held to 1).
 IsoDescriptorKind ClassifyIsoDescriptor(ByteReader sector);
 // Bytes 40..71 of a primary volume descriptor up to the first NUL,
 // trailing spaces removed; bytes taken as Latin-1.

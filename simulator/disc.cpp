@@ -341,10 +341,18 @@ bool Disc::StoreSectors(int32_t lba, uint32_t count, const uint8_t* data) {
     if (!OpenFile(true))
         return false;
     SectorRegion r = RecordingRegion(lba, count, false);
+    const uint64_t bytes = uint64_t{count} * r.stride;
     stream_.clear();
+    // Zeros past the end of the file are left as a hole, which reads as
+    // zeros: a large copy's empty stretches cost no disk.
+    stream_.seekp(0, std::ios::end);
+    const std::streamoff end = stream_.tellp();
+    if (end >= 0 && static_cast<uint64_t>(end) <= r.fileOffset &&
+        std::all_of(data, data + bytes, [](uint8_t b) { return b == 0; })) {
+        return true;
+    }
     stream_.seekp(static_cast<std::streamoff>(r.fileOffset));
-    stream_.write(reinterpret_cast<const char*>(data),
-                  static_cast<std::streamsize>(uint64_t{count} * r.stride));
+    stream_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(bytes));
     stream_.flush();
     return static_cast<bool>(stream_);
 }

@@ -192,8 +192,22 @@ inline void AnswerAsOperator(sim::Simulator& bay, const BlankShelf& shelf, Memor
                              const MemoryPanel::Update& update) {
     const char16_t letter = panel.State().driveLetter;
     if (update.status == u"Insert a compatible blank disc to write to.") {
-        // While the writer waits for a blank the user reply holds the source's type.
-        const DiscTypeMask wanted = CompatibleBlankTypes(panel.GetUserReply());
+        // While the writer waits for a blank the user reply holds the source's
+        // type; its size, which may call for a dual-layer blank, is in the
+        // source table.
+        const DiscType type = panel.GetUserReply();
+        DiscTypeMask wanted = 0;
+        {
+            DriveLockGuard lock;
+            for (const SourceRecord& s : SourceTable()) {
+                for (const DestinationEntry& d : s.destinations) {
+                    if (s.discType == type && d.recorderLetter == letter)
+                        wanted |= CompatibleBlankTypes(type, s.discBlocks);
+                }
+            }
+        }
+        if (wanted == 0)
+            wanted = CompatibleBlankTypes(type);
         auto blanks = shelf.find(letter);
         if (blanks == shelf.end())
             return;

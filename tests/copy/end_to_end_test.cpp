@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
 
+#include "drive/file_system.h"
 #include "drive/mmc_commands.h"
 #include "drive/text.h"
 #include "tests/copy/copy_fixture.h"
@@ -55,9 +59,12 @@ void WriteSparseImage(const fs::path& path, uint32_t blocks, const std::string& 
 // Reads the one data track of the disc in `reader`, at most `limitBlocks`
 // of it, and compares it with `image` chunk by chunk: the image's blocks
 // first, then zeros (the rest of a reservation) up to the track's end.
-// `trackBlocks` receives the track's length.
-::testing::AssertionResult TrackMatchesImage(char16_t reader, const fs::path& image,
-                                             uint32_t limitBlocks, uint32_t& trackBlocks) {
+// `trackBlocks` receives the track's length. Where `dataRuns` ([first,
+// end) blocks) are given, the image holds zeros everywhere else and only
+// they are read from it.
+::testing::AssertionResult TrackMatchesImage(
+    char16_t reader, const fs::path& image, uint32_t limitBlocks, uint32_t& trackBlocks,
+    const std::vector<std::pair<uint32_t, uint32_t>>& dataRuns = {}) {
     Toc toc = ReadToc(reader);
     if (toc.entries.size() != 2 || !(toc.entries[0].control & 0x4))
         return ::testing::AssertionFailure() << "not one data track";
@@ -75,8 +82,14 @@ void WriteSparseImage(const fs::path& path, uint32_t blocks, const std::string& 
         if (!r.ok())
             return ::testing::AssertionFailure() << "READ (10) at " << lba << " failed";
         std::fill(expected.begin(), expected.end(), 0);
-        in.read(reinterpret_cast<char*>(expected.data()), std::streamsize{n} * 2048);
-        in.clear();
+        const uint32_t at = lba - toc.entries[0].address;
+        if (dataRuns.empty() || std::any_of(dataRuns.begin(), dataRuns.end(), [&](auto& r) {
+                return r.first < at + n && at < r.second;
+            })) {
+            in.seekg(std::streamoff{at} * 2048);
+            in.read(reinterpret_cast<char*>(expected.data()), std::streamsize{n} * 2048);
+            in.clear();
+        }
         if (!std::equal(copy.begin(), copy.begin() + n * 2048, expected.begin()))
             return ::testing::AssertionFailure()
                    << "differs in blocks " << lba << " to " << lba + n;
@@ -324,6 +337,220 @@ take-finished = yes
                                                      {"DVD+R by G", 1008},
                                                      {"BD-R by G", 1024},
                                                      {"DVD+R DL by F", 3008}}));
+}
+
+// The platform's files, except that runs of zeros written to a new file
+// become holes that are read back as zeros without reading the file: a
+// dual-layer source's image files cost what its data costs.
+class SparseFiles : public FileSystem {
+  public:
+    SparseFiles() { InstallFileSystem(this); }
+    ~SparseFiles() override { InstallFileSystem(nullptr); }
+    bool Exists(std::u16string_view p) override { return next_.Exists(p); }
+    bool IsFolder(std::u16string_view p) override { return next_.IsFolder(p); }
+    bool CreateFolder(std::u16string_view p, uint32_t& e) override {
+        return next_.CreateFolder(p, e);
+    }
+    bool RemoveFolder(std::u16string_view p) override { return next_.RemoveFolder(p); }
+    bool RemoveFile(std::u16string_view p, uint32_t& e) override { return next_.RemoveFile(p, e); }
+    bool SetReadOnly(std::u16string_view p, bool r) override { return next_.SetReadOnly(p, r); }
+    std::unique_ptr<File> CreateNew(std::u16string_view p, uint32_t& e) override {
+        std::unique_ptr<File> file = next_.CreateNew(p, e);
+        if (!file)
+            return nullptr;
+        std::lock_guard lock(mutex_);
+        auto& extents = data_[std::u16string(p)] = std::make_shared<Extents>();
+        return std::make_unique<Writing>(std::move(file), extents);
+    }
+    std::unique_ptr<File> OpenRead(std::u16string_view p, uint32_t& e) override {
+        std::unique_ptr<File> file = next_.OpenRead(p, e);
+        std::lock_guard lock(mutex_);
+        auto it = data_.find(std::u16string(p));
+        if (!file || it == data_.end())
+            return file;
+        return std::make_unique<Reading>(std::move(file), it->second);
+    }
+
+  private:
+    // Where a file holds data: [first, second) byte ranges, in order.
+    using Extents = std::vector<std::pair<uint64_t, uint64_t>>;
+
+    class Writing : public File {
+      public:
+        Writing(std::unique_ptr<File> file, std::shared_ptr<Extents> extents)
+            : file_(std::move(file)), extents_(std::move(extents)) {}
+        // The last byte of a trailing hole is written, so the file has its length.
+        ~Writing() override {
+            uint32_t error = 0;
+            const uint8_t zero = 0;
+            if (end_ > dataEnd_ && file_->Seek(end_ - 1))
+                file_->Write(&zero, 1, error);
+        }
+        bool Write(const uint8_t* data, size_t size, uint32_t& error) override {
+            if (std::all_of(data, data + size, [](uint8_t b) { return b == 0; })) {
+                at_ += size;
+                end_ = std::max(end_, at_);
+                return true;
+            }
+            if (at_ != position_ && !file_->Seek(at_))
+                return false;
+            extents_->push_back({at_, at_ + size});
+            at_ += size;
+            position_ = at_;
+            end_ = std::max(end_, at_);
+            dataEnd_ = std::max(dataEnd_, at_);
+            return file_->Write(data, size, error);
+        }
+        size_t Read(uint8_t*, size_t, uint32_t&) override { return 0; }
+        bool Seek(uint64_t offset) override {
+            at_ = position_ = offset;
+            return file_->Seek(offset);
+        }
+        bool Size(uint64_t& size) override { return file_->Size(size); }
+
+      private:
+        std::unique_ptr<File> file_;
+        std::shared_ptr<Extents> extents_;
+        uint64_t at_ = 0;        // where the next write goes
+        uint64_t position_ = 0;  // the file's own position
+        uint64_t end_ = 0;       // the length the file is to have
+        uint64_t dataEnd_ = 0;   // the end of what was really written
+    };
+
+    class Reading : public File {
+      public:
+        Reading(std::unique_ptr<File> file, std::shared_ptr<const Extents> extents)
+            : file_(std::move(file)), extents_(std::move(extents)) {
+            file_->Size(size_);
+        }
+        bool Write(const uint8_t*, size_t, uint32_t&) override { return false; }
+        size_t Read(uint8_t* data, size_t size, uint32_t& error) override {
+            size = static_cast<size_t>(std::min<uint64_t>(size, size_ - std::min(at_, size_)));
+            const bool hole = std::none_of(extents_->begin(), extents_->end(), [&](auto& e) {
+                return e.first < at_ + size && at_ < e.second;
+            });
+            if (hole) {
+                std::fill_n(data, size, 0);
+            } else {
+                if (!file_->Seek(at_))
+                    return 0;
+                size = file_->Read(data, size, error);
+            }
+            at_ += size;
+            return size;
+        }
+        bool Seek(uint64_t offset) override {
+            at_ = offset;
+            return true;
+        }
+        bool Size(uint64_t& size) override {
+            size = size_;
+            return true;
+        }
+
+      private:
+        std::unique_ptr<File> file_;
+        std::shared_ptr<const Extents> extents_;
+        uint64_t size_ = 0;
+        uint64_t at_ = 0;
+    };
+
+    FileSystem& next_ = PlatformFileSystem();
+    std::mutex mutex_;
+    std::map<std::u16string, std::shared_ptr<Extents>> data_;
+};
+
+TEST(EndToEnd, APressedDvd9IsCopiedOntoADvdPlusRDlAndReadsBackEqual) {
+    // A pressed dual-layer DVD reports the DVD-ROM profile as a single-layer
+    // one does; its size, past what one layer holds, sends it to a
+    // dual-layer blank. Patterned around the layer's end, holes elsewhere.
+    constexpr uint32_t kBlocks = kDvdLayerBlocks + 1000;
+    TempFolder folder;
+    WriteSparseImage(folder / "dvd9.iso", kBlocks, "DVD_9",
+                     {1000, kDvdLayerBlocks - 32, kBlocks - 40}, 31);
+    Bay bay(R"([disc dvd9]
+iso = dvd9.iso
+type = DVD-ROM
+[drive D]
+model = dvd-rom-reader
+disc = dvd9
+becoming-ready = 0
+[drive F]
+model = dvd-rw-dl-recorder
+becoming-ready = 0
+[operator]
+take-finished = yes
+)",
+            folder.path());
+    ASSERT_TRUE(bay.loaded);
+
+    WholeRun run;
+    {
+        SparseFiles files;
+        run = RunWholeCopy(bay.simulator, {}, {{u'F', {"DVD+R", "DVD+R DL"}}}, 600);
+    }
+    ASSERT_EQ(run.sources.size(), 1u);
+    EXPECT_EQ(run.sources[0].discBlocks, kBlocks);
+    EXPECT_EQ(DestinationsOf(run, u'D'), "F1");
+    ExpectCopiedWholly(bay.simulator, run);
+
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(sim::ProfileName(copies[0].disc->profile()), "DVD+R DL");
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
+    uint32_t trackBlocks = 0;
+    EXPECT_TRUE(TrackMatchesImage(u'D', folder / "dvd9.iso", UINT32_MAX, trackBlocks,
+                                  {{0, 32},
+                                   {1000, 1064},
+                                   {kDvdLayerBlocks - 32, kDvdLayerBlocks + 32},
+                                   {kBlocks - 40, kBlocks}}));
+    EXPECT_EQ(trackBlocks, (kBlocks + 15) / 16 * 16);
+}
+
+// The writer's blank check follows the source's size as planned: a small
+// DVD-ROM refuses a DVD+R DL, one past a layer refuses a DVD+R and takes a
+// DVD+R DL. The image is small; only the size the drive reported counts.
+class DualLayerBlanks : public testing::CopyTest {};
+
+TEST_F(DualLayerBlanks, TheBlankCheckFollowsTheSourcesSize) {
+    const std::vector<uint8_t> bytes = LabelledData(40, "FILM", 41);
+    WriteFile(folder_ / "dvd.iso", bytes);
+    struct Case {
+        uint64_t blocks;
+        const char* blank;
+        bool taken;
+    };
+    for (const Case& c : {Case{40, "DVD+R DL", false}, Case{kDvdLayerBlocks + 1, "DVD+R", false},
+                          Case{kDvdLayerBlocks + 1, "DVD+R DL", true}}) {
+        SCOPED_TRACE(std::to_string(c.blocks) + " on " + c.blank);
+        Bay bay(std::string("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n[drive D]\n"
+                            "model = dvd-rom-reader\ndisc = dvd\nbecoming-ready = 0\n"
+                            "[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\n"
+                            "[operator]\nblank-delay = 50\ntake-finished = yes\nblank = F ") +
+                    c.blank + "\n",
+                folder_.path());
+        ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}});
+        {
+            DriveLockGuard lock;
+            SourceTable()[0].discBlocks = c.blocks;
+        }
+        MemoryPanel panel(u'F');
+        panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+            if (u.status == u"The disc is not of a compatible type.")
+                p.Click(panel_link::SkipSource, true);
+        });
+        Run(WriterThread, u'F', panel);
+        EXPECT_EQ(Showed(panel, u"The disc is not of a compatible type."), !c.taken);
+        std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+        ASSERT_EQ(copies.size(), c.taken ? 1u : 0u);
+        if (!c.taken)
+            continue;
+        EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
+        std::vector<SourceTrack> back = ReadBack(u'D', 40);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0].bytes, bytes);
+    }
 }
 
 TEST(EndToEnd, EightRecordersWriteAtOnceFromTwoSources) {

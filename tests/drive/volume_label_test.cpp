@@ -76,7 +76,7 @@ TEST(VolumeLabel, SectorReadersTakeWhatTheBytesHold) {
     EXPECT_EQ(ClassifyIsoDescriptor(ByteReader(kPrimary)), IsoDescriptorKind::Primary);
     EXPECT_EQ(ClassifyIsoDescriptor(ByteReader(kTerminator)), IsoDescriptorKind::Terminator);
     EXPECT_EQ(ClassifyIsoDescriptor(ByteReader(kBeginExtended)), IsoDescriptorKind::NotIso);
-    EXPECT_EQ(ClassifyIsoDescriptor(ByteReader(kPrimary.data(), 6)), IsoDescriptorKind::NotIso);
+    EXPECT_EQ(ClassifyIsoDescriptor(ByteReader(kPrimary.data(), 5)), IsoDescriptorKind::NotIso);
 
     // Trailing spaces go, a NUL ends the field, bytes above 7Fh are Latin-1.
     Bytes pvd = Sector(kPrimary, {{40, Text("FILM 2024" + std::string(23, ' '))}});
