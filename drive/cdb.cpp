@@ -30,6 +30,12 @@ CommandBlock TestUnitReadyCdb() {
     return Make(opcode::TestUnitReady, 6, In, 0, 30);
 }
 
+CommandBlock RequestSenseCdb() {
+    CommandBlock b = Make(opcode::RequestSense, 6, In, kRequestSenseLength, 15);
+    b.cdb[4] = static_cast<uint8_t>(kRequestSenseLength);
+    return b;
+}
+
 CommandBlock InquiryCdb() {
     CommandBlock b = Make(opcode::Inquiry, 6, In, kInquiryLength, 15);
     b.cdb[4] = static_cast<uint8_t>(kInquiryLength);
@@ -69,6 +75,18 @@ CommandBlock ReadDiscInformationCdb() {
     CommandBlock b = Make(opcode::ReadDiscInformation, 10, In, kDiscInformationLength, 60);
     Bytes(b).Be16(7, static_cast<uint16_t>(kDiscInformationLength));
     return b;
+}
+
+CommandBlock ReadTrackInformationCdb(uint32_t trackNumber) {
+    CommandBlock b = Make(opcode::ReadTrackInformation, 10, In, kTrackInformationLength, 60);
+    b.cdb[1] = 0x01;  // address type: track number
+    Bytes(b).Be32(2, trackNumber);
+    Bytes(b).Be16(7, static_cast<uint16_t>(kTrackInformationLength));
+    return b;
+}
+
+CommandBlock ReadCapacityCdb() {
+    return Make(opcode::ReadCapacity, 10, In, kReadCapacityLength, 30);
 }
 
 CommandBlock ReadTocCdb(bool msf) {
@@ -174,21 +192,22 @@ CommandBlock ReadFormatCapacitiesCdb() {
     return b;
 }
 
-CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track) {
+CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track, bool immediate) {
     CommandBlock b = Make(opcode::CloseTrackSession, 10, In, 0, 300);
+    b.cdb[1] = immediate ? 0x01 : 0x00;
     b.cdb[2] = closeFunction & 0x07;
     Bytes(b).Be16(4, track);
     return b;
 }
 
-std::array<uint8_t, kFormatParametersLength> FormatUnitParameters(uint32_t blocks,
-                                                                  uint8_t formatType,
-                                                                  uint32_t parameter) {
+std::array<uint8_t, kFormatParametersLength> FormatUnitParameters(
+    uint32_t blocks, uint8_t formatType, uint8_t subtype, uint32_t parameter, bool immediate) {
     std::array<uint8_t, kFormatParametersLength> p{};
     ByteWriter w(p.data(), p.size());
-    w.Be16(2, 8);  // format descriptor length
+    w.U8(1, immediate ? 0x82 : 0x00);  // FOV, IMMED
+    w.Be16(2, 8);                      // format descriptor length
     w.Be32(4, blocks);
-    w.U8(8, static_cast<uint8_t>(formatType << 2));
+    w.U8(8, static_cast<uint8_t>((formatType << 2) | (subtype & 0x03)));
     w.Be24(9, parameter);
     return p;
 }

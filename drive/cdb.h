@@ -22,21 +22,27 @@ constexpr uint32_t kPerformanceLength = 488;
 constexpr uint32_t kStreamingDescriptorLength = 28;
 constexpr uint32_t kFormatParametersLength = 12;
 constexpr uint32_t kFormatCapacitiesLength = 252;
+constexpr uint32_t kRequestSenseLength = 18;  // fixed-format sense data
+constexpr uint32_t kTrackInformationLength = 48;
+constexpr uint32_t kReadCapacityLength = 8;
 
 constexpr uint32_t kDataSectorSize = 2048;
 constexpr uint32_t kAudioSectorSize = 2352;
 
 namespace opcode {
 constexpr uint8_t TestUnitReady = 0x00;
+constexpr uint8_t RequestSense = 0x03;
 constexpr uint8_t FormatUnit = 0x04;
 constexpr uint8_t Inquiry = 0x12;
 constexpr uint8_t ReadFormatCapacities = 0x23;
+constexpr uint8_t ReadCapacity = 0x25;
 constexpr uint8_t Read10 = 0x28;
 constexpr uint8_t Write10 = 0x2A;
 constexpr uint8_t SynchronizeCache = 0x35;
 constexpr uint8_t ReadToc = 0x43;
 constexpr uint8_t GetConfiguration = 0x46;
 constexpr uint8_t ReadDiscInformation = 0x51;
+constexpr uint8_t ReadTrackInformation = 0x52;
 constexpr uint8_t ReserveTrack = 0x53;
 constexpr uint8_t ModeSelect10 = 0x55;
 constexpr uint8_t ModeSense10 = 0x5A;
@@ -60,6 +66,9 @@ struct CommandBlock {
 };
 
 CommandBlock TestUnitReadyCdb();
+// REQUEST SENSE for fixed-format sense data: how a drive busy with an
+// immediate command tells its progress.
+CommandBlock RequestSenseCdb();
 CommandBlock InquiryCdb();
 CommandBlock GetConfigurationCdb();
 // allocationLength is kCapabilitiesPageLength or kCapabilitiesPageLongLength.
@@ -67,6 +76,11 @@ CommandBlock ModeSenseCapabilitiesCdb(uint16_t allocationLength);
 CommandBlock ModeSenseWriteParametersCdb();
 CommandBlock ModeSelect10Cdb();
 CommandBlock ReadDiscInformationCdb();
+// READ TRACK INFORMATION by track number; kInvisibleTrack asks for the
+// invisible (or incomplete) track that takes the next recording.
+constexpr uint32_t kInvisibleTrack = 0xFF;
+CommandBlock ReadTrackInformationCdb(uint32_t trackNumber);
+CommandBlock ReadCapacityCdb();
 CommandBlock ReadTocCdb(bool msf);
 CommandBlock Read10Cdb(uint32_t lba, uint16_t blocks);
 CommandBlock ReadCdCdb(uint32_t lba, uint32_t blocks);
@@ -85,8 +99,10 @@ CommandBlock GetPerformanceCdb();
 CommandBlock FormatUnitCdb();
 CommandBlock ReadFormatCapacitiesCdb();
 // CLOSE TRACK/SESSION. closeFunction: 1 closes the track `track`, 2 the
-// session; 5 and 6 finalize DVD+R and DVD+R DL / BD-R discs.
-CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track);
+// session; 5 and 6 finalize DVD+R and DVD+R DL / BD-R discs. With
+// `immediate` the drive answers at once and closes meanwhile; it is then
+// polled until ready.
+CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track, bool immediate = false);
 
 // The 28-byte performance descriptor of SET STREAMING. The restore form
 // asks the drive to return to its defaults and carries no speeds.
@@ -95,9 +111,10 @@ std::array<uint8_t, kStreamingDescriptorLength> StreamingDescriptor(uint32_t rea
                                                                     bool restoreDefaults);
 
 // The FORMAT UNIT parameter list: a 4-byte header and one format descriptor
-// (block count, format type in the top six bits of byte 4, parameter).
-std::array<uint8_t, kFormatParametersLength> FormatUnitParameters(uint32_t blocks,
-                                                                  uint8_t formatType,
-                                                                  uint32_t parameter);
+// (block count; format type in the top six bits of byte 4 and the subtype
+// in its low two; the type's parameter). With `immediate` the header asks
+// the drive to answer at once (FOV and IMMED) and format meanwhile.
+std::array<uint8_t, kFormatParametersLength> FormatUnitParameters(
+    uint32_t blocks, uint8_t formatType, uint8_t subtype, uint32_t parameter, bool immediate);
 
 }  // namespace vestrel

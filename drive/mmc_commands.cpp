@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "drive/clock.h"
+#include "drive/replies.h"
 #include "drive/system_error.h"
 #include "drive/text.h"
 #include "drive/transport.h"
@@ -53,6 +54,10 @@ ScsiResult SendTestUnitReady(char16_t letter) {
     return SendCommandBlock(letter, TestUnitReadyCdb(), {});
 }
 
+ScsiResult SendRequestSense(char16_t letter, std::span<uint8_t> reply) {
+    return SendCommandBlock(letter, RequestSenseCdb(), reply);
+}
+
 ScsiResult SendInquiry(char16_t letter, std::span<uint8_t> reply) {
     return SendCommandBlock(letter, InquiryCdb(), reply);
 }
@@ -78,6 +83,15 @@ ScsiResult SendModeSelect10(char16_t letter, std::span<const uint8_t> parameters
 
 ScsiResult SendReadDiscInformation(char16_t letter, std::span<uint8_t> reply) {
     return SendCommandBlock(letter, ReadDiscInformationCdb(), reply);
+}
+
+ScsiResult SendReadTrackInformation(char16_t letter, uint32_t trackNumber,
+                                    std::span<uint8_t> reply) {
+    return SendCommandBlock(letter, ReadTrackInformationCdb(trackNumber), reply);
+}
+
+ScsiResult SendReadCapacity(char16_t letter, std::span<uint8_t> reply) {
+    return SendCommandBlock(letter, ReadCapacityCdb(), reply);
 }
 
 ScsiResult SendReadToc(char16_t letter, bool msf, std::span<uint8_t> reply) {
@@ -153,6 +167,41 @@ ScsiResult SendWrite10(char16_t letter, int32_t lba, uint16_t blocks,
         ActiveClock().WaitDispatchingMessages(100);
     }
     return result;
+}
+
+ScsiResult SendSynchronizeCachePatiently(char16_t letter, const std::function<bool()>& stop) {
+    ScsiResult result;
+    for (int repeat = 0;; ++repeat) {
+        result = SendSynchronizeCache(letter);
+        if (!IsStillBusy(result) || repeat >= kLongWriteRepeatLimit || (stop && stop()))
+            return result;
+        ActiveClock().WaitDispatchingMessages(100);
+    }
+}
+
+LongOperationEnd WaitForLongOperation(char16_t letter, const LongOperationWait& wait) {
+    constexpr uint32_t kStep = 100;
+    const uint32_t steps = wait.allowanceMs / kStep;
+    for (uint32_t step = 0;; ++step) {
+        if (step % (kLongOperationPollMs / kStep) == 0) {
+            ScsiResult r = SendTestUnitReady(letter);
+            if (r.ok())
+                return LongOperationEnd::Ready;
+            if (!IsStillBusy(r))
+                return LongOperationEnd::Failed;
+            std::vector<uint8_t> sense(kRequestSenseLength);
+            if (wait.progress && SendRequestSense(letter, sense).ok()) {
+                SenseData d = ReadSenseData(ByteReader(sense));
+                if (d.progress)
+                    wait.progress(*d.progress);
+            }
+        }
+        if (step >= steps)
+            return LongOperationEnd::TimedOut;
+        if (wait.stop && wait.stop())
+            return LongOperationEnd::Stopped;
+        ActiveClock().Sleep(kStep);
+    }
 }
 
 void InstallDiagnosticSink(DiagnosticSink sink) {

@@ -18,12 +18,16 @@ namespace vestrel {
 ScsiResult SendCommandBlock(char16_t letter, const CommandBlock& block, std::span<uint8_t> data);
 
 ScsiResult SendTestUnitReady(char16_t letter);
+ScsiResult SendRequestSense(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendInquiry(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendGetConfiguration(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendModeSenseCapabilities(char16_t letter, std::span<uint8_t> reply);  // 142 or 150
 ScsiResult SendModeSenseWriteParameters(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendModeSelect10(char16_t letter, std::span<const uint8_t> parameters);
 ScsiResult SendReadDiscInformation(char16_t letter, std::span<uint8_t> reply);
+ScsiResult SendReadTrackInformation(char16_t letter, uint32_t trackNumber,
+                                    std::span<uint8_t> reply);
+ScsiResult SendReadCapacity(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendReadToc(char16_t letter, bool msf, std::span<uint8_t> reply);
 ScsiResult SendRead10(char16_t letter, uint32_t lba, uint16_t blocks, std::span<uint8_t> data);
 ScsiResult SendReadCd(char16_t letter, uint32_t lba, uint32_t blocks, std::span<uint8_t> data);
@@ -44,6 +48,30 @@ ScsiResult SendGetPerformance(char16_t letter, std::span<uint8_t> reply);
 constexpr int kLongWriteRepeatLimit = 3000;  // 300 s, the command's own timeout
 ScsiResult SendWrite10(char16_t letter, int32_t lba, uint16_t blocks,
                        std::span<const uint8_t> data);
+
+// SYNCHRONIZE CACHE with WRITE (10)'s patience: while the drive answers
+// that it is still busy (IsStillBusy) the command is sent again after a
+// 100 ms wait, at most kLongWriteRepeatLimit times. `stop` is asked before
+// each repeat; when it holds, the busy answer is returned at once.
+ScsiResult SendSynchronizeCachePatiently(char16_t letter, const std::function<bool()>& stop);
+
+// Waiting for a drive that answered an immediate command (CLOSE
+// TRACK/SESSION, FORMAT UNIT) and works on: TEST UNIT READY once a second
+// until it is ready, with REQUEST SENSE's progress indication passed on
+// while it is busy. `stop` is asked every 100 ms.
+enum class LongOperationEnd {
+    Ready,
+    Failed,    // the drive reported an error other than being busy
+    TimedOut,  // still busy after the allowance
+    Stopped,
+};
+struct LongOperationWait {
+    uint32_t allowanceMs = 0;
+    std::function<bool()> stop;
+    std::function<void(uint16_t)> progress;  // in 65536ths
+};
+constexpr uint32_t kLongOperationPollMs = 1000;
+LongOperationEnd WaitForLongOperation(char16_t letter, const LongOperationWait& wait);
 
 // The line composed for every failed WRITE (10) attempt.
 std::u16string WriteDiagnostic(int32_t lba, uint16_t blocks, uint32_t bufferLength,

@@ -77,7 +77,90 @@ DiscInformation ReadDiscInformationReply(ByteReader reply) {
     DiscInformation info;
     info.discStatus = reply.U8(2) & 0x03;
     info.erasable = reply.Bit(2, 4);
+    info.lastLeadOutStart = reply.Be32(20);
     return info;
+}
+
+std::optional<uint32_t> CdLastLeadOutLba(const DiscInformation& info) {
+    const uint32_t m = (info.lastLeadOutStart >> 16) & 0xFF;
+    const uint32_t s = (info.lastLeadOutStart >> 8) & 0xFF;
+    const uint32_t f = info.lastLeadOutStart & 0xFF;
+    const uint32_t frames = (m * 60 + s) * 75 + f;
+    if ((info.lastLeadOutStart >> 24) != 0 || s >= 60 || f >= 75 || frames < 150)
+        return std::nullopt;
+    return frames - 150;
+}
+
+std::optional<TrackInformation> ReadTrackInformationReply(ByteReader reply) {
+    // The data length counts from byte 2; the fields read end at byte 27.
+    const size_t end = std::min<size_t>(reply.size(), 2 + size_t{reply.Be16(0)});
+    ByteReader data = reply.Sub(0, end);
+    if (!data.Has(0, 28))
+        return std::nullopt;
+    TrackInformation t;
+    t.trackNumber = static_cast<uint16_t>((data.U8(32) << 8) | data.U8(2));
+    t.reserved = data.Bit(6, 7);
+    t.blank = data.Bit(6, 6);
+    t.nwaValid = data.Bit(7, 0);
+    t.trackStart = data.Be32(8);
+    t.nextWritable = data.Be32(12);
+    t.freeBlocks = data.Be32(16);
+    t.trackSize = data.Be32(24);
+    return t;
+}
+
+Capacity ReadCapacityReply(ByteReader reply) {
+    return Capacity{reply.Be32(0), reply.Be32(4)};
+}
+
+FormatCapacities ReadFormatCapacitiesReply(ByteReader reply) {
+    FormatCapacities c;
+    const size_t end = std::min<size_t>(reply.size(), 4 + size_t{reply.U8(3)});
+    ByteReader list = reply.Sub(0, end);
+    if (!list.Has(4, 8))
+        return c;
+    c.currentBlocks = list.Be32(4);
+    c.currentKind = list.U8(8) & 0x03;
+    for (size_t at = 12; list.Has(at, 8); at += 8) {
+        c.formats.push_back(FormatDescriptor{
+            list.Be32(at), static_cast<uint8_t>(list.U8(at + 4) >> 2), list.Be24(at + 5)});
+    }
+    return c;
+}
+
+SenseData ReadSenseData(ByteReader reply) {
+    SenseData d;
+    const uint8_t code = reply.U8(0) & 0x7F;
+    // Bytes 15..17 (fixed) or the 3 bytes after a sense-key-specific
+    // descriptor's header: SKSV in the first, then the progress.
+    auto progressAt = [&](ByteReader field) {
+        if (field.Has(0, 3) && field.Bit(0, 7) && (d.senseKey == 0x00 || d.senseKey == 0x02))
+            d.progress = field.Be16(1);
+    };
+    if (code == 0x70 || code == 0x71) {
+        // The additional length in byte 7 bounds the rest.
+        ByteReader sense = reply.Sub(0, 8 + size_t{reply.U8(7)});
+        if (!sense.Has(0, 14))
+            return d;
+        d.valid = true;
+        d.senseKey = sense.U8(2) & 0x0F;
+        d.asc = sense.U8(12);
+        d.ascq = sense.U8(13);
+        progressAt(sense.Sub(15, 3));
+    } else if (code == 0x72 || code == 0x73) {
+        ByteReader sense = reply.Sub(0, 8 + size_t{reply.U8(7)});
+        if (!sense.Has(0, 8))
+            return d;
+        d.valid = true;
+        d.senseKey = sense.U8(1) & 0x0F;
+        d.asc = sense.U8(2);
+        d.ascq = sense.U8(3);
+        for (size_t at = 8; sense.Has(at, 2); at += 2 + size_t{sense.U8(at + 1)}) {
+            if (sense.U8(at) == 0x02)  // sense key specific
+                progressAt(sense.Sub(at + 4, 3));
+        }
+    }
+    return d;
 }
 
 Toc ReadTocReply(ByteReader reply) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,66 @@ CapabilitiesPage ReadCapabilitiesPage(ByteReader reply);
 struct DiscInformation {
     uint8_t discStatus = 0;  // byte 2 bits 0..1; 0 = empty disc
     bool erasable = false;   // byte 2 bit 4
+    // Bytes 20..23: where the last possible lead-out starts, as 00 M S F on
+    // a CD; FFFFFFFFh or 0 when the drive does not say.
+    uint32_t lastLeadOutStart = 0;
 };
 constexpr uint8_t kDiscStatusEmpty = 0;
 DiscInformation ReadDiscInformationReply(ByteReader reply);
+// The last possible lead-out of a CD as an LBA (its MSF less the two
+// seconds before LBA 0); nothing when the drive gave no valid time.
+std::optional<uint32_t> CdLastLeadOutLba(const DiscInformation& info);
+
+// READ TRACK INFORMATION.
+struct TrackInformation {
+    uint16_t trackNumber = 0;   // bytes 32 and 2
+    bool reserved = false;      // byte 6 bit 7 (RT)
+    bool blank = false;         // byte 6 bit 6
+    bool nwaValid = false;      // byte 7 bit 0
+    uint32_t trackStart = 0;    // bytes 8..11
+    uint32_t nextWritable = 0;  // bytes 12..15, valid with nwaValid
+    uint32_t freeBlocks = 0;    // bytes 16..19
+    uint32_t trackSize = 0;     // bytes 24..27
+};
+// Nothing when the reply is too short to hold the fields above.
+std::optional<TrackInformation> ReadTrackInformationReply(ByteReader reply);
+
+// READ CAPACITY: the last block's address and the block length.
+struct Capacity {
+    uint32_t lastLba = 0;
+    uint32_t blockLength = 0;
+};
+Capacity ReadCapacityReply(ByteReader reply);
+
+// READ FORMAT CAPACITIES.
+struct FormatDescriptor {
+    uint32_t blocks = 0;
+    uint8_t type = 0;        // byte 4 bits 7..2
+    uint32_t parameter = 0;  // bytes 5..7, the type's own parameter
+};
+constexpr uint8_t kUnformattedMedium = 1;
+constexpr uint8_t kFormattedMedium = 2;
+struct FormatCapacities {
+    uint32_t currentBlocks = 0;  // the current or maximum capacity
+    uint8_t currentKind = 0;     // 1 unformatted, 2 formatted, 3 no medium
+    // The formats the medium takes, as far as they lie wholly within the
+    // list length and the buffer.
+    std::vector<FormatDescriptor> formats;
+};
+FormatCapacities ReadFormatCapacitiesReply(ByteReader reply);
+
+// REQUEST SENSE, fixed (70h, 71h) or descriptor (72h, 73h) format.
+struct SenseData {
+    bool valid = false;  // a sense data format this reader knows
+    uint8_t senseKey = 0;
+    uint8_t asc = 0;
+    uint8_t ascq = 0;
+    // The progress of a long operation, in 65536ths, where the drive gives
+    // one (sense key NO SENSE or NOT READY with a valid sense-key-specific
+    // field).
+    std::optional<uint16_t> progress;
+};
+SenseData ReadSenseData(ByteReader reply);
 
 // READ TOC/PMA/ATIP format 0.
 struct TocEntry {

@@ -27,6 +27,10 @@ struct ScsiResult {
 inline bool IsCheckCondition(const ScsiResult& r, uint8_t key, uint8_t asc) {
     return r.status == StatusCheckCondition && r.senseKey == key && r.asc == asc;
 }
+// The drive refused the command or a field of it (sense key 5).
+inline bool IsIllegalRequest(const ScsiResult& r) {
+    return r.status == StatusCheckCondition && r.senseKey == 0x05;
+}
 // Medium not present (any qualifier).
 inline bool IsNoMedium(const ScsiResult& r) {
     return IsCheckCondition(r, 0x02, 0x3A);
@@ -47,6 +51,22 @@ inline bool IsLongWriteInProgress(const ScsiResult& r) {
 // Logical unit is in process of becoming ready.
 inline bool IsBecomingReady(const ScsiResult& r) {
     return IsCheckCondition(r, 0x02, 0x04) && r.ascq == 0x01;
+}
+// Logical unit not ready, format in progress.
+inline bool IsFormatInProgress(const ScsiResult& r) {
+    return IsCheckCondition(r, 0x02, 0x04) && r.ascq == 0x04;
+}
+// Logical unit not ready, operation in progress (closing, an immediate
+// command still running).
+inline bool IsOperationInProgress(const ScsiResult& r) {
+    return IsCheckCondition(r, 0x02, 0x04) && r.ascq == 0x07;
+}
+// The drive is busy with something it finishes by itself: becoming ready,
+// a format, an operation or a long write in progress. Asking again later
+// is the answer to each.
+inline bool IsStillBusy(const ScsiResult& r) {
+    return IsBecomingReady(r) || IsFormatInProgress(r) || IsOperationInProgress(r) ||
+           IsLongWriteInProgress(r);
 }
 
 }  // namespace vestrel

@@ -34,8 +34,85 @@ bool NeedsClosing(const Blank& blank) {
            blank.profile == 0x0042;
 }
 
-uint32_t ReservedBlocks(uint32_t blockCount) {
-    return (blockCount + 15) / 16 * 16;
+bool TakesReservations(const Blank& blank) {
+    return !IsCdBlank(blank.type) && !IsOverwritable(blank);
+}
+
+uint32_t ReservationUnit(const Blank& blank) {
+    if (!TakesReservations(blank))
+        return 1;
+    return (blank.type & (disc::BdTypes | disc::HdDvdTypes)) ? 32 : 16;
+}
+
+uint32_t ReservedBlocks(uint32_t blockCount, uint32_t unit) {
+    return static_cast<uint32_t>((uint64_t{blockCount} + unit - 1) / unit * unit);
+}
+
+uint64_t RecordedBlocks(const std::vector<WriterTrack>& tracks, const Blank& blank) {
+    const uint32_t unit = ReservationUnit(blank);
+    uint64_t blocks = 0;
+    for (const WriterTrack& t : tracks)
+        blocks += ReservedBlocks(t.blockCount, unit);
+    return blocks;
+}
+
+std::vector<FormatChoice> QuickFormatChoices(const FormatCapacities& capacities,
+                                             const Blank& blank) {
+    struct Wanted {
+        uint8_t type;
+        uint8_t subtype;
+    };
+    std::vector<Wanted> wanted;
+    switch (blank.profile) {
+        case 0x001A:  // DVD+RW
+        case 0x002A:  // DVD+RW DL
+            wanted = {{0x26, 0}};
+            break;
+        case 0x0043:  // BD-RE
+            wanted = {{0x30, kBdNoCertification}, {0x31, 0}, {0x00, 0}};
+            break;
+        default:
+            wanted = {{0x00, 0}};
+            break;
+    }
+    std::vector<FormatChoice> choices;
+    for (const Wanted& w : wanted) {
+        for (const FormatDescriptor& d : capacities.formats) {
+            if (d.type == w.type) {
+                choices.push_back(FormatChoice{d, w.subtype});
+                break;
+            }
+        }
+    }
+    return choices;
+}
+
+std::optional<uint64_t> BlankCapacity(char16_t letter, const Blank& blank) {
+    if (IsCdBlank(blank.type)) {
+        std::vector<uint8_t> info(kDiscInformationLength);
+        if (!SendReadDiscInformation(letter, info).ok())
+            return std::nullopt;
+        return CdLastLeadOutLba(ReadDiscInformationReply(ByteReader(info)));
+    }
+    if (IsOverwritable(blank)) {
+        std::vector<uint8_t> reply(kFormatCapacitiesLength);
+        if (!SendCommandBlock(letter, ReadFormatCapacitiesCdb(), reply).ok())
+            return std::nullopt;
+        FormatCapacities capacities = ReadFormatCapacitiesReply(ByteReader(reply));
+        if (capacities.currentKind == kFormattedMedium)
+            return capacities.currentBlocks;
+        std::vector<FormatChoice> choices = QuickFormatChoices(capacities, blank);
+        if (capacities.currentKind != kUnformattedMedium || choices.empty())
+            return std::nullopt;
+        return choices.front().descriptor.blocks;
+    }
+    std::vector<uint8_t> reply(kTrackInformationLength);
+    if (!SendReadTrackInformation(letter, kInvisibleTrack, reply).ok())
+        return std::nullopt;
+    std::optional<TrackInformation> track = ReadTrackInformationReply(ByteReader(reply));
+    if (!track)
+        return std::nullopt;
+    return track->freeBlocks;
 }
 
 bool PollPanel(PanelChannel& panel, const std::function<bool()>& done) {
@@ -52,6 +129,31 @@ namespace {
 
 constexpr uint8_t kFinalizeDisc = 6;  // close function: finalize (DVD+R, DVD+R DL, BD-R)
 
+constexpr uint32_t Minutes(uint32_t m) {
+    return m * 60 * 1000;
+}
+
+// How long a drive may take to finalize: minutes on a real drive, most for
+// a dual-layer DVD+R, whose unused space up to the middle zone is padded.
+uint32_t CloseAllowanceMs(const Blank& blank) {
+    return blank.profile == 0x002B ? Minutes(30) : Minutes(15);
+}
+
+// How long a drive may take to format. A DVD+RW's background format leaves
+// the drive ready almost at once; a BD-RE, DVD-RAM or HD DVD-RAM drive may
+// certify the disc after all, which takes up to an hour or more.
+uint32_t FormatAllowanceMs(const Blank& blank) {
+    switch (blank.profile) {
+        case 0x001A:
+        case 0x002A:
+            return Minutes(15);
+        case 0x0043:
+            return Minutes(60);
+        default:
+            return Minutes(120);
+    }
+}
+
 class CopyRecorder {
   public:
     CopyRecorder(char16_t letter, PanelChannel& panel, const WriterJob& job,
@@ -61,10 +163,14 @@ class CopyRecorder {
     CopyOutcome Run();
 
   private:
+    // How a wait for the drive ended.
+    enum class Wait { Done, Failed, Stopped };
+
     void Show(const std::u16string& status, uint32_t links) {
         panel_.SetStatus(status);
         panel_.PostUpdate(panel_update::NormalWithLinks, links);
     }
+    bool Stopped() { return panel_.GetRunState() == RunState::Stopped; }
     // Waits for Skip Source (the source is abandoned) or a stop.
     CopyOutcome WaitForSkipSource() {
         bool skipped = PollPanel(panel_, [&] { return panel_.GetSkipFlag() == 1; });
@@ -85,9 +191,16 @@ class CopyRecorder {
             SendSynchronizeCache(letter_);
         EjectMedium(letter_);
     }
-    CopyOutcome AbandonCopy();
-    bool FormatIfNew();
-    bool Finish();
+    CopyOutcome AbandonCopy(const std::u16string& status);
+    CopyOutcome WriteFailed() {
+        return AbandonCopy(
+            FormatText(u"Cannot write data to disc (despite %d retries).", {kWriteAttempts}));
+    }
+    Wait WaitForDrive(uint32_t allowanceMs);
+    Wait FormatIfNew();
+    Wait Synchronize();
+    Wait Close();
+    std::optional<CopyOutcome> CheckTrackStart(size_t index);
     CopyOutcome WriteTrack(size_t index);
 
     char16_t letter_;
@@ -96,6 +209,8 @@ class CopyRecorder {
     const CueSheet& cue_;
     Blank blank_;
     bool cd_ = false;
+    bool reserve_ = false;
+    uint32_t unit_ = 1;
     // Where each track starts on the copy: reservations rounded up to whole
     // units move the tracks after them.
     std::vector<int64_t> starts_;
@@ -103,9 +218,8 @@ class CopyRecorder {
     size_t tracksWritten_ = 0;
 };
 
-CopyOutcome CopyRecorder::AbandonCopy() {
-    panel_.SetStatus(
-        FormatText(u"Cannot write data to disc (despite %d retries).", {kWriteAttempts}));
+CopyOutcome CopyRecorder::AbandonCopy(const std::u16string& status) {
+    panel_.SetStatus(status);
     panel_.SetUserReply(0);
     panel_.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipCopy);
     if (preGapWritten_ || tracksWritten_ > 0)
@@ -116,57 +230,110 @@ CopyOutcome CopyRecorder::AbandonCopy() {
     return skipped ? CopyOutcome::CopyAbandoned : CopyOutcome::Stop;
 }
 
-// A new overwritable disc is formatted to its full capacity before it is
-// written; a formatted one is written over as it is.
-bool CopyRecorder::FormatIfNew() {
-    std::vector<uint8_t> reply(kFormatCapacitiesLength);
-    if (!SendCommandBlock(letter_, ReadFormatCapacitiesCdb(), reply).ok())
-        return false;
-    ByteReader r(reply);
-    const uint32_t listBytes = r.U8(3);
-    if ((r.U8(8) & 0x03) != 0x01)
-        return true;  // not an unformatted medium
-    // The formattable descriptors follow the current one.
-    for (size_t at = 12; at + 8 <= 4 + size_t{listBytes} && r.Has(at, 8); at += 8) {
-        const uint32_t blocks = r.Be32(at);
-        const uint8_t type = r.U8(at + 4) >> 2;
-        const uint32_t parameter = r.Be24(at + 5);
-        auto list = FormatUnitParameters(blocks, type, parameter);
-        return SendCommandBlock(letter_, FormatUnitCdb(), list).ok();
+// Polls a drive that took an immediate command; the progress bar follows
+// the drive's progress indication where it gives one.
+CopyRecorder::Wait CopyRecorder::WaitForDrive(uint32_t allowanceMs) {
+    LongOperationWait wait;
+    wait.allowanceMs = allowanceMs;
+    wait.stop = [&] { return Stopped(); };
+    wait.progress = [&](uint16_t progress) {
+        const uint32_t shown = static_cast<uint32_t>(uint64_t{progress} * 1000 / 65536);
+        if (ProgressUpdateDue(shown))
+            panel_.SetProgress(shown);
+    };
+    switch (WaitForLongOperation(letter_, wait)) {
+        case LongOperationEnd::Ready:
+            return Wait::Done;
+        case LongOperationEnd::Stopped:
+            return Wait::Stopped;
+        default:
+            return Wait::Failed;
     }
-    return false;
 }
 
-// SYNCHRONIZE CACHE, then closing where the medium needs it. A copy whose
-// cache could not be written out, or that could not be closed, is not
-// readable and does not count as done.
-bool CopyRecorder::Finish() {
-    panel_.SetStatus(u"Synchronising cache...");
-    panel_.PostUpdate(panel_update::NormalWithLinks, 0);
-    bool ok = false;
-    for (int attempt = 0; attempt < kWriteAttempts && !ok; ++attempt) {
-        ScsiResult r = SendSynchronizeCache(letter_);
-        ok = r.ok();
-        if (!ok && IsLongWriteInProgress(r))
-            ActiveClock().WaitDispatchingMessages(100);
+// A new overwritable disc is given the quick format its drive offers
+// before it is written; a formatted one is written over as it is. A format
+// the drive refuses makes way for the next choice.
+CopyRecorder::Wait CopyRecorder::FormatIfNew() {
+    std::vector<uint8_t> reply(kFormatCapacitiesLength);
+    if (!SendCommandBlock(letter_, ReadFormatCapacitiesCdb(), reply).ok())
+        return Wait::Failed;
+    const FormatCapacities capacities = ReadFormatCapacitiesReply(ByteReader(reply));
+    if (capacities.currentKind != kUnformattedMedium)
+        return Wait::Done;
+    Show(u"Formatting the disc...", 0);
+    for (const FormatChoice& choice : QuickFormatChoices(capacities, blank_)) {
+        auto list = FormatUnitParameters(choice.descriptor.blocks, choice.descriptor.type,
+                                         choice.subtype, choice.descriptor.parameter, true);
+        const ScsiResult r = SendCommandBlock(letter_, FormatUnitCdb(), list);
+        if (r.ok())
+            return WaitForDrive(FormatAllowanceMs(blank_));
+        if (!IsIllegalRequest(r))
+            break;
     }
-    if (ok && NeedsClosing(blank_)) {
-        ok = SendCommandBlock(letter_, CloseTrackSessionCdb(kFinalizeDisc, 0), {}).ok();
+    return Wait::Failed;
+}
+
+// SYNCHRONIZE CACHE, waited for as long as the drive says it is still
+// writing, and tried again up to the write budget when it fails otherwise.
+CopyRecorder::Wait CopyRecorder::Synchronize() {
+    Show(u"Synchronising cache...", 0);
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        const ScsiResult r = SendSynchronizeCachePatiently(letter_, [&] { return Stopped(); });
+        if (r.ok())
+            return Wait::Done;
+        if (Stopped())
+            return Wait::Stopped;
+        if (IsStillBusy(r))
+            break;  // busy beyond all patience
     }
-    return ok;
+    return Wait::Failed;
+}
+
+// Finalizes a DVD+R, DVD+R DL or BD-R, which other drives cannot read
+// until then.
+CopyRecorder::Wait CopyRecorder::Close() {
+    Show(u"Closing the disc...", 0);
+    if (!SendCommandBlock(letter_, CloseTrackSessionCdb(kFinalizeDisc, 0, true), {}).ok())
+        return Wait::Failed;
+    return WaitForDrive(CloseAllowanceMs(blank_));
+}
+
+// The drive's next writable address must be where this copy's layout puts
+// the track: a drive that rounds reservations otherwise, or a disc not as
+// empty as it seemed, would have the track written at another address.
+std::optional<CopyOutcome> CopyRecorder::CheckTrackStart(size_t index) {
+    std::vector<uint8_t> reply(kTrackInformationLength);
+    std::optional<TrackInformation> track;
+    if (SendReadTrackInformation(letter_, kInvisibleTrack, reply).ok())
+        track = ReadTrackInformationReply(ByteReader(reply));
+    const uint32_t number = static_cast<uint32_t>(index + 1);
+    if (!track || !track->nwaValid) {
+        return AbandonCopy(
+            FormatText(u"Error: the drive does not tell where track %u would start.", {number}));
+    }
+    const uint32_t expected = static_cast<uint32_t>(starts_[index]);
+    if (track->nextWritable != expected) {
+        return AbandonCopy(FormatText(u"Error: the drive would write track %u at block %u, not %u.",
+                                      {number, track->nextWritable, expected}));
+    }
+    return std::nullopt;
 }
 
 CopyOutcome CopyRecorder::WriteTrack(size_t index) {
     const WriterTrack& track = job_.tracks[index];
     const uint32_t sectorSize = SectorSize(track.isData);
-    const bool reserve = !cd_ && !IsOverwritable(blank_);
-    const uint32_t reserved = reserve ? ReservedBlocks(track.blockCount) : track.blockCount;
-    if (reserve && !SendReserveTrack(letter_, reserved).ok()) {
-        // The flag is cleared before the link shows, so a quick click counts.
-        panel_.SetStatus(u"Error: Drive has refused to reserve a track.");
-        panel_.SetSkipFlag(0);
-        panel_.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipSource);
-        return WaitForSkipSource();
+    const uint32_t reserved = ReservedBlocks(track.blockCount, unit_);
+    if (reserve_) {
+        if (std::optional<CopyOutcome> mismatch = CheckTrackStart(index))
+            return *mismatch;
+        if (!SendReserveTrack(letter_, reserved).ok()) {
+            // The flag is cleared before the link shows, so a quick click counts.
+            panel_.SetStatus(u"Error: Drive has refused to reserve a track.");
+            panel_.SetSkipFlag(0);
+            panel_.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipSource);
+            return WaitForSkipSource();
+        }
     }
 
     uint32_t error = 0;
@@ -192,7 +359,7 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
                 CleanUp();
                 return CopyOutcome::SourceAbandoned;
             }
-            if (panel_.GetRunState() == RunState::Stopped) {
+            if (Stopped()) {
                 CleanUp();
                 return CopyOutcome::Stop;
             }
@@ -232,7 +399,7 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
         if (!WriteWithAttempts(static_cast<int32_t>(lba), static_cast<uint16_t>(chunk), buffer)
                  .ok()) {
             file.reset();
-            return AbandonCopy();
+            return WriteFailed();
         }
         const double position = span > 0 ? static_cast<double>(lba + chunk - firstStart) /
                                                static_cast<double>(span) * 1000.0
@@ -240,7 +407,7 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
         const uint32_t shown = position >= 1000.0 ? 1000 : static_cast<uint32_t>(position);
         if (ProgressUpdateDue(shown))
             panel_.SetProgress(shown);
-        if (panel_.GetRunState() == RunState::Stopped) {
+        if (Stopped()) {
             file.reset();
             CleanUp();
             return CopyOutcome::Stop;
@@ -258,15 +425,24 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
 CopyOutcome CopyRecorder::Run() {
     cd_ = IsCdBlank(blank_.type);
     if (job_.tracks.empty())
-        return AbandonCopy();  // never record an empty disc
-    const bool reserve = !cd_ && !IsOverwritable(blank_);
+        return WriteFailed();  // never record an empty disc
+    reserve_ = TakesReservations(blank_);
+    unit_ = ReservationUnit(blank_);
     int64_t next = job_.tracks.front().startLba;
     for (const WriterTrack& t : job_.tracks) {
-        starts_.push_back(reserve ? next : int64_t{t.startLba});
-        next += reserve ? ReservedBlocks(t.blockCount) : t.blockCount;
+        starts_.push_back(reserve_ ? next : int64_t{t.startLba});
+        next += ReservedBlocks(t.blockCount, unit_);
     }
-    if (IsOverwritable(blank_) && !FormatIfNew())
-        return AbandonCopy();
+    if (IsOverwritable(blank_)) {
+        switch (FormatIfNew()) {
+            case Wait::Done:
+                break;
+            case Wait::Failed:
+                return AbandonCopy(u"Cannot format the disc.");
+            case Wait::Stopped:
+                return CopyOutcome::Stop;  // the drive formats on by itself
+        }
+    }
     if (cd_) {
         if (!SendCueSheet(letter_, cue_).ok()) {
             panel_.SetStatus(u"Error: Drive has refused the cue sheet.");
@@ -279,7 +455,7 @@ CopyOutcome CopyRecorder::Run() {
         std::vector<uint8_t> zeros(size_t{10} * sectorSize, 0);
         for (int32_t lba = -150; lba < 0; lba += 10) {
             if (!WriteWithAttempts(lba, 10, zeros).ok())
-                return AbandonCopy();
+                return WriteFailed();
             preGapWritten_ = true;
         }
     }
@@ -288,8 +464,25 @@ CopyOutcome CopyRecorder::Run() {
         if (outcome != CopyOutcome::Done)
             return outcome;
     }
-    if (!Finish())
-        return AbandonCopy();
+    switch (Synchronize()) {
+        case Wait::Done:
+            break;
+        case Wait::Failed:
+            return AbandonCopy(u"Cannot write the drive's cache to the disc.");
+        case Wait::Stopped:
+            CleanUp();
+            return CopyOutcome::Stop;
+    }
+    if (NeedsClosing(blank_)) {
+        switch (Close()) {
+            case Wait::Done:
+                break;
+            case Wait::Failed:
+                return AbandonCopy(u"Cannot close the disc.");
+            case Wait::Stopped:
+                return CopyOutcome::Stop;  // the drive closes on by itself
+        }
+    }
     EjectMedium(letter_);
     return CopyOutcome::Done;
 }

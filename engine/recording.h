@@ -1,16 +1,20 @@
 // Recording one copy onto a blank that is ready in its recorder: the cue
-// sheet and pre-gap (CD blanks), one track reservation per track
-// (sequential DVD, HD DVD and BD blanks), formatting when new (overwritable
-// blanks), the tracks from their image files, SYNCHRONIZE CACHE, closing
-// where the medium needs it, and eject.
+// sheet and pre-gap (CD blanks), one track reservation per track at the
+// address the drive confirms (sequential DVD, HD DVD and BD blanks),
+// formatting when new (overwritable blanks), the tracks from their image
+// files, SYNCHRONIZE CACHE, closing where the medium needs it, and eject.
+// Closing and formatting run as immediate commands that the drive is
+// polled through.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "drive/disc_types.h"
+#include "drive/replies.h"
 #include "engine/cue_sheet.h"
 #include "engine/panel_channel.h"
 
@@ -39,9 +43,38 @@ struct Blank {
 bool IsOverwritable(const Blank& blank);
 // Media other drives can read only after CLOSE TRACK/SESSION.
 bool NeedsClosing(const Blank& blank);
-// Reservations are whole 16-block units; a track is reserved rounded up and
-// the rest of its reservation is written with zeros.
-uint32_t ReservedBlocks(uint32_t blockCount);
+// Sequential DVD, HD DVD and BD media: one RESERVE TRACK per track.
+bool TakesReservations(const Blank& blank);
+// The unit reservations round up to: the ECC block (16) of DVD media, the
+// cluster (32) of BD and HD DVD media; 1 where nothing is reserved.
+uint32_t ReservationUnit(const Blank& blank);
+// A track is reserved rounded up to whole units and the rest of its
+// reservation is written with zeros.
+uint32_t ReservedBlocks(uint32_t blockCount, uint32_t unit);
+// The blocks a copy of `tracks` takes on the blank as it will be recorded,
+// reservations rounded up; on a CD, where its lead-out starts.
+uint64_t RecordedBlocks(const std::vector<WriterTrack>& tracks, const Blank& blank);
+// The blocks the blank in `letter` can take, as the drive reports them:
+// the last possible lead-out of a CD (READ DISC INFORMATION), the free
+// blocks of the invisible track of other sequential media (READ TRACK
+// INFORMATION), the formatted capacity or the quick format's of
+// overwritable media (READ FORMAT CAPACITIES). Nothing when the drive does
+// not say.
+std::optional<uint64_t> BlankCapacity(char16_t letter, const Blank& blank);
+
+// A new overwritable blank gets the quickest format its drive lists:
+// background format (26h) on DVD+RW; on BD-RE with spare areas but no
+// certification (30h subtype 01b), else without spare areas (31h), else
+// the full format (00h); the full format (00h) on other media. The
+// choices the drive lists, best first, each with the first size listed
+// for its type (the drive's default).
+constexpr uint8_t kBdNoCertification = 0x01;  // format 30h subtype
+struct FormatChoice {
+    FormatDescriptor descriptor;
+    uint8_t subtype = 0;
+};
+std::vector<FormatChoice> QuickFormatChoices(const FormatCapacities& capacities,
+                                             const Blank& blank);
 
 enum class CopyOutcome {
     Done,

@@ -66,6 +66,7 @@ class Writer {
     Step WaitForTrayToOpen();
     Step WaitForDisc(const WriterJob& job);
     Step CheckDisc(const WriterJob& job);
+    Step CheckSize(const WriterJob& job);
     Step Erase();
     // Polls until the user reply is not 0; false on a stop.
     bool WaitForReply() {
@@ -155,6 +156,16 @@ Step Writer::CheckDisc(const WriterJob& job) {
     return panel_.GetUserReply() == panel_link::ChangeDisc ? Step::WaitAgain : Step::Next;
 }
 
+// A blank too small for the copy is refused before anything is written
+// to it. A drive that does not tell its blank's capacity is trusted.
+Step Writer::CheckSize(const WriterJob& job) {
+    const std::optional<uint64_t> capacity = BlankCapacity(letter_, blank_);
+    if (!capacity || RecordedBlocks(job.tracks, blank_) <= *capacity)
+        return Step::Next;
+    Show(u"The disc is too small for this copy.", panel_link::SkipSource | panel_link::ChangeDisc);
+    return Step::WaitAgain;
+}
+
 // Empties a used rewritable disc. Overwritable media are simply written
 // over, so they need no BLANK, which they would refuse.
 Step Writer::Erase() {
@@ -209,18 +220,24 @@ Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
             continue;
         if (s != Step::Next)
             return s;
+        // A used disc shows its room only once it is erased.
+        const bool erase = disc_.discStatus != kDiscStatusEmpty && disc_.erasable;
+        if (!erase && (s = CheckSize(job)) == Step::WaitAgain)
+            continue;
 
         if (!SelectWriteSpeed(letter_, blank_.type) || !SetWriteParameters(letter_, blank_.type)) {
             panel_.SetRunState(RunState::Stopped);
             Show(u"Error: cannot set drive's write parameters.", 0);
             return Step::Fatal;
         }
-        if (disc_.discStatus != kDiscStatusEmpty && disc_.erasable) {
+        if (erase) {
             s = Erase();
             if (s == Step::WaitAgain)
                 continue;
             if (s != Step::Next)
                 return s;
+            if (CheckSize(job) == Step::WaitAgain)
+                continue;
         }
         break;
     }

@@ -174,6 +174,22 @@ bool ParseFault(std::string_view text, Fault& f) {
         f.kind = FaultKind::BlankFails;
         return numbers(0);
     }
+    if (k == "long-sync") {
+        f.kind = FaultKind::LongSync;
+        return numbers(1);
+    }
+    if (k == "close-fails" || k == "format-fails") {
+        f.kind = k == "close-fails" ? FaultKind::CloseFails : FaultKind::FormatFails;
+        return numbers(0);
+    }
+    if (k == "long-close" || k == "long-format") {
+        f.kind = k == "long-close" ? FaultKind::LongClose : FaultKind::LongFormat;
+        return numbers(1);
+    }
+    if (k == "nwa-offset") {
+        f.kind = FaultKind::NwaOffset;
+        return numbers(1) && f.count > 0;
+    }
     if (k == "toc-unreadable") {
         f.kind = FaultKind::TocUnreadable;
         return numbers(0);

@@ -17,6 +17,12 @@ enum class FaultKind {
     BlankFails,            // BLANK answers 3/0C/00
     NotReadyAfterErase,    // `count` replies of 2/04/07 after a BLANK
     TocUnreadable,         // READ TOC answers 3/57/00
+    LongSync,              // the next `count` SYNCHRONIZE CACHE answer 2/04/08
+    CloseFails,            // CLOSE TRACK/SESSION fails (3/0C/00; deferred when immediate)
+    FormatFails,           // FORMAT UNIT fails (3/31/01; deferred when immediate)
+    LongClose,             // an immediate close keeps the drive busy `count` ms
+    LongFormat,            // an immediate format keeps the drive busy `count` ms
+    NwaOffset,             // READ TRACK INFORMATION gives next writable addresses `count` blocks on
 };
 
 struct Fault {

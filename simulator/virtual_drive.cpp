@@ -108,7 +108,7 @@ void VirtualDrive::PreventRemoval(bool prevent) {
 
 bool VirtualDrive::OpenTray() {
     std::lock_guard lock(mutex_);
-    if (prevented_)
+    if (prevented_ || BusyNow())
         return false;
     OpenTrayLocked();
     return true;
@@ -133,6 +133,8 @@ void VirtualDrive::CloseTray() {
     trayOpen_ = false;
     readyAt_ = ActiveClock().TickCount() + (disc_ ? options_.becomingReadyMs : 0);
     notReadyReplies_ = 0;
+    busy_ = false;
+    deferred_.reset();
     events_.push_back(TrayEvent{false, disc_ != nullptr, readyAt_});
 }
 
@@ -182,6 +184,8 @@ DriveState VirtualDrive::State() {
     s.writeParameters = writeParameters_;
     s.cueSheetAccepted = cue_.has_value();
     s.reservations = reservations_.size();
+    s.lastFormat = lastFormat_;
+    s.busy = BusyNow();
     return s;
 }
 
@@ -233,9 +237,36 @@ std::optional<ScsiResult> VirtualDrive::NotReady() {
         --notReadyReplies_;
         return Sense(2, 0x04, 0x07);
     }
+    if (BusyNow())
+        return Sense(2, 0x04, busyAscq_);
+    if (deferred_)
+        return std::exchange(deferred_, std::nullopt);
     if (!Compatible())
         return Sense(2, 0x30, 0x00);
     return std::nullopt;
+}
+
+bool VirtualDrive::BusyNow() {
+    if (busy_ && !Before(ActiveClock().TickCount(), busyUntil_))
+        busy_ = false;
+    return busy_;
+}
+
+uint32_t VirtualDrive::FaultCount(FaultKind kind) const {
+    for (const Fault& f : options_.faults) {
+        if (f.kind == kind)
+            return f.count;
+    }
+    return 0;
+}
+
+void VirtualDrive::StartLongOperation(uint8_t ascq, FaultKind slow,
+                                      std::optional<ScsiResult> deferred) {
+    busyFrom_ = ActiveClock().TickCount();
+    busyUntil_ = busyFrom_ + FaultCount(slow);
+    busyAscq_ = ascq;
+    busy_ = busyUntil_ != busyFrom_;
+    deferred_ = deferred;
 }
 
 ScsiResult VirtualDrive::Reply(const ScsiCommand& c, const std::vector<uint8_t>& bytes,
@@ -253,8 +284,8 @@ bool VirtualDrive::TakeFault(FaultKind kind, int32_t lba, uint32_t count) {
         for (Fault& f : faults) {
             if (f.kind != kind || f.count == 0)
                 continue;
-            bool covers = kind == FaultKind::LongWrite || kind == FaultKind::NotReadyAfterErase ||
-                          (f.lba >= lba && f.lba - int64_t{lba} < count);
+            bool addressed = kind == FaultKind::ReadError || kind == FaultKind::WriteError;
+            bool covers = !addressed || (f.lba >= lba && f.lba - int64_t{lba} < count);
             if (covers) {
                 --f.count;
                 return true;
@@ -343,6 +374,10 @@ ScsiResult VirtualDrive::Execute(const ScsiCommand& c) {
     switch (c.cdb[0]) {
         case opcode::TestUnitReady:
             return TestUnitReady();
+        case opcode::RequestSense:
+            return RequestSense(c);
+        case opcode::ReadTrackInformation:
+            return ReadTrackInformation(c);
         case opcode::Inquiry:
             return Inquiry(c);
         case opcode::GetConfiguration:
@@ -370,6 +405,8 @@ ScsiResult VirtualDrive::Execute(const ScsiCommand& c) {
         case opcode::SynchronizeCache: {
             if (auto r = NotReady())
                 return *r;
+            if (TakeFault(FaultKind::LongSync, 0, 0))
+                return Sense(2, 0x04, 0x08);
             return SynchronizeCache();
         }
         case opcode::CloseTrackSession:
@@ -400,6 +437,30 @@ ScsiResult VirtualDrive::TestUnitReady() {
     if (auto r = NotReady())
         return *r;
     return Good();
+}
+
+// Fixed-format sense data of the drive's condition now, with the progress
+// of an immediate close or format while it runs.
+ScsiResult VirtualDrive::RequestSense(const ScsiCommand& c) {
+    std::vector<uint8_t> d(kRequestSenseLength, 0);
+    ByteWriter w(d.data(), d.size());
+    w.U8(0, 0x70);
+    w.U8(7, 10);  // additional length
+    const bool busy = BusyNow();
+    const bool deferred = !busy && deferred_.has_value();
+    if (std::optional<ScsiResult> condition = NotReady()) {
+        w.U8(0, deferred ? 0x71 : 0x70);
+        w.U8(2, condition->senseKey);
+        w.U8(12, condition->asc);
+        w.U8(13, condition->ascq);
+    }
+    if (busy) {
+        const uint64_t done = ActiveClock().TickCount() - busyFrom_;
+        const uint64_t whole = busyUntil_ - busyFrom_;
+        w.U8(15, 0x80);  // SKSV: the progress indication
+        w.Be16(16, static_cast<uint16_t>(std::min<uint64_t>(done * 65536 / whole, 0xFFFF)));
+    }
+    return Reply(c, d, c.cdb[4]);
 }
 
 ScsiResult VirtualDrive::Inquiry(const ScsiCommand& c) {
@@ -555,6 +616,76 @@ ScsiResult VirtualDrive::ReadDiscInformation(const ScsiCommand& c) {
         w.Be32(16, 0xFFFFFFFF);
         w.Be32(20, disc.capacity());
     }
+    return Reply(c, d, cdb.Be16(7));
+}
+
+// By track number (address type 1) only: the recorded tracks, the
+// reservations of the recording under way, and the invisible track (FFh)
+// that takes the next one, as long as the disc takes more.
+ScsiResult VirtualDrive::ReadTrackInformation(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    const uint8_t addressType = c.cdb[1] & 0x03;
+    const uint32_t wanted = cdb.Be32(2);
+    if (auto r = NotReady())
+        return *r;
+    if (addressType != 1)
+        return InvalidField();  // by address and by session are not modelled
+    struct Info {
+        uint32_t number = 0;
+        int32_t start = 0;
+        uint32_t size = 0;
+        bool audio = false;
+        bool reserved = false;
+        bool blank = false;
+        bool nwaValid = false;
+        int64_t nwa = 0;
+        uint32_t free = 0;
+    };
+    const Disc& disc = *disc_;
+    std::vector<Info> tracks;
+    for (const DiscTrack& t : disc.tracks())
+        tracks.push_back(Info{t.number, t.start, t.length, t.audio});
+    for (const Reservation& r : reservations_) {
+        tracks.push_back(Info{r.number, r.start, r.length, false, true, r.written == 0,
+                              r.written < r.length, int64_t{r.start} + r.written,
+                              r.length - r.written});
+    }
+    const bool appendable = disc.rules().writable() && !disc.rules().takesFormat() &&
+                            disc.status() != DiscStatus::Complete && !cue_;
+    if (appendable) {
+        Info invisible;
+        invisible.number = tracks.empty() ? 1 : tracks.back().number + 1;
+        invisible.start =
+            tracks.empty() ? 0 : tracks.back().start + static_cast<int32_t>(tracks.back().size);
+        invisible.size = disc.capacity() - static_cast<uint32_t>(invisible.start);
+        invisible.blank = invisible.nwaValid = true;
+        invisible.nwa = invisible.start;
+        invisible.free = invisible.size;
+        tracks.push_back(invisible);
+    }
+    const Info* found = nullptr;
+    for (const Info& t : tracks) {
+        if (t.number == wanted || (wanted == kInvisibleTrack && &t == &tracks.back()))
+            found = &t;
+    }
+    if (!found)
+        return InvalidField();
+    const int64_t nwa = found->nwa + FaultCount(FaultKind::NwaOffset);
+    std::vector<uint8_t> d(kTrackInformationLength, 0);
+    ByteWriter w(d.data(), d.size());
+    w.Be16(0, static_cast<uint16_t>(d.size() - 2));
+    w.U8(2, static_cast<uint8_t>(found->number));
+    w.U8(32, static_cast<uint8_t>(found->number >> 8));
+    w.U8(3, 1);  // session
+    w.U8(5, found->audio ? 0x00 : 0x04);
+    w.U8(6, static_cast<uint8_t>((found->reserved ? 0x80 : 0) | (found->blank ? 0x40 : 0) |
+                                 (found->audio ? 0x0F : 0x01)));
+    w.U8(7, found->nwaValid ? 0x01 : 0x00);
+    w.Be32(8, static_cast<uint32_t>(found->start));
+    w.Be32(12, found->nwaValid ? static_cast<uint32_t>(nwa) : 0);
+    w.Be32(16, found->free);
+    w.Be32(20, disc.rules().reservationUnit);
+    w.Be32(24, found->size);
     return Reply(c, d, cdb.Be16(7));
 }
 
@@ -1004,6 +1135,7 @@ ScsiResult VirtualDrive::SynchronizeCache() {
 
 ScsiResult VirtualDrive::CloseTrackSession(const ScsiCommand& c) {
     uint8_t function = c.cdb[2] & 0x07;
+    const bool immediate = c.cdb[1] & 0x01;
     if (auto r = NotReady())
         return *r;
     const MediaRules& rules = disc_->rules();
@@ -1011,18 +1143,25 @@ ScsiResult VirtualDrive::CloseTrackSession(const ScsiCommand& c) {
         return IncompatibleFormat();
     if (function != 1 && function != 2 && function != 3 && function != 5 && function != 6)
         return InvalidField();
-    if (rules.takesFormat() || rules.takesCueSheet()) {
-        if (dirty_)
-            FinishRecording();
-        return disc_->status() == DiscStatus::Empty && !rules.takesFormat() ? SequenceError()
-                                                                            : Good();
-    }
     if (dirty_)
         FinishRecording();
-    if (disc_->status() == DiscStatus::Empty)
+    const bool nothingRecorded = disc_->status() == DiscStatus::Empty && !rules.takesFormat();
+    if (nothingRecorded)
         return SequenceError();
-    if (function == 1)
-        return Good();  // the track was padded when the cache was written out
+    // A close takes the drive's time: an immediate one answers at once and
+    // reports how it ended to a later command, another blocks meanwhile.
+    const bool fails = HasFault(FaultKind::CloseFails);
+    const ScsiResult failure = Sense(3, 0x0C, 0x00);
+    if (immediate) {
+        StartLongOperation(0x07, FaultKind::LongClose,
+                           fails ? std::optional<ScsiResult>(failure) : std::nullopt);
+    } else if (uint32_t ms = FaultCount(FaultKind::LongClose)) {
+        ActiveClock().Sleep(ms);
+    }
+    if (fails)
+        return immediate ? Good() : failure;
+    if (rules.takesFormat() || rules.takesCueSheet() || function == 1)
+        return Good();  // a track was padded when the cache was written out
     disc_->closed = true;
     if (function >= 5 || !rules.needsClosing)
         disc_->SetStatus(DiscStatus::Complete);
@@ -1050,6 +1189,20 @@ ScsiResult VirtualDrive::Blank(const ScsiCommand& c) {
     return Good();
 }
 
+namespace {
+
+// The format types a medium takes: background format on DVD+RW, with
+// spare areas (30h) or without (31h) on BD-RE, and the full format.
+std::vector<uint8_t> FormatTypes(uint16_t profile) {
+    if (profile == 0x1A || profile == 0x2A)
+        return {0x26};
+    if (profile == 0x43)
+        return {0x00, 0x30, 0x31};
+    return {0x00};
+}
+
+}  // namespace
+
 ScsiResult VirtualDrive::FormatUnit(const ScsiCommand& c) {
     bool formatData = c.cdb[1] & 0x10;
     uint8_t code = c.cdb[1] & 0x07;
@@ -1064,11 +1217,32 @@ ScsiResult VirtualDrive::FormatUnit(const ScsiCommand& c) {
     ByteReader list(c.data, c.transferLength);
     if (list.Be16(2) != 8)
         return ParameterLength();
-    uint8_t formatType = list.U8(8) >> 2;
-    if (formatType != 0x00 && formatType != 0x26 && formatType != 0x30 && formatType != 0x31)
+    const uint8_t flags = list.U8(1);
+    if ((flags & 0x02) && !(flags & 0x80))
+        return InvalidParameter();  // IMMED counts only with FOV
+    const bool immediate = flags & 0x02;
+    const uint8_t formatType = list.U8(8) >> 2;
+    const uint8_t subtype = list.U8(8) & 0x03;
+    std::vector<uint8_t> types = FormatTypes(disc_->profile());
+    if (std::find(types.begin(), types.end(), formatType) == types.end())
         return InvalidParameter();
+    // Subtypes: 30h takes quick reformat, no certification, full and quick
+    // certification; the other types take none.
+    if (subtype != 0 && formatType != 0x30)
+        return InvalidParameter();
+    const bool fails = HasFault(FaultKind::FormatFails);
+    const ScsiResult failure = Sense(3, 0x31, 0x01);  // format command failed
+    if (immediate) {
+        StartLongOperation(0x04, FaultKind::LongFormat,
+                           fails ? std::optional<ScsiResult>(failure) : std::nullopt);
+    } else if (uint32_t ms = FaultCount(FaultKind::LongFormat)) {
+        ActiveClock().Sleep(ms);
+    }
+    if (fails)
+        return immediate ? Good() : failure;
     disc_->Format();
     overwriteEnd_ = 0;
+    lastFormat_ = list.U8(8);
     return Good();
 }
 
@@ -1088,14 +1262,7 @@ ScsiResult VirtualDrive::ReadFormatCapacities(const ScsiCommand& c) {
     w.U8(8, rules.takesFormat() && !disc_->formatted ? 1 : 2);
     w.Be24(9, kUserDataSize);
     if (rules.takesFormat()) {
-        std::vector<uint8_t> types;
-        if (disc_->profile() == 0x1A || disc_->profile() == 0x2A)
-            types = {0x26};
-        else if (disc_->profile() == 0x43)
-            types = {0x00, 0x30, 0x31};
-        else
-            types = {0x00};
-        for (uint8_t t : types) {
+        for (uint8_t t : FormatTypes(disc_->profile())) {
             size_t at = d.size();
             d.resize(at + 8, 0);
             ByteWriter x(d.data(), d.size());

@@ -49,6 +49,10 @@ struct DriveState {
     std::vector<uint8_t> writeParameters;  // current page 05h
     bool cueSheetAccepted = false;
     size_t reservations = 0;
+    // Byte 4 of the last accepted FORMAT UNIT descriptor (type << 2 |
+    // subtype); -1 before any.
+    int lastFormat = -1;
+    bool busy = false;  // an immediate close or format still running
 };
 
 class VirtualDrive {
@@ -104,6 +108,11 @@ class VirtualDrive {
     };
 
     std::optional<ScsiResult> NotReady();
+    bool BusyNow();
+    // After an immediate close or format: busy for as long as the drive's
+    // `slow` fault says, then `deferred` (if any) answers the next command.
+    void StartLongOperation(uint8_t ascq, FaultKind slow, std::optional<ScsiResult> deferred);
+    uint32_t FaultCount(FaultKind kind) const;
     bool Ready() const;
     bool Compatible() const;
     bool ReadableHere() const;
@@ -118,6 +127,8 @@ class VirtualDrive {
     void FinishRecording();
 
     ScsiResult TestUnitReady();
+    ScsiResult RequestSense(const ScsiCommand& c);
+    ScsiResult ReadTrackInformation(const ScsiCommand& c);
     ScsiResult Inquiry(const ScsiCommand& c);
     ScsiResult GetConfiguration(const ScsiCommand& c);
     ScsiResult ModeSense(const ScsiCommand& c);
@@ -164,6 +175,15 @@ class VirtualDrive {
     int32_t nextCdLba_ = 0;
     std::vector<Reservation> reservations_;
     int32_t overwriteEnd_ = 0;
+    int lastFormat_ = -1;
+    // An immediate close or format under way: the answer ASCQ (04h
+    // format, 07h operation in progress), when it began and ends, and the
+    // error it ends in.
+    bool busy_ = false;
+    uint8_t busyAscq_ = 0;
+    uint32_t busyFrom_ = 0;
+    uint32_t busyUntil_ = 0;
+    std::optional<ScsiResult> deferred_;
     bool dirty_ = false;  // written since the last SYNCHRONIZE CACHE
     // Pacing of a stream of transfers: when it began and the time its
     // bytes take at the drive's speed.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -97,6 +98,34 @@ class CopyTest : public ::testing::Test {
         return sources;
     }
 
+    // A source that exists only as image files, as after reading: data
+    // tracks of the given block counts, each patterned after its number or,
+    // above kPatternedBlocks, a sparse file of zeros; the whole source table.
+    static constexpr uint32_t kPatternedBlocks = 4096;
+    SourceRecord ImageSource(DiscType type, const std::vector<uint32_t>& trackBlocks,
+                             std::vector<DestinationEntry> destinations) {
+        SourceRecord source;
+        source.driveLetter = u'S';
+        source.discType = type;
+        fs::create_directories(folder_ / "img");
+        for (size_t i = 0; i < trackBlocks.size(); ++i) {
+            TrackRecord t;
+            t.isData = true;
+            const fs::path path = folder_ / "img" / ("S00" + std::to_string(i) + ".iso");
+            if (trackBlocks[i] <= kPatternedBlocks)
+                WriteFile(path, PatternBytes(size_t{trackBlocks[i]} * 2048, uint32_t(i + 1)));
+            else
+                std::ofstream(path, std::ios::binary).close();
+            fs::resize_file(path, uint64_t{trackBlocks[i]} * 2048);
+            t.imagePath = path.u16string();
+            source.tracks.push_back(t);
+        }
+        source.destinations = std::move(destinations);
+        DriveLockGuard lock;
+        SourceTable() = {source};
+        return source;
+    }
+
     // The names of the image files in the scratch image folder, sorted.
     std::vector<std::string> ImageFilesLeft() {
         std::vector<std::string> names;
@@ -108,6 +137,23 @@ class CopyTest : public ::testing::Test {
     }
 
     TempFolder folder_;
+};
+
+// A clock on which sleeps pass at once: the tick count moves on by what was
+// slept, so that a drive busy for minutes costs a test no time.
+class QuickClock : public Clock {
+  public:
+    QuickClock() { InstallClock(this); }
+    ~QuickClock() override { InstallClock(nullptr); }
+    uint32_t TickCount() override { return now_.load(); }
+    void Sleep(uint32_t ms) override {
+        now_ += ms;
+        std::this_thread::yield();
+    }
+    void WaitDispatchingMessages(uint32_t ms) override { Sleep(ms); }
+
+  private:
+    std::atomic<uint32_t> now_{1000};
 };
 
 // True when the panel once showed `status` with exactly `links`.

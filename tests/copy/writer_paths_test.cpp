@@ -330,5 +330,191 @@ TEST_F(WriterPathsTest, AnImageFileMissingWhileRecordingIsShownAndItsSourceSkipp
     EXPECT_FALSE(fs::exists(folder_ / "img"));
 }
 
+// A recorder F of `model` with the description's `more` lines, brought
+// `blank`s by the operator.
+std::string RecorderWithBlanks(const std::string& model, const std::string& blank,
+                               const std::string& more = "") {
+    return "[drive F]\nmodel = " + model + "\nbecoming-ready = 0\n" + more +
+           "[operator]\nblank = F " + blank + "\nblank-delay = 50\n";
+}
+
+// Clicks Skip copy, and Skip Source where nothing else leads on, so that a
+// failure ends the run instead of holding it.
+void SkipPastFailures(MemoryPanel& panel) {
+    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.links == panel_link::SkipCopy)
+            p.Click(panel_link::SkipCopy);
+        else if ((u.links & panel_link::SkipSource) &&
+                 !(u.links & (panel_link::Eject | panel_link::DiscTypes)))
+            p.Click(panel_link::SkipSource, true);
+    });
+}
+
+TEST_F(WriterPathsTest, CacheCloseFormatAndAddressTroublesAreEachReportedForWhatTheyAre) {
+    struct Row {
+        const char* fault;
+        const char* blank;
+        DiscType source;
+        std::u16string status;
+        uint32_t links;
+        bool written;  // any WRITE (10) sent
+    };
+    const Row rows[] = {
+        // The drive writes its cache for longer than 15 quick tries would wait.
+        {"long-sync 40", "DVD-R", disc::DvdRom, u"Finished sucessfully.", 0, true},
+        {"long-sync 4000", "DVD-R", disc::DvdRom, u"Cannot write the drive's cache to the disc.",
+         panel_link::SkipCopy, true},
+        {"close-fails", "DVD+R", disc::DvdRom, u"Cannot close the disc.", panel_link::SkipCopy,
+         true},
+        {"format-fails", "BD-RE", disc::BdRom, u"Cannot format the disc.", panel_link::SkipCopy,
+         false},
+        {"nwa-offset 16", "DVD-R", disc::DvdRom,
+         u"Error: the drive would write track 1 at block 16, not 0.", panel_link::SkipCopy, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.fault);
+        ImageSource(r.source, {100}, {{u'F', 1}});
+        Bay bay(
+            RecorderWithBlanks("bd-re-recorder", r.blank, std::string("fault = ") + r.fault + "\n"),
+            folder_.path());
+        testing::QuickClock clock;
+        CommandTrail trail(bay.simulator);
+        MemoryPanel panel(u'F');
+        SkipPastFailures(panel);
+        Run(WriterThread, u'F', panel);
+
+        EXPECT_TRUE(Offered(panel, r.status, r.links));
+        EXPECT_FALSE(EverShown(panel, u"Cannot write data to disc (despite 15 retries)."));
+        EXPECT_EQ(panel.State().status,
+                  r.links ? u"Terminated by user." : u"Finished sucessfully.");
+        std::vector<uint16_t> f = trail.Of(u'F');
+        EXPECT_EQ(Count(f, opcode::Write10) > 0, r.written);
+        if (r.links) {
+            EXPECT_EQ(f.back(), opcode::SetStreaming);
+            EXPECT_EQ(f[f.size() - 2], CommandTrail::kEject) << "the disc is given back";
+        }
+    }
+}
+
+TEST_F(WriterPathsTest, ClosingFollowsTheDrivesProgressAndAStopLeavesTheDriveClosing) {
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped while closing" : "closed");
+        ImageSource(disc::DvdPlusRDl, {100}, {{u'F', 1}});
+        // Finalizing takes the drive ten minutes.
+        Bay bay(RecorderWithBlanks("dvd-rw-dl-recorder", "DVD+R DL", "fault = long-close 600000\n"),
+                folder_.path());
+        testing::QuickClock clock;
+        ResetProgressRationing();
+        CommandTrail trail(bay.simulator);
+        MemoryPanel panel(u'F');
+        std::vector<uint32_t> before;  // the bar when closing began
+        panel.SetObserver([&](MemoryPanel& p, const MemoryPanel::Update& u) {
+            if (u.status != u"Closing the disc...")
+                return;
+            before = p.ProgressPositions();
+            if (stop)
+                p.RequestStop();
+        });
+        Run(WriterThread, u'F', panel);
+
+        ASSERT_FALSE(before.empty());
+        EXPECT_EQ(before.back(), 1000u) << "every track was written";
+        std::vector<uint32_t> closing = panel.ProgressPositions();
+        closing.erase(closing.begin(),
+                      closing.begin() + static_cast<std::ptrdiff_t>(before.size()));
+        std::vector<uint16_t> f = trail.Of(u'F');
+        const auto close = std::find(f.begin(), f.end(), opcode::CloseTrackSession);
+        ASSERT_NE(close, f.end());
+        if (!stop) {
+            EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+            // The bar starts over and follows the drive, once a second at
+            // most, about 600 times.
+            EXPECT_GT(closing.size(), 500u);
+            EXPECT_TRUE(std::is_sorted(closing.begin(), closing.end()));
+            EXPECT_LT(closing.front(), 10u);
+            EXPECT_GT(closing.back(), 990u);
+            EXPECT_EQ(f.back(), opcode::SetStreaming);
+            EXPECT_EQ(f[f.size() - 2], CommandTrail::kEject);
+        } else {
+            // The drive cannot be stopped closing; the writer stops waiting
+            // and leaves it the disc.
+            EXPECT_EQ(panel.State().status, u"Terminated by user.");
+            EXPECT_EQ(std::count(close, f.end(), CommandTrail::kEject), 0);
+            EXPECT_FALSE(bay.simulator.Drive(u'F')->State().trayOpen);
+            EXPECT_TRUE(bay.simulator.Drive(u'F')->State().busy);
+        }
+    }
+}
+
+TEST_F(WriterPathsTest, ANewOverwritableBlankGetsTheQuickFormatItsDriveOffers) {
+    struct Row {
+        const char* blank;
+        DiscType source;
+        int format;  // byte 4 of the format descriptor: type << 2 | subtype
+    };
+    const Row rows[] = {
+        {"BD-RE", disc::BdRom, 0x30 << 2 | 0x01},  // spare areas, no certification
+        {"DVD+RW", disc::DvdRom, 0x26 << 2},       // background format
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.blank);
+        ImageSource(r.source, {100}, {{u'F', 1}});
+        Bay bay(RecorderWithBlanks("bd-re-recorder", r.blank, "fault = long-format 120000\n"),
+                folder_.path());
+        testing::QuickClock clock;
+        ResetProgressRationing();
+        MemoryPanel panel(u'F');
+        SkipPastFailures(panel);
+        Run(WriterThread, u'F', panel);
+        EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+        EXPECT_TRUE(Offered(panel, u"Formatting the disc...", 0));
+        EXPECT_EQ(bay.simulator.Drive(u'F')->State().lastFormat, r.format);
+        // The bar followed the format before it followed the writing.
+        std::vector<uint32_t> positions = panel.ProgressPositions();
+        EXPECT_GT(std::count_if(positions.begin(), positions.end(),
+                                [](uint32_t p) { return p > 0 && p < 1000; }),
+                  100);
+    }
+}
+
+TEST_F(WriterPathsTest, ABlankTooSmallForTheCopyIsRefusedBeforeAnythingIsWritten) {
+    struct Row {
+        const char* name;
+        DiscType source;
+        std::vector<uint32_t> blocks;
+        const char* blank;
+    };
+    const Row rows[] = {
+        {"a 90-minute CD on an 80-minute CD-R", disc::CdRom, {360000}, "CD-R"},
+        {"a DVD-R's worth on a DVD+R", disc::DvdRom, {2296000}, "DVD+R"},
+        {"a BD-R's worth on a BD-RE", disc::BdRom, {12000000}, "BD-RE"},
+        // 12219362 blocks, but 12219424 once each track is rounded up to
+        // whole clusters: 32 more than the BD-R holds.
+        {"a full BD-R with its reservations rounded", disc::BdRom, {12219329, 33}, "BD-R"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ImageSource(r.source, r.blocks, {{u'F', 1}});
+        Bay bay(RecorderWithBlanks("bd-re-recorder", r.blank), folder_.path());
+        testing::QuickClock clock;
+        CommandTrail trail(bay.simulator);
+        MemoryPanel panel(u'F');
+        SkipPastFailures(panel);
+        Run(WriterThread, u'F', panel);
+
+        EXPECT_TRUE(Offered(panel, u"The disc is too small for this copy.",
+                            panel_link::SkipSource | panel_link::ChangeDisc));
+        EXPECT_EQ(panel.State().status, u"Terminated by user.");
+        std::vector<uint16_t> f = trail.Of(u'F');
+        for (uint16_t op : {opcode::Write10, opcode::ReserveTrack, opcode::SendCueSheet,
+                            opcode::FormatUnit, opcode::Blank}) {
+            EXPECT_EQ(Count(f, op), 0u) << std::hex << op;
+        }
+        EXPECT_TRUE(bay.simulator.Drive(u'F')->WithDisc([](sim::Disc* d) {
+            return d != nullptr && d->status() == sim::DiscStatus::Empty && !d->formatted;
+        }));
+    }
+}
+
 }  // namespace
 }  // namespace vestrel

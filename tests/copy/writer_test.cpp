@@ -78,6 +78,46 @@ take-finished = yes
     }
 }
 
+TEST_F(WriterTest, TwoTrackCopiesOnBdRAndHdDvdRHaveEachTrackWhereTheDriveSays) {
+    struct Row {
+        const char* model;
+        const char* blank;
+        DiscType source;
+    };
+    const Row rows[] = {{"bd-re-recorder", "BD-R", disc::BdRom},
+                        {"hd-dvd-drive", "HD DVD-R", disc::HdDvdRom}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.blank);
+        // Neither track is a whole number of 32-block clusters: the second
+        // starts at 128, where the drive's rounded reservation ends.
+        SourceRecord source = ImageSource(r.source, {100, 70}, {{u'F', 1}});
+        const std::string model = r.model;
+        Bay bay("[drive F]\nmodel = " + model + "\nbecoming-ready = 0\n[drive R]\nmodel = " +
+                    model + "\nbecoming-ready = 0\n[operator]\nblank = F " + r.blank +
+                    "\nblank-delay = 50\ntake-finished = yes\n",
+                folder_.path());
+        testing::QuickClock clock;
+        MemoryPanel panel(u'F');
+        panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+            if (u.links == panel_link::SkipCopy)
+                p.Click(panel_link::SkipCopy);
+        });
+        Run(WriterThread, u'F', panel);
+        EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+
+        std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+        ASSERT_EQ(copies.size(), 1u);
+        std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'R');
+        ASSERT_EQ(back.size(), 2u);
+        const uint32_t reserved[] = {128, 96};
+        for (size_t t = 0; t < 2; ++t) {
+            std::vector<uint8_t> expected = ReadFile(fs::path(source.tracks[t].imagePath));
+            expected.resize(size_t{reserved[t]} * 2048, 0);
+            EXPECT_TRUE(back[t].bytes == expected) << "track " << t + 1;
+        }
+    }
+}
+
 TEST_F(WriterTest, AnAudioCdCopyMatchesSampleForSample) {
     SourceTrack one{false, PatternBytes(40 * 2352, 12)};
     SourceTrack two{false, PatternBytes(31 * 2352, 13)};
@@ -351,15 +391,69 @@ TEST_F(WriterTest, WriterJobsFollowTheSourceTable) {
 }
 
 TEST(Recording, MediaRules) {
-    EXPECT_TRUE(IsOverwritable({disc::DvdPlusRw, 0x1A}));
-    EXPECT_TRUE(IsOverwritable({disc::BdRe, 0x43}));
-    EXPECT_FALSE(IsOverwritable({disc::DvdRw, 0x14}));
-    EXPECT_TRUE(NeedsClosing({disc::DvdPlusR, 0x1B}));
-    EXPECT_TRUE(NeedsClosing({disc::BdR, 0x41}));
-    EXPECT_FALSE(NeedsClosing({disc::DvdR, 0x11}));
-    EXPECT_EQ(ReservedBlocks(100), 112u);
-    EXPECT_EQ(ReservedBlocks(112), 112u);
-    EXPECT_EQ(ReservedBlocks(1), 16u);
+    struct Row {
+        Blank blank;
+        bool overwritable;
+        bool closing;
+        uint32_t unit;  // of reservations
+    };
+    const Row rows[] = {
+        {{disc::CdR, 0x09}, false, false, 1},        {{disc::DvdPlusRw, 0x1A}, true, false, 1},
+        {{disc::BdRe, 0x43}, true, false, 1},        {{disc::DvdRw, 0x14}, false, false, 16},
+        {{disc::DvdR, 0x11}, false, false, 16},      {{disc::DvdPlusR, 0x1B}, false, true, 16},
+        {{disc::DvdPlusRDl, 0x2B}, false, true, 16}, {{disc::BdR, 0x41}, false, true, 32},
+        {{disc::HdDvdR, 0x51}, false, false, 32},    {{disc::HdDvdRw, 0x53}, false, false, 32},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.blank.profile);
+        EXPECT_EQ(IsOverwritable(r.blank), r.overwritable);
+        EXPECT_EQ(NeedsClosing(r.blank), r.closing);
+        EXPECT_EQ(ReservationUnit(r.blank), r.unit);
+    }
+    EXPECT_EQ(ReservedBlocks(100, 16), 112u);
+    EXPECT_EQ(ReservedBlocks(112, 16), 112u);
+    EXPECT_EQ(ReservedBlocks(100, 32), 128u);
+    EXPECT_EQ(ReservedBlocks(1, 32), 32u);
+    EXPECT_EQ(ReservedBlocks(100, 1), 100u);
+    // A job's size counts its tracks as they are reserved.
+    std::vector<WriterTrack> tracks(2);
+    tracks[0].blockCount = 100;
+    tracks[1].blockCount = 33;
+    EXPECT_EQ(RecordedBlocks(tracks, {disc::BdR, 0x41}), 192u);
+    EXPECT_EQ(RecordedBlocks(tracks, {disc::DvdR, 0x11}), 160u);
+    EXPECT_EQ(RecordedBlocks(tracks, {disc::CdR, 0x09}), 133u);
+}
+
+// The format chosen from what READ FORMAT CAPACITIES lists, per medium.
+TEST(Recording, QuickFormatChoices) {
+    auto listing = [](std::vector<uint8_t> types) {
+        FormatCapacities c;
+        c.currentKind = kUnformattedMedium;
+        uint32_t blocks = 1000;
+        for (uint8_t t : types)
+            c.formats.push_back(FormatDescriptor{blocks++, t, 0x800});
+        return c;
+    };
+    // "type/subtype of the first choice, size" or "none".
+    auto first = [](const std::vector<FormatChoice>& choices) {
+        if (choices.empty())
+            return std::string("none");
+        const FormatChoice& c = choices.front();
+        return std::to_string(c.descriptor.type) + "/" + std::to_string(c.subtype) + " " +
+               std::to_string(c.descriptor.blocks);
+    };
+    const Blank bdRe{disc::BdRe, 0x43};
+    const Blank plusRw{disc::DvdPlusRw, 0x1A};
+    const Blank ram{disc::DvdRam, 0x12};
+    // The full format listed first is passed over for the quick one; of
+    // two sizes of a type, the first (the drive's default) is taken.
+    EXPECT_EQ(first(QuickFormatChoices(listing({0x00, 0x30, 0x30, 0x31}), bdRe)), "48/1 1001");
+    EXPECT_EQ(QuickFormatChoices(listing({0x00, 0x30, 0x30, 0x31}), bdRe).size(), 3u);
+    EXPECT_EQ(first(QuickFormatChoices(listing({0x00, 0x31}), bdRe)), "49/0 1001");
+    EXPECT_EQ(first(QuickFormatChoices(listing({0x00}), bdRe)), "0/0 1000");
+    EXPECT_EQ(first(QuickFormatChoices(listing({0x00, 0x26}), plusRw)), "38/0 1001");
+    EXPECT_EQ(first(QuickFormatChoices(listing({0x00}), plusRw)), "none");
+    EXPECT_EQ(first(QuickFormatChoices(listing({0x01, 0x00}), ram)), "0/0 1001");
 }
 
 }  // namespace

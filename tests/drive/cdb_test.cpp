@@ -130,6 +130,26 @@ TEST(CommandTable, EveryCommandHasItsBytesDirectionLengthAndTimeout) {
          In,
          488,
          30},
+        {"REQUEST SENSE", RequestSenseCdb(), {0x03, 0, 0, 0, 0x12, 0}, In, 18, 15},
+        {"READ TRACK INFORMATION, invisible track",
+         ReadTrackInformationCdb(kInvisibleTrack),
+         {0x52, 0x01, 0, 0, 0, 0xFF, 0, 0x00, 0x30, 0},
+         In,
+         48,
+         60},
+        {"READ TRACK INFORMATION, track 258",
+         ReadTrackInformationCdb(0x0102),
+         {0x52, 0x01, 0, 0, 0x01, 0x02, 0, 0x00, 0x30, 0},
+         In,
+         48,
+         60},
+        {"READ CAPACITY", ReadCapacityCdb(), {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, In, 8, 30},
+        {"CLOSE TRACK/SESSION, finalize, immediate",
+         CloseTrackSessionCdb(6, 0, true),
+         {0x5B, 0x01, 0x06, 0, 0, 0, 0, 0, 0, 0},
+         In,
+         0,
+         300},
     };
     for (const Expected& e : table) {
         SCOPED_TRACE(e.name);
@@ -141,6 +161,16 @@ TEST(CommandTable, EveryCommandHasItsBytesDirectionLengthAndTimeout) {
         for (size_t i = e.block.length; i < e.block.cdb.size(); ++i)
             EXPECT_EQ(e.block.cdb[i], 0);
     }
+}
+
+TEST(FormatUnitParameters, TypeSubtypeParameterAndImmediate) {
+    auto plus = FormatUnitParameters(0x00123456, 0x26, 0, 0, false);
+    EXPECT_EQ(Bytes(plus.begin(), plus.end()),
+              (Bytes{0, 0, 0, 8, 0x00, 0x12, 0x34, 0x56, 0x98, 0, 0, 0}));
+    // BD-RE with spare areas, no certification, answered at once (FOV, IMMED).
+    auto bd = FormatUnitParameters(11826176, 0x30, 0x01, 0x000800, true);
+    EXPECT_EQ(Bytes(bd.begin(), bd.end()),
+              (Bytes{0, 0x82, 0, 8, 0x00, 0xB4, 0x74, 0x00, 0xC1, 0x00, 0x08, 0x00}));
 }
 
 TEST(StreamingDescriptor, NormalFormCarriesSpeedsAndTimes) {

@@ -83,6 +83,96 @@ TEST(Write10, ADriveThatNeverFinishesItsLongWriteIsGivenUpOn) {
     EXPECT_EQ(drive.commands.size(), size_t{kLongWriteRepeatLimit} + 1);
 }
 
+TEST(SynchronizeCache, IsRepeatedWhileTheDriveIsBusyAndNotOtherwise) {
+    struct Row {
+        const char* name;
+        ScsiResult busy;  // answered to the first ten commands
+        size_t sent;
+        bool ok;
+    };
+    const Row rows[] = {
+        {"long write in progress", CheckCondition(2, 0x04, 0x08), 11, true},
+        {"operation in progress", CheckCondition(2, 0x04, 0x07), 11, true},
+        {"becoming ready", CheckCondition(2, 0x04, 0x01), 11, true},
+        {"a write error", CheckCondition(3, 0x0C, 0x00), 1, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        CountingClock clock;
+        ScriptedTransport drive([&](const ScsiCommand&) {
+            return drive.commands.size() <= 10 ? r.busy : ScsiResult{};
+        });
+        EXPECT_EQ(SendSynchronizeCachePatiently(u'F', {}).ok(), r.ok);
+        EXPECT_EQ(drive.commands.size(), r.sent);
+        EXPECT_EQ(clock.dispatchingWaits, std::vector<uint32_t>(r.sent - 1, 100));
+    }
+}
+
+TEST(SynchronizeCache, PatienceEndsAtTheLongWriteLimitOrAStop) {
+    CountingClock clock;
+    ScriptedTransport drive([](const ScsiCommand&) { return CheckCondition(2, 0x04, 0x08); });
+    EXPECT_TRUE(IsLongWriteInProgress(SendSynchronizeCachePatiently(u'F', {})));
+    EXPECT_EQ(drive.commands.size(), size_t{kLongWriteRepeatLimit} + 1);
+    drive.commands.clear();
+    int asked = 0;
+    SendSynchronizeCachePatiently(u'F', [&] { return ++asked == 3; });
+    EXPECT_EQ(drive.commands.size(), 3u);
+}
+
+// A drive closing a disc for `busyPolls` polls, then answering `end`.
+struct ClosingDrive {
+    explicit ClosingDrive(int busyPolls, ScsiResult end = {})
+        : drive([this, busyPolls, end](const ScsiCommand& c) {
+              if (c.cdb[0] == 0x03) {  // REQUEST SENSE: progress by polls so far
+                  const uint16_t progress = static_cast<uint16_t>(polls * 65536 / (busyPolls + 1));
+                  testing::FillReply(
+                      c, {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x07, 0, 0x80,
+                          static_cast<uint8_t>(progress >> 8), static_cast<uint8_t>(progress)});
+                  return ScsiResult{};
+              }
+              return ++polls <= busyPolls ? CheckCondition(2, 0x04, 0x07) : end;
+          }) {}
+    int polls = 0;
+    CountingClock clock;
+    ScriptedTransport drive;
+};
+
+TEST(LongOperation, PolledOnceASecondWithTheDrivesProgressUntilReady) {
+    ClosingDrive closing(3);
+    std::vector<uint16_t> progress;
+    LongOperationWait wait;
+    wait.allowanceMs = 60000;
+    wait.progress = [&](uint16_t p) { progress.push_back(p); };
+    EXPECT_EQ(WaitForLongOperation(u'F', wait), LongOperationEnd::Ready);
+    EXPECT_EQ(progress, (std::vector<uint16_t>{16384, 32768, 49152}));
+    EXPECT_EQ(closing.clock.now, 3000u);
+    std::vector<uint8_t> ops;
+    for (const auto& c : closing.drive.commands)
+        ops.push_back(c.cdb[0]);
+    EXPECT_EQ(ops, (std::vector<uint8_t>{0x00, 0x03, 0x00, 0x03, 0x00, 0x03, 0x00}));
+}
+
+TEST(LongOperation, EndsOnAnErrorTheAllowanceOrAStop) {
+    {
+        ClosingDrive failing(2, CheckCondition(3, 0x0C, 0x00));
+        EXPECT_EQ(WaitForLongOperation(u'F', {60000, {}, {}}), LongOperationEnd::Failed);
+        EXPECT_EQ(failing.clock.now, 2000u);
+    }
+    {
+        ClosingDrive endless(1000000);
+        EXPECT_EQ(WaitForLongOperation(u'F', {15000, {}, {}}), LongOperationEnd::TimedOut);
+        EXPECT_EQ(endless.clock.now, 15000u);
+        EXPECT_EQ(endless.polls, 16);
+    }
+    {
+        ClosingDrive endless(1000000);
+        int asked = 0;
+        LongOperationWait wait{600000, [&] { return ++asked > 25; }, {}};
+        EXPECT_EQ(WaitForLongOperation(u'F', wait), LongOperationEnd::Stopped);
+        EXPECT_EQ(endless.clock.now, 2500u) << "a stop is seen within 100 ms";
+    }
+}
+
 TEST(Commands, ReadBuffersAreClearedAndShortRepliesLeaveZeros) {
     ScriptedTransport drive([](const ScsiCommand& c) {
         testing::FillReply(c, {0x00, 0x20, 0x11});  // a 3-byte reply

@@ -105,6 +105,148 @@ TEST(DiscInformation, StatusAndErasable) {
     EXPECT_FALSE(d.erasable);
 }
 
+TEST(DiscInformation, LastPossibleLeadOutOfACdIsItsMsfLessTwoSeconds) {
+    Bytes r(35, 0);
+    r[21] = 79;  // 79:59:74
+    r[22] = 59;
+    r[23] = 74;
+    EXPECT_EQ(CdLastLeadOutLba(ReadDiscInformationReply(ByteReader(r))), 359849u);
+    for (uint32_t invalid : {0xFFFFFFFFu, 0u, 0x00003C00u, 0x0000004Bu}) {
+        DiscInformation d;
+        d.lastLeadOutStart = invalid;  // not given, before LBA 0, second 60, frame 75
+        EXPECT_FALSE(CdLastLeadOutLba(d)) << std::hex << invalid;
+    }
+}
+
+TEST(TrackInformation, FieldsAndTrackNumberHalves) {
+    const Bytes r = {0x00, 0x2E, 0x02, 0x01, 0,    0x04, 0xC1, 0x01,  // track 258, RT, blank, NWA_V
+                     0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x90,  // start 128, NWA 144
+                     0x00, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00, 0x20,  // free 80, packet 32
+                     0x00, 0x00, 0x00, 0x60, 0,    0,    0,    0,     // size 96
+                     0x01, 0x00, 0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0};
+    std::optional<TrackInformation> t = ReadTrackInformationReply(ByteReader(r));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->trackNumber, 258);
+    EXPECT_TRUE(t->reserved);
+    EXPECT_TRUE(t->blank);
+    EXPECT_TRUE(t->nwaValid);
+    EXPECT_EQ(t->trackStart, 128u);
+    EXPECT_EQ(t->nextWritable, 144u);
+    EXPECT_EQ(t->freeBlocks, 80u);
+    EXPECT_EQ(t->trackSize, 96u);
+    // Cut short by the buffer or by its own data length: no answer.
+    EXPECT_FALSE(ReadTrackInformationReply(ByteReader(r.data(), 27)));
+    Bytes shortLength = r;
+    shortLength[1] = 0x10;
+    EXPECT_FALSE(ReadTrackInformationReply(ByteReader(shortLength)));
+    // Without bytes 32 and on, the track number is its low byte.
+    EXPECT_EQ(ReadTrackInformationReply(ByteReader(r.data(), 28))->trackNumber, 2);
+}
+
+TEST(FormatCapacities, CurrentCapacityAndTheFormatsWithinTheListLength) {
+    Bytes r = {0,    0,    0,    24,                             // three descriptors
+               0x00, 0xB4, 0x74, 0x00, 0x01, 0x00, 0x08, 0x00,   // unformatted, 11826176
+               0x00, 0xB4, 0x74, 0x00, 0x00, 0x00, 0x08, 0x00,   // 00h
+               0x00, 0xB4, 0x74, 0x00, 0xC0, 0x00, 0x08, 0x00,   // 30h
+               0x00, 0xBA, 0x74, 0x00, 0xC4, 0x00, 0x00, 0x00,   // 31h
+               0x00, 0x00, 0x00, 0x10, 0x98, 0x00, 0x00, 0x00};  // past the list length
+    FormatCapacities c = ReadFormatCapacitiesReply(ByteReader(r));
+    EXPECT_EQ(c.currentKind, kUnformattedMedium);
+    EXPECT_EQ(c.currentBlocks, 11826176u);
+    ASSERT_EQ(c.formats.size(), 2u);
+    EXPECT_EQ(c.formats[0].type, 0x00);
+    EXPECT_EQ(c.formats[1].type, 0x30);
+    EXPECT_EQ(c.formats[1].parameter, 0x800u);
+    r[3] = 0xF8;  // a list longer than the reply: whole descriptors only
+    EXPECT_EQ(ReadFormatCapacitiesReply(ByteReader(r.data(), r.size() - 1)).formats.size(), 3u);
+    EXPECT_EQ(ReadFormatCapacitiesReply(ByteReader(r.data(), 11)).currentKind, 0);
+}
+
+TEST(Capacity, LastBlockAndBlockLength) {
+    const Bytes r = {0x00, 0x23, 0x12, 0x7F, 0x00, 0x00, 0x08, 0x00};
+    Capacity c = ReadCapacityReply(ByteReader(r));
+    EXPECT_EQ(c.lastLba, 0x23127Fu);
+    EXPECT_EQ(c.blockLength, 2048u);
+}
+
+TEST(SenseData, KeyConditionAndProgressInEitherFormat) {
+    struct Row {
+        const char* name;
+        Bytes reply;
+        bool valid;
+        uint8_t key, asc, ascq;
+        std::optional<uint16_t> progress;
+    };
+    const Row rows[] = {
+        {"fixed, closing, halfway",
+         {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x07, 0, 0x80, 0x80, 0x00},
+         true,
+         2,
+         0x04,
+         0x07,
+         0x8000},
+        {"deferred error, no progress",
+         {0xF1, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x0C, 0x00, 0, 0x80, 0x12, 0x34},
+         true,
+         3,
+         0x0C,
+         0x00,
+         std::nullopt},
+        {"fixed, SKSV clear",
+         {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x04, 0, 0x00, 0x80, 0x00},
+         true,
+         2,
+         0x04,
+         0x04,
+         std::nullopt},
+        {"fixed, additional length stops before the progress",
+         {0x70, 0, 0x02, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0x04, 0x07, 0, 0x80, 0x80, 0x00},
+         true,
+         2,
+         0x04,
+         0x07,
+         std::nullopt},
+        {"fixed, cut before ASCQ",
+         {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04},
+         false,
+         0,
+         0,
+         0,
+         std::nullopt},
+        {"descriptor, no sense, progress",
+         {0x72, 0x00, 0x00, 0x00, 0,    0,    0,    16, 0x00, 0x02, 0, 0,  // information descriptor
+          0x02, 0x06, 0,    0,    0x80, 0x40, 0x00, 0},                    // sense key specific
+         true,
+         0,
+         0,
+         0,
+         0x4000},
+        {"descriptor running past its length",
+         {0x72, 0x02, 0x04, 0x04, 0, 0, 0, 4, 0x02, 0x06, 0, 0, 0x80, 0x40, 0x00, 0},
+         true,
+         2,
+         0x04,
+         0x04,
+         std::nullopt},
+        {"unknown response code",
+         {0x7F, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x07},
+         false,
+         0,
+         0,
+         0,
+         std::nullopt},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        SenseData d = ReadSenseData(ByteReader(r.reply));
+        EXPECT_EQ(d.valid, r.valid);
+        EXPECT_EQ(d.senseKey, r.key);
+        EXPECT_EQ(d.asc, r.asc);
+        EXPECT_EQ(d.ascq, r.ascq);
+        EXPECT_EQ(d.progress, r.progress);
+    }
+}
+
 Bytes TocReplyBytes(uint8_t last, const std::vector<std::pair<uint8_t, uint32_t>>& entries) {
     Bytes r(804, 0);
     uint16_t len = static_cast<uint16_t>(2 + 8 * entries.size());

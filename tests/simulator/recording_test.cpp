@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "tests/simulator/sim_fixture.h"
+#include "tests/support/scripted_transport.h"
 
 namespace vestrel::sim::testing {
 namespace {
@@ -19,6 +20,10 @@ becoming-ready = 0
 
 [drive G]
 model = bd-re-recorder
+becoming-ready = 0
+
+[drive H]
+model = hd-dvd-drive
 becoming-ready = 0
 )";
 
@@ -301,9 +306,6 @@ TEST(CommandBlocks, FormatCloseAndFormatCapacities) {
               (std::vector<uint8_t>{0x5B, 0, 0x01, 0, 0x01, 0x02, 0, 0, 0, 0}));
     EXPECT_EQ(bytes(ReadFormatCapacitiesCdb()),
               (std::vector<uint8_t>{0x23, 0, 0, 0, 0, 0, 0, 0, 0xFC, 0}));
-    auto list = FormatUnitParameters(0x00123456, 0x26, 0);
-    EXPECT_EQ(std::vector<uint8_t>(list.begin(), list.end()),
-              (std::vector<uint8_t>{0, 0, 0, 8, 0x00, 0x12, 0x34, 0x56, 0x98, 0, 0, 0}));
 }
 
 TEST_F(RecordingTest, OverwritableMediaAreFormattedAndWrittenAnywhere) {
@@ -316,7 +318,7 @@ TEST_F(RecordingTest, OverwritableMediaAreFormattedAndWrittenAnywhere) {
     std::vector<uint8_t> capacities(kFormatCapacitiesLength);
     ASSERT_TRUE(SendCommandBlock(u'G', ReadFormatCapacitiesCdb(), capacities).ok());
     EXPECT_EQ(capacities[8] & 3, 1);  // unformatted
-    auto parameters = FormatUnitParameters(0, 0x00, 2048);
+    auto parameters = FormatUnitParameters(0, 0x00, 0, 2048, false);
     ASSERT_TRUE(SendCommandBlock(u'G', FormatUnitCdb(), parameters).ok());
     ASSERT_TRUE(SendCommandBlock(u'G', ReadFormatCapacitiesCdb(), capacities).ok());
     EXPECT_EQ(capacities[8] & 3, 2);  // formatted
@@ -352,6 +354,156 @@ TEST_F(RecordingTest, ErasableDiscsAreBlankedAndPressedOnesAreNotWritten) {
     std::vector<uint8_t> block(2048);
     EXPECT_TRUE(Sensed(SendWrite10(u'F', 0, 1, block), 5, 0x30, 0x05));
     EXPECT_TRUE(Sensed(SendBlank(u'F'), 5, 0x30, 0x05));
+}
+
+std::optional<TrackInformation> TrackInfo(char16_t letter, uint32_t number) {
+    std::vector<uint8_t> reply(kTrackInformationLength);
+    if (!SendReadTrackInformation(letter, number, reply).ok())
+        return std::nullopt;
+    return ReadTrackInformationReply(ByteReader(reply));
+}
+
+SenseData RequestSense(char16_t letter) {
+    std::vector<uint8_t> reply(kRequestSenseLength);
+    EXPECT_TRUE(SendRequestSense(letter, reply).ok());
+    return ReadSenseData(ByteReader(reply));
+}
+
+TEST_F(RecordingTest, TrackInformationFollowsTheReservationsInTheMediumsUnit) {
+    struct Row {
+        char16_t drive;
+        uint16_t profile;
+        uint32_t capacity;
+        uint32_t reserved;  // RESERVE TRACK 112 as the drive rounds it
+    };
+    const Row rows[] = {
+        {u'F', 0x0011, 2298496, 112},   // DVD-R: 16-block ECC blocks
+        {u'G', 0x0041, 12219392, 128},  // BD-R: 32-block clusters
+        {u'H', 0x0051, 7341056, 128},   // HD DVD-R
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.profile);
+        LoadBlank(r.drive, r.profile);
+        std::optional<TrackInformation> blank = TrackInfo(r.drive, kInvisibleTrack);
+        ASSERT_TRUE(blank);
+        EXPECT_EQ(blank->trackNumber, 1);
+        EXPECT_TRUE(blank->blank);
+        EXPECT_TRUE(blank->nwaValid);
+        EXPECT_EQ(blank->nextWritable, 0u);
+        EXPECT_EQ(blank->freeBlocks, r.capacity);
+
+        ASSERT_TRUE(SetWriteParameters(r.drive, ProfileToDiscType(r.profile)));
+        ASSERT_TRUE(SendReserveTrack(r.drive, 112).ok());
+        std::vector<uint8_t> block(16 * 2048, 1);
+        ASSERT_TRUE(SendWrite10(r.drive, 0, 16, block).ok());
+        std::optional<TrackInformation> first = TrackInfo(r.drive, 1);
+        ASSERT_TRUE(first);
+        EXPECT_TRUE(first->reserved);
+        EXPECT_EQ(first->trackSize, r.reserved);
+        EXPECT_EQ(first->nextWritable, 16u);
+        EXPECT_EQ(first->freeBlocks, r.reserved - 16);
+        std::optional<TrackInformation> next = TrackInfo(r.drive, kInvisibleTrack);
+        ASSERT_TRUE(next);
+        EXPECT_EQ(next->trackNumber, 2);
+        EXPECT_EQ(next->trackStart, r.reserved);
+        EXPECT_EQ(next->nextWritable, r.reserved);
+        EXPECT_EQ(next->freeBlocks, r.capacity - r.reserved);
+        EXPECT_FALSE(TrackInfo(r.drive, 3));
+    }
+    // A drive that reports its addresses off by a cluster.
+    sim.Drive(u'F')->AddFault({FaultKind::NwaOffset, 0, 32});
+    LoadBlank(u'F', 0x0011);
+    EXPECT_EQ(TrackInfo(u'F', kInvisibleTrack)->nextWritable, 32u);
+}
+
+TEST_F(RecordingTest, AnImmediateCloseOrFormatKeepsTheDriveBusyAndTellsItsProgress) {
+    vestrel::testing::CountingClock clock;
+    sim.Drive(u'F')->AddFault({FaultKind::LongClose, 0, 10000});
+    sim.Drive(u'G')->AddFault({FaultKind::LongFormat, 0, 4000});
+    std::vector<SourceTrack> source{{true, PatternBytes(64 * 2048, 21)}};
+    LoadBlank(u'F', 0x001B);
+    RecordCopy(u'F', source, disc::DvdPlusR);
+    ASSERT_TRUE(SendCommandBlock(u'F', CloseTrackSessionCdb(6, 0, true), {}).ok());
+    LoadBlank(u'G', 0x0043);
+    auto list = FormatUnitParameters(11826176, 0x30, 0x01, 0, true);
+    ASSERT_TRUE(SendCommandBlock(u'G', FormatUnitCdb(), list).ok());
+
+    EXPECT_TRUE(Sensed(SendTestUnitReady(u'F'), 2, 0x04, 0x07));
+    EXPECT_TRUE(Sensed(SendTestUnitReady(u'G'), 2, 0x04, 0x04));
+    clock.now += 2000;
+    EXPECT_EQ(RequestSense(u'F').progress, 13107);  // a fifth
+    SenseData g = RequestSense(u'G');
+    EXPECT_EQ(g.ascq, 0x04);
+    EXPECT_EQ(g.progress, 32768);
+    EXPECT_TRUE(Sensed(SendSynchronizeCache(u'F'), 2, 0x04, 0x07));
+    EXPECT_FALSE(sim.OpenTray(u'F')) << "no eject while it closes";
+    clock.now += 8000;
+    EXPECT_TRUE(SendTestUnitReady(u'F').ok());
+    EXPECT_TRUE(SendTestUnitReady(u'G').ok());
+    SenseData idle = RequestSense(u'F');
+    EXPECT_TRUE(idle.valid);
+    EXPECT_EQ(idle.senseKey, 0);
+    EXPECT_FALSE(idle.progress);
+    EXPECT_EQ(sim.Drive(u'G')->State().lastFormat, 0xC1);
+    Move(u'F', u'D');
+    ExpectSame(ReadBack(u'D'), source);
+}
+
+TEST_F(RecordingTest, ACloseOrFormatThatFailsSaysSoWhenItEnds) {
+    sim.Drive(u'F')->AddFault({FaultKind::CloseFails, 0, 1});
+    sim.Drive(u'G')->AddFault({FaultKind::FormatFails, 0, 1});
+    LoadBlank(u'F', 0x001B);
+    RecordCopy(u'F', {{true, PatternBytes(32 * 2048, 22)}}, disc::DvdPlusR);
+    EXPECT_TRUE(Sensed(Close(u'F', 6), 3, 0x0C, 0)) << "at once without the immediate bit";
+    ASSERT_TRUE(SendCommandBlock(u'F', CloseTrackSessionCdb(6, 0, true), {}).ok());
+    EXPECT_TRUE(Sensed(SendTestUnitReady(u'F'), 3, 0x0C, 0)) << "deferred to the next command";
+    EXPECT_TRUE(SendTestUnitReady(u'F').ok()) << "and reported once";
+    EXPECT_FALSE(sim.Drive(u'F')->WithDisc([](Disc* d) { return d->closed; }));
+
+    LoadBlank(u'G', 0x0043);
+    auto list = FormatUnitParameters(11826176, 0x30, 0x01, 0, true);
+    ASSERT_TRUE(SendCommandBlock(u'G', FormatUnitCdb(), list).ok());
+    EXPECT_TRUE(Sensed(SendTestUnitReady(u'G'), 3, 0x31, 0x01));
+    EXPECT_FALSE(sim.Drive(u'G')->WithDisc([](Disc* d) { return d->formatted; }));
+    EXPECT_EQ(sim.Drive(u'G')->State().lastFormat, -1);
+}
+
+TEST_F(RecordingTest, FormatUnitTakesTheFormatsTheMediumLists) {
+    struct Row {
+        uint16_t profile;
+        uint8_t type;
+        uint8_t subtype;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {0x0043, 0x30, 0x01, true},  {0x0043, 0x30, 0x03, true},  {0x0043, 0x31, 0x00, true},
+        {0x0043, 0x00, 0x00, true},  {0x0043, 0x31, 0x01, false}, {0x0043, 0x26, 0x00, false},
+        {0x001A, 0x26, 0x00, true},  {0x001A, 0x00, 0x00, false}, {0x0012, 0x00, 0x00, true},
+        {0x0012, 0x30, 0x01, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.profile) + " " + std::to_string(r.type) + "/" +
+                     std::to_string(r.subtype));
+        LoadBlank(u'G', r.profile);
+        auto list = FormatUnitParameters(1000, r.type, r.subtype, 0, false);
+        ScsiResult result = SendCommandBlock(u'G', FormatUnitCdb(), list);
+        EXPECT_EQ(result.ok(), r.accepted);
+        if (!r.accepted) {
+            EXPECT_TRUE(Sensed(result, 5, 0x26, 0));
+        }
+    }
+    LoadBlank(u'G', 0x0043);
+    auto list = FormatUnitParameters(1000, 0x30, 0x01, 0, true);
+    list[1] = 0x02;  // IMMED without FOV
+    EXPECT_TRUE(Sensed(SendCommandBlock(u'G', FormatUnitCdb(), list), 5, 0x26, 0));
+}
+
+TEST_F(RecordingTest, SynchronizeCacheAnswersLongWriteAsOftenAsTheFaultSays) {
+    sim.Drive(u'F')->AddFault({FaultKind::LongSync, 0, 2});
+    LoadBlank(u'F', 0x0011);
+    EXPECT_TRUE(Sensed(SendSynchronizeCache(u'F'), 2, 0x04, 0x08));
+    EXPECT_TRUE(Sensed(SendSynchronizeCache(u'F'), 2, 0x04, 0x08));
+    EXPECT_TRUE(SendSynchronizeCache(u'F').ok());
 }
 
 TEST_F(RecordingTest, FullSizeBlanksCostDiskNotMemory) {

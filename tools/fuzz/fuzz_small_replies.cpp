@@ -1,4 +1,6 @@
-// INQUIRY, MODE SENSE page 2Ah and READ DISC INFORMATION replies.
+// INQUIRY, MODE SENSE page 2Ah, READ DISC INFORMATION, READ TRACK
+// INFORMATION, READ CAPACITY, READ FORMAT CAPACITIES and REQUEST SENSE
+// replies.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,5 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!page.bufferUnderrunFree);
     DiscInformation info = ReadDiscInformationReply(reply);
     FUZZ_CHECK(info.discStatus <= 3);
+    if (std::optional<uint32_t> leadOut = CdLastLeadOutLba(info))
+        FUZZ_CHECK(*leadOut < 256u * 60 * 75);
+    if (ReadTrackInformationReply(reply))
+        FUZZ_CHECK(size >= 28);
+    ReadCapacityReply(reply);
+    FormatCapacities capacities = ReadFormatCapacitiesReply(reply);
+    FUZZ_CHECK(capacities.currentKind <= 3);
+    FUZZ_CHECK(capacities.formats.size() <= (size >= 12 ? (size - 12) / 8 : 0));
+    FUZZ_CHECK(capacities.formats.size() <= 31);  // (255 - 8) / 8
+    SenseData sense = ReadSenseData(reply);
+    FUZZ_CHECK(sense.senseKey <= 0x0F);
+    if (!sense.valid)
+        FUZZ_CHECK(!sense.progress);
     return 0;
 }
