@@ -14,7 +14,8 @@ using namespace disc;
 std::optional<uint16_t> HighestProfile(ByteReader reply) {
     if (ReadConfigurationHeader(reply).dataLength < 6)
         return std::nullopt;
-    std::vector<Feature> features = ReadFeatures(reply);
+    // The Profile List is the first descriptor; the rest need not be read.
+    std::vector<Feature> features = ReadFeatures(reply, 1);
     if (features.empty() || features[0].code != 0x0000 || features[0].additionalLength < 4) {
         return std::nullopt;
     }

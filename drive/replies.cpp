@@ -39,11 +39,11 @@ ByteReader ConfigurationData(ByteReader reply) {
     return reply.Sub(0, static_cast<size_t>(std::min<uint64_t>(end, reply.size())));
 }
 
-std::vector<Feature> ReadFeatures(ByteReader reply) {
+std::vector<Feature> ReadFeatures(ByteReader reply, size_t limit) {
     ByteReader data = ConfigurationData(reply);
     std::vector<Feature> features;
     size_t offset = 8;
-    while (data.Has(offset, 4)) {
+    while (features.size() < limit && data.Has(offset, 4)) {
         Feature f;
         f.code = data.Be16(offset);
         f.flags = data.U8(offset + 2);

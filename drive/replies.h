@@ -39,8 +39,8 @@ struct Feature {
 };
 
 // The feature descriptors from byte 8 whose 4-byte header lies within the
-// returned data, in order.
-std::vector<Feature> ReadFeatures(ByteReader reply);
+// returned data, in order; at most `limit` of them.
+std::vector<Feature> ReadFeatures(ByteReader reply, size_t limit = SIZE_MAX);
 
 // The profile numbers of a Profile List feature: the 4-byte descriptors
 // that lie wholly within its additional length and the returned data.

@@ -1,6 +1,7 @@
 #include "drive/text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace vestrel {
 
@@ -24,33 +25,35 @@ void AppendPadded(std::u16string& out, std::u16string_view body, size_t width, b
     out.append(body);
 }
 
-std::u16string Digits(unsigned long long v, unsigned base, bool upper) {
+// A number's digits (after a '-' when negative), written at the end of
+// `buf`, which holds the longest: 20 decimal digits and the sign.
+std::u16string_view Digits(unsigned long long v, unsigned base, bool upper, bool negative,
+                           std::array<char16_t, 24>& buf) {
     const char16_t* digits = upper ? u"0123456789ABCDEF" : u"0123456789abcdef";
-    char16_t buf[32];
-    size_t n = 0;
+    size_t at = buf.size();
     do {
-        buf[n++] = digits[v % base];
+        buf[--at] = digits[v % base];
         v /= base;
     } while (v != 0);
-    std::u16string s;
-    while (n > 0)
-        s.push_back(buf[--n]);
-    return s;
+    if (negative)
+        buf[--at] = u'-';
+    return std::u16string_view(buf.data() + at, buf.size() - at);
 }
 
 }  // namespace
 
 std::u16string FormatText(std::u16string_view format, std::initializer_list<FormatArg> args) {
     std::u16string out;
+    out.reserve(format.size());
     auto next = args.begin();
     size_t i = 0;
     while (i < format.size()) {
-        char16_t ch = format[i];
-        if (ch != u'%') {
-            out.push_back(ch);
-            ++i;
-            continue;
-        }
+        // Plain text up to the next conversion goes across in one piece.
+        const size_t percent = std::min(format.find(u'%', i), format.size());
+        out.append(format.substr(i, percent - i));
+        i = percent;
+        if (i == format.size())
+            break;
         size_t start = i++;
         if (i < format.size() && format[i] == u'%') {
             out.push_back(u'%');
@@ -102,7 +105,11 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
                            arg->kind() == FormatArg::Kind::Unsigned ||
                            arg->kind() == FormatArg::Kind::Char);
         };
-        std::u16string body;
+        // What the conversion yields, before padding: a view of the
+        // argument's text, of `number`, or of `single`.
+        std::u16string_view body;
+        std::array<char16_t, 24> number;
+        char16_t single = 0;
         switch (conv) {
             case u'd':
             case u'i': {
@@ -111,7 +118,7 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
                     if (!wide64)
                         v = static_cast<int32_t>(static_cast<uint32_t>(v));
                     unsigned long long mag = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : v;
-                    body = (v < 0 ? u"-" : u"") + Digits(mag, 10, false);
+                    body = Digits(mag, 10, false, v < 0, number);
                 }
                 break;
             }
@@ -122,7 +129,7 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
                     unsigned long long v = arg->AsUnsigned();
                     if (!wide64)
                         v = static_cast<uint32_t>(v);
-                    body = Digits(v, conv == u'u' ? 10 : 16, conv == u'X');
+                    body = Digits(v, conv == u'u' ? 10 : 16, conv == u'X', false, number);
                 }
                 break;
             }
@@ -132,7 +139,7 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
                     std::u16string_view t = arg->AsText();
                     if (precision < t.size())
                         t = t.substr(0, precision);
-                    body.assign(t);
+                    body = t;
                 }
                 zero = false;
                 break;
@@ -140,7 +147,8 @@ std::u16string FormatText(std::u16string_view format, std::initializer_list<Form
             case u'c':
             case u'C': {
                 if (arg && arg->kind() != FormatArg::Kind::Text) {
-                    body.push_back(static_cast<char16_t>(arg->AsUnsigned()));
+                    single = static_cast<char16_t>(arg->AsUnsigned());
+                    body = std::u16string_view(&single, 1);
                 }
                 zero = false;
                 break;

@@ -10,6 +10,8 @@
 
 using namespace vestrel;
 
+FUZZ_DEFAULT_MAX_LEN(512)
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ByteReader reply(data, size);
     for (const Feature& f : ReadFeatures(reply)) {

@@ -9,6 +9,8 @@
 
 using namespace vestrel;
 
+FUZZ_DEFAULT_MAX_LEN(128)
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::u16string text = FromUtf8(bytes);
