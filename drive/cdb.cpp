@@ -85,10 +85,6 @@ CommandBlock ReadTrackInformationCdb(uint32_t trackNumber) {
     return b;
 }
 
-CommandBlock ReadCapacityCdb() {
-    return Make(opcode::ReadCapacity, 10, In, kReadCapacityLength, 30);
-}
-
 CommandBlock ReadTocCdb(bool msf) {
     CommandBlock b = Make(opcode::ReadToc, 10, In, kTocLength, 30);
     b.cdb[1] = msf ? 0x02 : 0x00;

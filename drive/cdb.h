@@ -24,7 +24,6 @@ constexpr uint32_t kFormatParametersLength = 12;
 constexpr uint32_t kFormatCapacitiesLength = 252;
 constexpr uint32_t kRequestSenseLength = 18;  // fixed-format sense data
 constexpr uint32_t kTrackInformationLength = 48;
-constexpr uint32_t kReadCapacityLength = 8;
 
 constexpr uint32_t kDataSectorSize = 2048;
 constexpr uint32_t kAudioSectorSize = 2352;
@@ -35,7 +34,6 @@ constexpr uint8_t RequestSense = 0x03;
 constexpr uint8_t FormatUnit = 0x04;
 constexpr uint8_t Inquiry = 0x12;
 constexpr uint8_t ReadFormatCapacities = 0x23;
-constexpr uint8_t ReadCapacity = 0x25;
 constexpr uint8_t Read10 = 0x28;
 constexpr uint8_t Write10 = 0x2A;
 constexpr uint8_t SynchronizeCache = 0x35;
@@ -80,7 +78,6 @@ CommandBlock ReadDiscInformationCdb();
 // invisible (or incomplete) track that takes the next recording.
 constexpr uint32_t kInvisibleTrack = 0xFF;
 CommandBlock ReadTrackInformationCdb(uint32_t trackNumber);
-CommandBlock ReadCapacityCdb();
 CommandBlock ReadTocCdb(bool msf);
 CommandBlock Read10Cdb(uint32_t lba, uint16_t blocks);
 CommandBlock ReadCdCdb(uint32_t lba, uint32_t blocks);

@@ -90,10 +90,6 @@ ScsiResult SendReadTrackInformation(char16_t letter, uint32_t trackNumber,
     return SendCommandBlock(letter, ReadTrackInformationCdb(trackNumber), reply);
 }
 
-ScsiResult SendReadCapacity(char16_t letter, std::span<uint8_t> reply) {
-    return SendCommandBlock(letter, ReadCapacityCdb(), reply);
-}
-
 ScsiResult SendReadToc(char16_t letter, bool msf, std::span<uint8_t> reply) {
     return SendCommandBlock(letter, ReadTocCdb(msf), reply);
 }

@@ -27,7 +27,6 @@ ScsiResult SendModeSelect10(char16_t letter, std::span<const uint8_t> parameters
 ScsiResult SendReadDiscInformation(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendReadTrackInformation(char16_t letter, uint32_t trackNumber,
                                     std::span<uint8_t> reply);
-ScsiResult SendReadCapacity(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendReadToc(char16_t letter, bool msf, std::span<uint8_t> reply);
 ScsiResult SendRead10(char16_t letter, uint32_t lba, uint16_t blocks, std::span<uint8_t> data);
 ScsiResult SendReadCd(char16_t letter, uint32_t lba, uint32_t blocks, std::span<uint8_t> data);

@@ -109,10 +109,6 @@ std::optional<TrackInformation> ReadTrackInformationReply(ByteReader reply) {
     return t;
 }
 
-Capacity ReadCapacityReply(ByteReader reply) {
-    return Capacity{reply.Be32(0), reply.Be32(4)};
-}
-
 FormatCapacities ReadFormatCapacitiesReply(ByteReader reply) {
     FormatCapacities c;
     const size_t end = std::min<size_t>(reply.size(), 4 + size_t{reply.U8(3)});

@@ -82,13 +82,6 @@ struct TrackInformation {
 // Nothing when the reply is too short to hold the fields above.
 std::optional<TrackInformation> ReadTrackInformationReply(ByteReader reply);
 
-// READ CAPACITY: the last block's address and the block length.
-struct Capacity {
-    uint32_t lastLba = 0;
-    uint32_t blockLength = 0;
-};
-Capacity ReadCapacityReply(ByteReader reply);
-
 // READ FORMAT CAPACITIES.
 struct FormatDescriptor {
     uint32_t blocks = 0;

@@ -143,7 +143,6 @@ TEST(CommandTable, EveryCommandHasItsBytesDirectionLengthAndTimeout) {
          In,
          48,
          60},
-        {"READ CAPACITY", ReadCapacityCdb(), {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, In, 8, 30},
         {"CLOSE TRACK/SESSION, finalize, immediate",
          CloseTrackSessionCdb(6, 0, true),
          {0x5B, 0x01, 0x06, 0, 0, 0, 0, 0, 0, 0},

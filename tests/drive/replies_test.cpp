@@ -162,13 +162,6 @@ TEST(FormatCapacities, CurrentCapacityAndTheFormatsWithinTheListLength) {
     EXPECT_EQ(ReadFormatCapacitiesReply(ByteReader(r.data(), 11)).currentKind, 0);
 }
 
-TEST(Capacity, LastBlockAndBlockLength) {
-    const Bytes r = {0x00, 0x23, 0x12, 0x7F, 0x00, 0x00, 0x08, 0x00};
-    Capacity c = ReadCapacityReply(ByteReader(r));
-    EXPECT_EQ(c.lastLba, 0x23127Fu);
-    EXPECT_EQ(c.blockLength, 2048u);
-}
-
 TEST(SenseData, KeyConditionAndProgressInEitherFormat) {
     struct Row {
         const char* name;
