@@ -11,6 +11,7 @@
 #include "drive/mmc_commands.h"
 #include "drive/text.h"
 #include "engine/image_files.h"
+#include "engine/reader_thread.h"
 #include "engine/write_parameters.h"
 
 namespace vestrel {
@@ -157,8 +158,13 @@ uint32_t FormatAllowanceMs(const Blank& blank) {
 class CopyRecorder {
   public:
     CopyRecorder(char16_t letter, PanelChannel& panel, const WriterJob& job,
-                 const CueSheet& cueSheet, const Blank& blank)
-        : letter_(letter), panel_(panel), job_(job), cue_(cueSheet), blank_(blank) {}
+                 const CueSheet& cueSheet, const Blank& blank, uint32_t options)
+        : letter_(letter),
+          panel_(panel),
+          job_(job),
+          cue_(cueSheet),
+          blank_(blank),
+          verify_(options & writer_option::VerifyCopies) {}
 
     CopyOutcome Run();
 
@@ -202,12 +208,14 @@ class CopyRecorder {
     Wait Close();
     std::optional<CopyOutcome> CheckTrackStart(size_t index);
     CopyOutcome WriteTrack(size_t index);
+    std::optional<CopyOutcome> Verify();
 
     char16_t letter_;
     PanelChannel& panel_;
     const WriterJob& job_;
     const CueSheet& cue_;
     Blank blank_;
+    bool verify_ = false;
     bool cd_ = false;
     bool reserve_ = false;
     uint32_t unit_ = 1;
@@ -422,6 +430,73 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
     return CopyOutcome::Done;
 }
 
+// Reads the copy back in its recorder, track by track as the reader reads
+// a source, and compares every sector with its image file. The first
+// sector that differs, or that cannot be read, fails the copy.
+std::optional<CopyOutcome> CopyRecorder::Verify() {
+    Show(u"Verifying the copy...", 0);
+    panel_.SetProgress(0);
+    // A disc just closed or synchronised may take a moment to be read.
+    switch (WaitForDrive(60 * 1000)) {
+        case Wait::Done:
+            break;
+        case Wait::Stopped:
+            EjectMedium(letter_);
+            return CopyOutcome::Stop;
+        case Wait::Failed:
+            return AbandonCopy(u"Cannot verify the copy: the drive is not ready.");
+    }
+    uint64_t total = 0, done = 0;
+    for (const WriterTrack& t : job_.tracks)
+        total += t.blockCount;
+    for (size_t index = 0; index < job_.tracks.size(); ++index) {
+        const WriterTrack& track = job_.tracks[index];
+        const uint32_t sectorSize = SectorSize(track.isData);
+        uint32_t error = 0;
+        std::unique_ptr<File> file = ActiveFileSystem().OpenRead(track.imagePath, error);
+        if (!file || (!track.isData && !file->Seek(kWaveHeaderBytes)))
+            return AbandonCopy(u"Cannot verify the copy: its image file cannot be read.");
+        std::vector<uint8_t> copy(size_t{kReadChunkSectors} * sectorSize);
+        std::vector<uint8_t> image(copy.size());
+        const uint32_t start = static_cast<uint32_t>(starts_[index]);
+        for (uint32_t at = 0; at < track.blockCount; at += kReadChunkSectors) {
+            const uint32_t n = std::min(kReadChunkSectors, track.blockCount - at);
+            const size_t bytes = size_t{n} * sectorSize;
+            const uint32_t lba = start + at;
+            ScsiResult r;
+            for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+                r = track.isData
+                        ? SendRead10(letter_, lba, static_cast<uint16_t>(n), {copy.data(), bytes})
+                        : SendReadCd(letter_, lba, n, {copy.data(), bytes});
+                if (r.ok())
+                    break;
+            }
+            if (!r.ok()) {
+                return AbandonCopy(FormatText(u"Cannot read the copy back at sector %u.", {lba}));
+            }
+            if (file->Read(image.data(), bytes, error) != bytes)
+                return AbandonCopy(u"Cannot verify the copy: its image file cannot be read.");
+            auto [c, i] = std::mismatch(copy.begin(), copy.begin() + bytes, image.begin());
+            if (c != copy.begin() + bytes) {
+                const uint32_t sector =
+                    lba + static_cast<uint32_t>((c - copy.begin()) / sectorSize);
+                return AbandonCopy(
+                    FormatText(u"The copy differs from its source at sector %u.", {sector}));
+            }
+            done += n;
+            const uint32_t shown = static_cast<uint32_t>(done * 1000 / total);
+            if (ProgressUpdateDue(shown))
+                panel_.SetProgress(shown);
+            if (Stopped()) {
+                EjectMedium(letter_);
+                return CopyOutcome::Stop;
+            }
+        }
+    }
+    Show(kCopyVerifiedStatus, 0);
+    return std::nullopt;
+}
+
 CopyOutcome CopyRecorder::Run() {
     cd_ = IsCdBlank(blank_.type);
     if (job_.tracks.empty())
@@ -483,6 +558,10 @@ CopyOutcome CopyRecorder::Run() {
                 return CopyOutcome::Stop;  // the drive closes on by itself
         }
     }
+    if (verify_) {
+        if (std::optional<CopyOutcome> failed = Verify())
+            return *failed;
+    }
     EjectMedium(letter_);
     return CopyOutcome::Done;
 }
@@ -490,8 +569,8 @@ CopyOutcome CopyRecorder::Run() {
 }  // namespace
 
 CopyOutcome RecordCopy(char16_t letter, PanelChannel& panel, const WriterJob& job,
-                       const CueSheet& cueSheet, const Blank& blank) {
-    return CopyRecorder(letter, panel, job, cueSheet, blank).Run();
+                       const CueSheet& cueSheet, const Blank& blank, uint32_t options) {
+    return CopyRecorder(letter, panel, job, cueSheet, blank, options).Run();
 }
 
 }  // namespace vestrel

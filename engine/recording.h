@@ -83,8 +83,18 @@ enum class CopyOutcome {
     Stop,             // run state 3
 };
 
+// What a writer is asked to do besides recording (ThreadStartBlock::options).
+namespace writer_option {
+// Read every finished copy back in its recorder and compare it, sector for
+// sector, with the image files; a copy that differs counts as failed.
+constexpr uint32_t VerifyCopies = 0x1;
+}  // namespace writer_option
+
+// The status a verified copy shows before the writer goes on.
+inline constexpr char16_t kCopyVerifiedStatus[] = u"The copy is identical to its source.";
+
 CopyOutcome RecordCopy(char16_t letter, PanelChannel& panel, const WriterJob& job,
-                       const CueSheet& cueSheet, const Blank& blank);
+                       const CueSheet& cueSheet, const Blank& blank, uint32_t options = 0);
 
 // Waits in 100 ms steps until `done` holds or the panel is stopped; false
 // when stopped.

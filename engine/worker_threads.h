@@ -19,6 +19,7 @@ struct ThreadStartBlock {
     uint32_t first = 0;  // a reader's source index, a writer's drive letter
     PanelChannel* panel = nullptr;
     void* frame = nullptr;  // the wizard's frame window, if any
+    uint32_t options = 0;   // a writer's writer_option bits
     uint32_t started = 0;
 };
 

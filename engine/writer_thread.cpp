@@ -46,7 +46,8 @@ enum class Step {
 
 class Writer {
   public:
-    Writer(char16_t letter, PanelChannel& panel) : letter_(letter), panel_(panel) {}
+    Writer(char16_t letter, PanelChannel& panel, uint32_t options)
+        : letter_(letter), panel_(panel), options_(options) {}
     void Run();
 
   private:
@@ -77,6 +78,7 @@ class Writer {
 
     char16_t letter_;
     PanelChannel& panel_;
+    uint32_t options_ = 0;
     std::vector<WriterJob> jobs_;
     CueSheet cue_;
     Blank blank_;
@@ -242,7 +244,7 @@ Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
         break;
     }
 
-    switch (RecordCopy(letter_, panel_, job, cue_, blank_)) {
+    switch (RecordCopy(letter_, panel_, job, cue_, blank_, options_)) {
         case CopyOutcome::Done:
             break;
         case CopyOutcome::CopyAbandoned:
@@ -332,14 +334,16 @@ void Writer::Run() {
 void WriterThread(ThreadStartBlock& block) {
     char16_t letter;
     PanelChannel* panel;
+    uint32_t options;
     {
         DriveLockGuard lock;
         letter = static_cast<char16_t>(block.first);
         panel = block.panel;
+        options = block.options;
         block.started = 1;
     }
     if (panel)
-        Writer(letter, *panel).Run();
+        Writer(letter, *panel, options).Run();
 }
 
 }  // namespace vestrel

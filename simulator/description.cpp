@@ -168,6 +168,10 @@ bool ParseFault(std::string_view text, Fault& f) {
     }
     if (k == "not-ready-after-erase") {
         f.kind = FaultKind::NotReadyAfterErase;
+    if (k == "corrupt-write") {
+        f.kind = FaultKind::CorruptWrite;
+        return numbers(2);
+    }
         return numbers(1);
     }
     if (k == "blank-fails") {

@@ -23,6 +23,7 @@ enum class FaultKind {
     LongClose,             // an immediate close keeps the drive busy `count` ms
     LongFormat,            // an immediate format keeps the drive busy `count` ms
     NwaOffset,             // READ TRACK INFORMATION gives next writable addresses `count` blocks on
+    CorruptWrite,  // the block at `lba` is recorded altered, `count` times, yet reported written
 };
 
 struct Fault {

@@ -279,21 +279,24 @@ ScsiResult VirtualDrive::Reply(const ScsiCommand& c, const std::vector<uint8_t>&
     return Good();
 }
 
-bool VirtualDrive::TakeFault(FaultKind kind, int32_t lba, uint32_t count) {
-    auto hit = [&](std::vector<Fault>& faults) {
+bool VirtualDrive::TakeFault(FaultKind kind, int32_t lba, uint32_t count, int32_t* hit) {
+    auto take = [&](std::vector<Fault>& faults) {
         for (Fault& f : faults) {
             if (f.kind != kind || f.count == 0)
                 continue;
-            bool addressed = kind == FaultKind::ReadError || kind == FaultKind::WriteError;
+            bool addressed = kind == FaultKind::ReadError || kind == FaultKind::WriteError ||
+                             kind == FaultKind::CorruptWrite;
             bool covers = !addressed || (f.lba >= lba && f.lba - int64_t{lba} < count);
             if (covers) {
                 --f.count;
+                if (hit)
+                    *hit = f.lba;
                 return true;
             }
         }
         return false;
     };
-    return hit(options_.faults) || (disc_ && hit(disc_->faults));
+    return take(options_.faults) || (disc_ && take(disc_->faults));
 }
 
 bool VirtualDrive::HasFault(FaultKind kind) const {
@@ -890,7 +893,14 @@ ScsiResult VirtualDrive::Write10(const ScsiCommand& c) {
     }
     if (TakeFault(FaultKind::WriteError, lba, count))
         return Sense(3, 0x0C, 0x00);
-    if (!disc_->StoreSectors(lba, count, c.data))
+    const uint8_t* data = c.data;
+    std::vector<uint8_t> altered;
+    if (int32_t bad = 0; TakeFault(FaultKind::CorruptWrite, lba, count, &bad)) {
+        altered.assign(c.data, c.data + bytes);
+        altered[size_t(bad - lba) * kUserDataSize + 100] ^= 0x5A;
+        data = altered.data();
+    }
+    if (!disc_->StoreSectors(lba, count, data))
         return Sense(3, 0x0C, 0x00);
     if (rules.takesFormat()) {
         overwriteEnd_ = std::max(overwriteEnd_, lba + static_cast<int32_t>(count));
@@ -942,6 +952,8 @@ ScsiResult VirtualDrive::WriteCd(const ScsiCommand& c, int32_t lba, uint32_t cou
             in += kRawSectorSize;
         }
     }
+    if (int32_t bad = 0; TakeFault(FaultKind::CorruptWrite, lba, count, &bad))
+        raw[size_t(bad - lba) * kRawSectorSize + kUserDataOffset + 100] ^= 0x5A;
     if (!disc_->StoreSectors(lba, count, raw.data()))
         return Sense(3, 0x0C, 0x00);
     nextCdLba_ += static_cast<int32_t>(count);

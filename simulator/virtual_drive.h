@@ -119,7 +119,9 @@ class VirtualDrive {
     uint16_t CurrentProfile() const;
     ScsiResult Reply(const ScsiCommand& c, const std::vector<uint8_t>& bytes, size_t allocation);
     bool Transfer(uint64_t bytes, bool write, uint32_t timeoutSeconds);
-    bool TakeFault(FaultKind kind, int32_t lba, uint32_t count);
+    // True when a fault of `kind` applies (and uses one of its counts); for
+    // faults at an address, `hit` receives that address.
+    bool TakeFault(FaultKind kind, int32_t lba, uint32_t count, int32_t* hit = nullptr);
     bool HasFault(FaultKind kind) const;
     uint32_t EffectiveWriteSpeed() const;
     uint32_t EffectiveReadSpeed() const;

@@ -47,6 +47,8 @@ constexpr char kUsage[] =
     "                     for data, WAV for audio and a cue sheet per disc, and a\n"
     "                     bin/cue image of each CD with audio; files already in DIR\n"
     "                     are replaced only with --overwrite yes\n"
+    "  --verify           read every copy back in its recorder and compare it with\n"
+    "                     the source's image files; a copy that differs has failed\n"
     "  --timeout SECONDS  stop everything after this long (default 3600)\n"
     "  --quiet            no live lines, only the outcome\n"
     "  --finished DIR     keep the copies the simulated operator takes out in DIR\n";
@@ -58,6 +60,7 @@ struct Policy {
     int overwrite = -1;  // -1: countdown, 0: no, 1: yes
     uint32_t timeoutMs = 3600 * 1000;
     bool quiet = false;
+    bool verify = false;
     std::u16string imagesFolder;  // --images-only: back up into this folder
 };
 
@@ -232,6 +235,27 @@ std::vector<RunState> ReadAll(const std::vector<SourceRecord>& sources, const Po
     return states;
 }
 
+// How many copies were read back equal to their sources, and every copy
+// that was not, with the sector where it first differs.
+void PrintVerification(std::vector<Lane>& writers, const std::vector<SourceRecord>& sources) {
+    uint32_t asked = 0, verified = 0;
+    for (const SourceRecord& s : sources) {
+        for (const DestinationEntry& d : s.destinations)
+            asked += d.copies;
+    }
+    for (Lane& lane : writers) {
+        for (const std::u16string& status : lane.panel->Statuses()) {
+            if (status == kCopyVerifiedStatus)
+                ++verified;
+            else if (status.starts_with(u"The copy differs") ||
+                     status.starts_with(u"Cannot read the copy back") ||
+                     status.starts_with(u"Cannot verify the copy"))
+                Print(FormatText(u"%C: %s\n", {lane.letter, status}));
+        }
+    }
+    Print(FormatText(u"Copies verified: %u of %u.\n", {verified, asked}));
+}
+
 int CopyToRecorders(const Policy& policy) {
     const uint32_t started = ActiveClock().TickCount();
     std::vector<SourceRecord> sources;
@@ -292,10 +316,13 @@ int CopyToRecorders(const Policy& policy) {
         ThreadStartBlock block;
         block.first = lane.letter;
         block.panel = lane.panel.get();
+        block.options = policy.verify ? writer_option::VerifyCopies : 0;
         StartWorker(block, WriterThread);
     }
     const std::vector<RunState> states = Follow(writers, policy, started);
     JoinAllWorkers();
+    if (policy.verify)
+        PrintVerification(writers, sources);
     const WritingEnd end = WritingPageEnd(states, sources);
     if (end.deleteImageFiles)
         DeleteImageFiles(sources);
@@ -460,6 +487,8 @@ int main(int argc, char** argv) {
             finishedFolder = ++i < argc ? argv[i] : nullptr;
             if (!finishedFolder)
                 return Usage("--finished needs a folder");
+        } else if (arg == "--verify") {
+            policy.verify = true;
         } else if (arg == "--quiet") {
             policy.quiet = true;
         } else {

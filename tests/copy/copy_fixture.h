@@ -59,10 +59,12 @@ class CopyTest : public ::testing::Test {
     // Runs a worker to its end. A worker that waits for the person longer
     // than any of these runs needs is stopped, so a fault shows as a failed
     // test rather than a hung one.
-    void Run(void (*body)(ThreadStartBlock&), uint32_t first, MemoryPanel& panel) {
+    void Run(void (*body)(ThreadStartBlock&), uint32_t first, MemoryPanel& panel,
+             uint32_t options = 0) {
         ThreadStartBlock block;
         block.first = first;
         block.panel = &panel;
+        block.options = options;
         auto worker = StartWorker(block, body);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (worker->Running() && std::chrono::steady_clock::now() < deadline) {

@@ -131,12 +131,13 @@ enum class Fault {
     FullWhileReading,
     StopReading,  // the person presses Exit while the sources are read
     StopWriting,  // or while the recorders write
+    Corrupts,     // a recorder records a block wrongly yet reports success
 };
 const char* FaultName(Fault f) {
-    static const char* names[] = {"read-retried",       "read-fails",     "write-retried",
-                                  "write-fails",        "long-write",     "refuses",
-                                  "tray-opened",        "image-vanishes", "full-at-planning",
-                                  "full-while-reading", "stop-reading",   "stop-writing"};
+    static const char* names[] = {
+        "read-retried", "read-fails",   "write-retried",  "write-fails",      "long-write",
+        "refuses",      "tray-opened",  "image-vanishes", "full-at-planning", "full-while-reading",
+        "stop-reading", "stop-writing", "corrupts"};
     return names[static_cast<int>(f)];
 }
 bool Harmless(Fault f) {
@@ -196,6 +197,7 @@ class SoakRun {
     std::vector<Recorder> recorders_;
     std::vector<Fault> faults_;
     std::string faultText_;
+    bool verify_ = false;  // writers read their copies back
     std::optional<sim::Simulator> bay_;
     std::vector<SourceRecord> table_;
 
@@ -209,6 +211,7 @@ class SoakRun {
 
 void SoakRun::MakeBay() {
     const uint32_t sourceCount = Pick(1, 3);
+    verify_ = Pick(0, 1);
     char16_t letter = u'D';
     for (uint32_t i = 0; i < sourceCount; ++i) {
         Source s;
@@ -265,7 +268,7 @@ void SoakRun::MakeBay() {
 
     // Up to three faults, each at most once.
     for (uint32_t n = Pick(0, 3); n > 0; --n) {
-        Fault f = static_cast<Fault>(Pick(0, 11));
+        Fault f = static_cast<Fault>(Pick(0, 12));
         if (std::find(faults_.begin(), faults_.end(), f) == faults_.end())
             faults_.push_back(f);
     }
@@ -302,6 +305,13 @@ std::string SoakRun::Description() {
                 note(f, " " + ToUtf8(std::u16string(1, r.letter)) + ":" + std::to_string(lba));
                 break;
             }
+            case Fault::Corrupts:
+                // Only verification can tell; without it the copy would be
+                // reported done.
+                verify_ = true;
+                driveFaults[r.letter] += "fault = corrupt-write " + std::to_string(lba) + " 1\n";
+                note(f, " " + ToUtf8(std::u16string(1, r.letter)) + ":" + std::to_string(lba));
+                break;
             case Fault::LongWrite:
                 driveFaults[r.letter] += "fault = long-write " + std::to_string(Pick(1, 30)) + "\n";
                 note(f, " " + ToUtf8(std::u16string(1, r.letter)));
@@ -610,6 +620,7 @@ Outcome SoakRun::Run() {
                 ThreadStartBlock block;
                 block.first = panel->State().driveLetter;
                 block.panel = panel.get();
+                block.options = verify_ ? writer_option::VerifyCopies : 0;
                 StartWorker(block, WriterThread);
             }
             phase = 2;
@@ -661,7 +672,8 @@ std::string SoakRun::Describe() const {
         if (!r.model.empty())
             line << " " << static_cast<char>(r.letter) << "=" << r.model;
     }
-    line << " | faults: " << (faultText_.empty() ? "none" : faultText_) << " | "
+    line << (verify_ ? " verified" : "")
+         << " | faults: " << (faultText_.empty() ? "none" : faultText_) << " | "
          << (out_.copyOutcome == 1 ? "all copied" : "not all copied") << ", copies done "
          << out_.done << "/" << out_.requested << ", differing " << out_.differing
          << ", files left " << out_.filesLeft << (out_.hung ? ", HUNG" : "") << out_.notes;
