@@ -61,6 +61,16 @@ bool ParseU32(std::string_view s, uint32_t& value) {
     return true;
 }
 
+// Times of the bay's clock: at most a day, so that a due time never wraps.
+bool ParseMs(std::string_view s, uint32_t& ms) {
+    constexpr uint32_t kDayMs = 24 * 60 * 60 * 1000;
+    uint32_t v = 0;
+    if (!ParseU32(s, v) || v > kDayMs)
+        return false;
+    ms = v;
+    return true;
+}
+
 bool ParseSize(std::string_view s, uint64_t& bytes) {
     uint64_t unit = 1;
     if (!s.empty()) {
@@ -158,6 +168,10 @@ bool ParseFault(std::string_view text, Fault& f) {
         f.kind = FaultKind::WriteError;
         return numbers(2);
     }
+    if (k == "corrupt-write") {
+        f.kind = FaultKind::CorruptWrite;
+        return numbers(2);
+    }
     if (k == "long-write") {
         f.kind = FaultKind::LongWrite;
         return numbers(1);
@@ -168,10 +182,6 @@ bool ParseFault(std::string_view text, Fault& f) {
     }
     if (k == "not-ready-after-erase") {
         f.kind = FaultKind::NotReadyAfterErase;
-    if (k == "corrupt-write") {
-        f.kind = FaultKind::CorruptWrite;
-        return numbers(2);
-    }
         return numbers(1);
     }
     if (k == "blank-fails") {
@@ -257,9 +267,15 @@ class Parser {
         return false;
     }
 
-    fs::path Path(const std::string& value) const {
+    // A file or folder, relative to the description's folder.
+    bool Path(const std::string& value, fs::path& path, std::string& error) const {
+        if (value.empty()) {
+            error = "a file or folder name expected";
+            return false;
+        }
         fs::path p(value);
-        return p.is_absolute() ? p : base_ / p;
+        path = p.is_absolute() ? p : base_ / p;
+        return true;
     }
 
     bool Section(const std::string& header, std::string& error) {
@@ -277,6 +293,8 @@ class Parser {
             return true;
         }
         if (w[0] == "disc") {
+            if (out_.FindDisc(w[1]))
+                return Fail(error, "disc " + w[1] + " is described twice");
             section_ = Kind::Disc;
             out_.discs.push_back(DiscEntry{});
             out_.discs.back().name = w[1];
@@ -314,9 +332,9 @@ class Parser {
                 return Fail(error, "timing is instant or real");
             out_.instant = value == "instant";
         } else if (key == "work") {
-            out_.workFolder = Path(value);
+            return Path(value, out_.workFolder, error);
         } else if (key == "appdata") {
-            out_.appDataFolder = Path(value);
+            return Path(value, out_.appDataFolder, error);
         } else if (key == "appdata-free") {
             uint64_t v = 0;
             if (!ParseSize(value, v))
@@ -408,10 +426,12 @@ class Parser {
         if (key == "iso" || key == "image") {
             if (d.source != DiscSource::Used)
                 d.source = DiscSource::Iso;
-            d.image = Path(value);
+            if (!Path(value, d.image, error))
+                return false;
         } else if (key == "cue") {
             d.source = DiscSource::Cue;
-            d.image = Path(value);
+            if (!Path(value, d.image, error))
+                return false;
             d.profile = 0x0008;
         } else if (key == "type") {
             std::optional<uint16_t> p = ProfileFromName(value);
@@ -460,8 +480,8 @@ class Parser {
                 d.passThroughError == 0)
                 return Fail(error, "pass-through = fails OS-ERROR");
         } else if (key == "becoming-ready") {
-            if (!ParseU32(value, d.becomingReadyMs))
-                return Fail(error, "milliseconds expected");
+            if (!ParseMs(value, d.becomingReadyMs))
+                return Fail(error, "milliseconds (at most a day) expected");
         } else if (key == "timing") {
             if (value != "instant" && value != "real")
                 return Fail(error, "timing is instant or real");
@@ -480,7 +500,7 @@ class Parser {
     bool Folder(const std::string& key, const std::string& value, std::string& error) {
         FolderEntry& f = out_.folders.back();
         if (key == "path") {
-            f.path = Path(value);
+            return Path(value, f.path, error);
         } else if (key == "free") {
             uint64_t v = 0;
             if (!ParseSize(value, v))
@@ -499,12 +519,12 @@ class Parser {
         std::vector<std::string> w = Words(value);
         if (key == "close-trays-after") {
             uint32_t ms = 0;
-            if (!ParseU32(value, ms))
-                return Fail(error, "milliseconds expected");
+            if (!ParseMs(value, ms))
+                return Fail(error, "milliseconds (at most a day) expected");
             op.closeTraysAfterMs = ms;
         } else if (key == "load") {
             LoadStep step;
-            if (w.size() != 3 || !ParseLetter(w[0], step.letter) || !ParseU32(w[2], step.afterMs))
+            if (w.size() != 3 || !ParseLetter(w[0], step.letter) || !ParseMs(w[2], step.afterMs))
                 return Fail(error, "load = LETTER DISC MILLISECONDS");
             step.disc = w[1];
             op.loads.push_back(step);
@@ -520,14 +540,12 @@ class Parser {
                 return Fail(error, "blank = LETTER WRITABLE-DISC-TYPE");
             op.blanks[letter] = *p;
         } else if (key == "blank-delay") {
-            if (!ParseU32(value, op.blankDelayMs))
-                return Fail(error, "milliseconds expected");
+            if (!ParseMs(value, op.blankDelayMs))
+                return Fail(error, "milliseconds (at most a day) expected");
         } else if (key == "take-finished") {
             return ParseBool(value, op.takeFinished) || Fail(error, "yes or no expected");
         } else if (key == "finished") {
-            if (value.empty())
-                return Fail(error, "finished = FOLDER");
-            op.finishedFolder = Path(value);
+            return Path(value, op.finishedFolder, error);
         } else {
             return Fail(error, "unknown operator key " + key);
         }
@@ -577,8 +595,18 @@ bool ParseDescription(std::string_view text, const fs::path& baseFolder, Descrip
             break;
         start = end + 1;
     }
+    // The operator's steps name drives of the bay.
+    auto noDrive = [&](char16_t letter) {
+        if (std::any_of(out.drives.begin(), out.drives.end(),
+                        [&](const DriveEntry& d) { return d.letter == letter; }))
+            return false;
+        error = "operator: no drive " + std::string(1, static_cast<char>(letter)) + ":";
+        return true;
+    };
     for (const DriveEntry& d : out.drives) {
         std::string letter(1, static_cast<char>(d.letter));
+        if (d.model.empty())
+            return error = "drive " + letter + ": give its model", false;
         if (!out.FindModel(d.model))
             return error = "drive " + letter + ": unknown model '" + d.model + "'", false;
         if (!d.disc.empty() && !out.FindDisc(d.disc))
@@ -587,12 +615,21 @@ bool ParseDescription(std::string_view text, const fs::path& baseFolder, Descrip
     for (const LoadStep& l : out.op.loads) {
         if (!out.FindDisc(l.disc))
             return error = "operator: unknown disc '" + l.disc + "'", false;
+        if (noDrive(l.letter))
+            return false;
+    }
+    for (const auto& blank : out.op.blanks) {
+        if (noDrive(blank.first))
+            return false;
     }
     for (const DiscEntry& d : out.discs) {
         if (d.source == DiscSource::Iso && d.profile == 0)
             return error = "disc " + d.name + ": give the pressed disc's type", false;
         if (d.profile == 0)
             return error = "disc " + d.name + ": give iso, cue, blank or used", false;
+        if ((d.source == DiscSource::Blank || d.source == DiscSource::Used) &&
+            !RulesForProfile(d.profile).writable())
+            return error = "disc " + d.name + ": a blank or used disc has a writable type", false;
     }
     return true;
 }

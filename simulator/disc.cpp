@@ -1,6 +1,7 @@
 #include "simulator/disc.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 #include <system_error>
@@ -23,6 +24,13 @@ std::string Trim(std::string_view s) {
         return {};
     size_t e = s.find_last_not_of(" \t\r\n");
     return std::string(s.substr(b, e - b + 1));
+}
+
+// Cue sheet keywords are read in any case.
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
 }
 
 bool ParseCueTime(const std::string& text, int32_t& frames) {
@@ -75,38 +83,29 @@ std::unique_ptr<Disc> Disc::FromIso(const fs::path& iso, uint16_t profile, std::
     return d;
 }
 
-std::unique_ptr<Disc> Disc::FromCue(const fs::path& cue, std::string& error) {
-    std::ifstream in(cue);
-    if (!in) {
-        error = "cannot open " + cue.string();
-        return nullptr;
-    }
-    struct CueTrack {
-        int number = 0;
-        bool audio = false;
-        uint32_t stride = kRawSectorSize;
-        int32_t index0 = -1;
-        int32_t index1 = -1;
-    };
-    std::vector<CueTrack> tracks;
-    fs::path bin;
-    std::string line;
-    int lineNumber = 0;
+bool ParseCueSheet(std::string_view text, ParsedCue& sheet, std::string& error) {
+    sheet = {};
+    size_t lineNumber = 0;
     auto fail = [&](const std::string& why) {
-        error = cue.string() + ":" + std::to_string(lineNumber) + ": " + why;
-        return nullptr;
+        error = std::to_string(lineNumber) + ": " + why;
+        return false;
     };
-    while (std::getline(in, line)) {
+    for (size_t start = 0; start < text.size();) {
+        const size_t newline = std::min(text.find('\n', start), text.size());
+        const std::string line(text.substr(start, newline - start));
+        start = newline + 1;
         ++lineNumber;
         std::istringstream words(line);
         std::string keyword;
         if (!(words >> keyword))
             continue;
-        std::transform(keyword.begin(), keyword.end(), keyword.begin(), ::toupper);
+        keyword = Upper(keyword);
         if (keyword == "FILE") {
-            if (!bin.empty())
+            if (!sheet.binary.empty())
                 return fail("only one FILE is supported");
-            std::string rest = Trim(line.substr(line.find("FILE") + 4));
+            std::string rest;
+            std::getline(words, rest);
+            rest = Trim(rest);
             std::string name;
             if (!rest.empty() && rest[0] == '"') {
                 size_t end = rest.find('"', 1);
@@ -120,18 +119,21 @@ std::unique_ptr<Disc> Disc::FromCue(const fs::path& cue, std::string& error) {
                 std::getline(r, rest);
                 rest = Trim(rest);
             }
-            if (rest != "BINARY")
+            if (name.empty())
+                return fail("FILE names no file");
+            if (Upper(rest) != "BINARY")
                 return fail("only BINARY files are supported");
-            bin = cue.parent_path() / name;
+            sheet.binary = name;
         } else if (keyword == "TRACK") {
-            CueTrack t;
+            ParsedCueTrack t;
             std::string mode;
             if (!(words >> t.number >> mode) || t.number < 1 || t.number > 99)
                 return fail("bad TRACK line");
-            if (!tracks.empty() && t.number != tracks.back().number + 1)
+            if (!sheet.tracks.empty() && t.number != sheet.tracks.back().number + 1)
                 return fail("track numbers must follow each other");
-            if (tracks.empty() && t.number != 1)
+            if (sheet.tracks.empty() && t.number != 1)
                 return fail("the first track must be track 1");
+            mode = Upper(mode);
             if (mode == "AUDIO") {
                 t.audio = true;
             } else if (mode == "MODE1/2352") {
@@ -140,69 +142,118 @@ std::unique_ptr<Disc> Disc::FromCue(const fs::path& cue, std::string& error) {
             } else {
                 return fail("unsupported track mode " + mode);
             }
-            tracks.push_back(t);
+            sheet.tracks.push_back(t);
         } else if (keyword == "INDEX") {
             int number = -1;
             std::string time;
             int32_t frames = 0;
-            if (tracks.empty() || !(words >> number >> time) || !ParseCueTime(time, frames))
+            if (sheet.tracks.empty() || !(words >> number >> time) || !ParseCueTime(time, frames))
                 return fail("bad INDEX line");
             if (number == 0)
-                tracks.back().index0 = frames;
+                sheet.tracks.back().index0 = frames;
             else if (number == 1)
-                tracks.back().index1 = frames;
+                sheet.tracks.back().index1 = frames;
         } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
             return fail(keyword + " is not supported");
         }
         // REM, TITLE, PERFORMER, CATALOG, FLAGS, ISRC...: not needed.
     }
-    if (tracks.empty() || bin.empty())
+    if (sheet.tracks.empty() || sheet.binary.empty())
         return fail("no FILE or no TRACK");
-    std::error_code ec;
-    uint64_t binSize = fs::file_size(bin, ec);
-    if (ec)
-        return fail("cannot read " + bin.string());
+    return true;
+}
 
-    std::unique_ptr<Disc> d(new Disc(0x0008));
-    d->file_ = bin;
-    d->fromImage_ = true;
-    uint64_t offset = 0;
+bool LayOutCueSheet(const ParsedCue& sheet, uint64_t binBytes, CueLayout& layout,
+                    std::string& error) {
+    layout = {};
+    auto fail = [&](const std::string& why) {
+        error = why;
+        return false;
+    };
+    const std::vector<ParsedCueTrack>& tracks = sheet.tracks;
+    if (tracks.empty())
+        return fail("no TRACK");
+    std::vector<SectorRegion>& regions = layout.regions;
     for (size_t i = 0; i < tracks.size(); ++i) {
-        CueTrack& t = tracks[i];
+        const ParsedCueTrack& t = tracks[i];
         if (t.index1 < 0)
             return fail("track " + std::to_string(t.number) + " has no INDEX 01");
         int32_t first = t.index0 >= 0 ? t.index0 : t.index1;
         if (first > t.index1)
             return fail("INDEX 00 after INDEX 01");
-        if (i == 0) {
-            offset = static_cast<uint64_t>(first) * t.stride;
-        } else {
-            const SectorRegion& prev = d->regions_.back();
-            if (first <= prev.firstLba)
+        uint64_t offset = static_cast<uint64_t>(first) * t.stride;
+        if (i > 0) {
+            // The previous track keeps at least its INDEX 01 sector.
+            if (first <= tracks[i - 1].index1)
                 return fail("tracks out of order");
-            d->regions_.back().count = static_cast<uint32_t>(first - prev.firstLba);
-            offset = prev.fileOffset + uint64_t{d->regions_.back().count} * prev.stride;
+            SectorRegion& prev = regions.back();
+            prev.count = static_cast<uint32_t>(first - prev.firstLba);
+            offset = prev.fileOffset + uint64_t{prev.count} * prev.stride;
         }
-        d->regions_.push_back(SectorRegion{first, 0, offset, t.stride, t.audio});
+        regions.push_back(SectorRegion{first, 0, offset, t.stride, t.audio});
     }
-    SectorRegion& last = d->regions_.back();
-    if (binSize <= last.fileOffset)
+    SectorRegion& last = regions.back();
+    if (binBytes <= last.fileOffset)
         return fail("the BINARY file ends before the last track");
-    last.count = static_cast<uint32_t>((binSize - last.fileOffset) / last.stride);
+    // No CD is longer than 99:59:74.
+    const uint64_t lastSectors = (binBytes - last.fileOffset) / last.stride;
+    if (lastSectors > static_cast<uint64_t>(kMaxCueFrames - last.firstLba))
+        return fail("the BINARY file holds more than a CD");
+    last.count = static_cast<uint32_t>(lastSectors);
     if (last.count == 0)
         return fail("the last track is empty");
-    int32_t leadOut = last.firstLba + static_cast<int32_t>(last.count);
+    layout.leadOut = last.firstLba + static_cast<int32_t>(last.count);
     for (size_t i = 0; i < tracks.size(); ++i) {
-        int32_t end = i + 1 < tracks.size() ? tracks[i + 1].index1 : leadOut;
+        int32_t end = i + 1 < tracks.size() ? tracks[i + 1].index1 : layout.leadOut;
         if (end <= tracks[i].index1)
             return fail("track " + std::to_string(tracks[i].number) + " is empty");
-        d->tracks_.push_back(DiscTrack{static_cast<uint8_t>(tracks[i].number), tracks[i].audio,
-                                       tracks[i].index1,
-                                       static_cast<uint32_t>(end - tracks[i].index1)});
+        layout.tracks.push_back(DiscTrack{static_cast<uint8_t>(tracks[i].number), tracks[i].audio,
+                                          tracks[i].index1,
+                                          static_cast<uint32_t>(end - tracks[i].index1)});
     }
+    return true;
+}
+
+std::unique_ptr<Disc> Disc::FromCue(const fs::path& cue, std::string& error) {
+    std::ifstream in(cue, std::ios::binary);
+    if (!in) {
+        error = "cannot open " + cue.string();
+        return nullptr;
+    }
+    // A cue sheet is a few lines per track; anything much longer is not one.
+    constexpr size_t kMaxCueBytes = 1 << 20;
+    std::string text(kMaxCueBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (text.size() > kMaxCueBytes) {
+        error = cue.string() + ": longer than a cue sheet can be";
+        return nullptr;
+    }
+    ParsedCue sheet;
+    if (!ParseCueSheet(text, sheet, error)) {
+        error = cue.string() + ":" + error;
+        return nullptr;
+    }
+    const fs::path bin = cue.parent_path() / sheet.binary;
+    std::error_code ec;
+    const uint64_t binBytes = fs::file_size(bin, ec);
+    CueLayout layout;
+    if (ec) {
+        error = cue.string() + ": cannot read " + bin.string();
+        return nullptr;
+    }
+    if (!LayOutCueSheet(sheet, binBytes, layout, error)) {
+        error = cue.string() + ": " + error;
+        return nullptr;
+    }
+    std::unique_ptr<Disc> d(new Disc(0x0008));
+    d->file_ = bin;
+    d->fromImage_ = true;
+    d->regions_ = std::move(layout.regions);
+    d->tracks_ = std::move(layout.tracks);
     d->status_ = DiscStatus::Complete;
-    d->capacity_ = static_cast<uint32_t>(leadOut);
-    d->recordedEnd = leadOut;
+    d->capacity_ = static_cast<uint32_t>(layout.leadOut);
+    d->recordedEnd = layout.leadOut;
     d->ReadLabel();
     return d;
 }

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "simulator/fault.h"
@@ -36,6 +37,35 @@ struct SectorRegion {
 };
 
 enum class SectorRead { Ok, OutOfRange, IllegalMode, NotRecorded, FileError };
+
+// A pressed CD's cue sheet as its text gives it: the one BINARY file and the
+// tracks in order, with their INDEX 00 and INDEX 01 times in frames (-1
+// where the sheet gives none).
+struct ParsedCueTrack {
+    int number = 0;
+    bool audio = false;
+    uint32_t stride = 2352;  // bytes a sector takes in the BINARY file
+    int32_t index0 = -1;
+    int32_t index1 = -1;
+};
+struct ParsedCue {
+    std::string binary;  // the FILE name as written
+    std::vector<ParsedCueTrack> tracks;
+};
+// Reads a cue sheet's text (tracks AUDIO, MODE1/2352 or MODE1/2048; no
+// PREGAP, POSTGAP or second FILE). On failure `error` is "LINE: why".
+bool ParseCueSheet(std::string_view text, ParsedCue& sheet, std::string& error);
+
+// The disc a cue sheet describes when its BINARY file holds `binBytes`:
+// the tracks, where their sectors lie in the file, and the lead-out.
+struct CueLayout {
+    std::vector<DiscTrack> tracks;
+    std::vector<SectorRegion> regions;
+    int32_t leadOut = 0;
+};
+constexpr int32_t kMaxCueFrames = 100 * 60 * 75;  // a CD ends before 100:00:00
+bool LayOutCueSheet(const ParsedCue& sheet, uint64_t binBytes, CueLayout& layout,
+                    std::string& error);
 
 class Disc {
   public:

@@ -343,8 +343,12 @@ TEST(Bay, DescriptionsAreCheckedLineByLine) {
           Case{"[model m]\nfeature = 001E 2 03 00\n", "line 2"},
           Case{"[model m]\npage 2A = 2A 03 00\n", "line 2"},
           Case{"[drive E]\nmodel = cd-rom-reader\nfault = read-error x 1\n", "line 3"},
-          Case{"[operator]\nload = E nothing 5\n", "unknown disc"},
-          Case{"just words\n", "line 1"}}) {
+          Case{"[operator]\nload = E nothing 5\n", "unknown disc"}, Case{"just words\n", "line 1"},
+          Case{"[disc x]\niso =\n", "line 2"}, Case{"[disc x]\nblank = CD-R\n[disc x]\n", "line 3"},
+          Case{"[disc x]\ntype = DVD-ROM\n", "writable type"},
+          Case{"[drive E]\nmodel = cd-rom-reader\nbecoming-ready = 4294967295\n", "line 3"},
+          Case{"[drive E]\n", "give its model"},
+          Case{"[operator]\nblank = Q CD-R\n", "no drive Q:"}}) {
         Simulator sim;
         std::string error;
         EXPECT_FALSE(sim.LoadText(c.text, {}, error)) << c.text;

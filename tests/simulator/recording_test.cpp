@@ -66,6 +66,40 @@ TEST_F(RecordingTest, DataCdIsReadBackIdenticallyByRecorderAndReader) {
     EXPECT_TRUE(Sensed(SendBlank(u'D'), 5, 0x30, 0x05));
 }
 
+// Pressed CDs' cue sheets: keywords in any case, errors naming the line,
+// and layouts that stay within a CD with each track among its own sectors.
+TEST(CueSheets, AreReadLineByLineAndLaidOutWithinACd) {
+    const std::string twoTracks =
+        "FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"
+        "TRACK 02 AUDIO\nINDEX 00 ";
+    struct Case {
+        std::string text;
+        uint64_t binBytes;
+        const char* error;  // empty: laid out
+    };
+    for (const Case& c : {
+             Case{"file \"FILE.bin\" binary\r\n  track 01 MODE1/2048\r\n index 01 00:00:00\r\n",
+                  16 * 2048, ""},
+             Case{"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nPREGAP 00:02:00\n", 0, "3: PREGAP"},
+             Case{twoTracks + "00:03:00\nINDEX 01 00:04:00\n", 400 * 2352, ""},
+             Case{twoTracks + "00:01:00\nINDEX 01 00:04:00\n", 400 * 2352, "out of order"},
+             Case{twoTracks + "00:03:00\nINDEX 01 00:04:00\n", UINT64_MAX, "more than a CD"},
+         }) {
+        ParsedCue sheet;
+        CueLayout layout;
+        std::string error;
+        const bool ok =
+            ParseCueSheet(c.text, sheet, error) && LayOutCueSheet(sheet, c.binBytes, layout, error);
+        EXPECT_EQ(ok, !*c.error) << c.text << " gave: " << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.text << " gave: " << error;
+    }
+    ParsedCue sheet;
+    std::string error;
+    ASSERT_TRUE(ParseCueSheet("file \"FILE.bin\" binary\ntrack 01 AUDIO\nindex 01 00:00:00\n",
+                              sheet, error));
+    EXPECT_EQ(sheet.binary, "FILE.bin");
+}
+
 TEST_F(RecordingTest, AudioCdCopiedFromAPressedCdMatchesItsSource) {
     TempFolder folder;
     std::vector<SourceTrack> source{{false, PatternBytes(200 * 2352, 2)},
