@@ -11,6 +11,8 @@
 
 namespace vestrel {
 
+// The field readers are always inlined: instrumented builds (sanitizers,
+// fuzzing) would otherwise call them out of line for every byte read.
 class ByteReader {
   public:
     constexpr ByteReader() = default;
@@ -22,50 +24,54 @@ class ByteReader {
     constexpr const uint8_t* data() const { return data_; }
 
     // True when [offset, offset + count) lies inside the view.
-    constexpr bool Has(size_t offset, size_t count) const {
+    [[gnu::always_inline]] constexpr bool Has(size_t offset, size_t count) const {
         return offset <= size_ && count <= size_ - offset;
     }
 
     // A view of [offset, offset + count), clipped to what exists.
-    constexpr ByteReader Sub(size_t offset, size_t count) const {
+    [[gnu::always_inline]] constexpr ByteReader Sub(size_t offset, size_t count) const {
         if (offset >= size_)
             return ByteReader(data_ + size_, 0);
         size_t avail = size_ - offset;
         return ByteReader(data_ + offset, count < avail ? count : avail);
     }
 
-    constexpr uint8_t U8(size_t offset) const { return Has(offset, 1) ? data_[offset] : 0; }
-    constexpr bool Bit(size_t offset, unsigned bit) const { return (U8(offset) >> bit) & 1u; }
+    [[gnu::always_inline]] constexpr uint8_t U8(size_t offset) const {
+        return Has(offset, 1) ? data_[offset] : 0;
+    }
+    [[gnu::always_inline]] constexpr bool Bit(size_t offset, unsigned bit) const {
+        return (U8(offset) >> bit) & 1u;
+    }
 
-    constexpr uint16_t Be16(size_t offset) const {
+    [[gnu::always_inline]] constexpr uint16_t Be16(size_t offset) const {
         if (!Has(offset, 2))
             return 0;
         return static_cast<uint16_t>((data_[offset] << 8) | data_[offset + 1]);
     }
-    constexpr uint32_t Be24(size_t offset) const {
+    [[gnu::always_inline]] constexpr uint32_t Be24(size_t offset) const {
         if (!Has(offset, 3))
             return 0;
         return (uint32_t{data_[offset]} << 16) | (uint32_t{data_[offset + 1]} << 8) |
                data_[offset + 2];
     }
-    constexpr uint32_t Be32(size_t offset) const {
+    [[gnu::always_inline]] constexpr uint32_t Be32(size_t offset) const {
         if (!Has(offset, 4))
             return 0;
         return (uint32_t{data_[offset]} << 24) | (uint32_t{data_[offset + 1]} << 16) |
                (uint32_t{data_[offset + 2]} << 8) | data_[offset + 3];
     }
-    constexpr uint16_t Le16(size_t offset) const {
+    [[gnu::always_inline]] constexpr uint16_t Le16(size_t offset) const {
         if (!Has(offset, 2))
             return 0;
         return static_cast<uint16_t>(data_[offset] | (data_[offset + 1] << 8));
     }
-    constexpr uint32_t Le32(size_t offset) const {
+    [[gnu::always_inline]] constexpr uint32_t Le32(size_t offset) const {
         if (!Has(offset, 4))
             return 0;
         return data_[offset] | (uint32_t{data_[offset + 1]} << 8) |
                (uint32_t{data_[offset + 2]} << 16) | (uint32_t{data_[offset + 3]} << 24);
     }
-    constexpr uint64_t Le64(size_t offset) const {
+    [[gnu::always_inline]] constexpr uint64_t Le64(size_t offset) const {
         if (!Has(offset, 8))
             return 0;
         return uint64_t{Le32(offset)} | (uint64_t{Le32(offset + 4)} << 32);

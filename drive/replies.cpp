@@ -41,9 +41,15 @@ ByteReader ConfigurationData(ByteReader reply) {
 
 std::vector<Feature> ReadFeatures(ByteReader reply, size_t limit) {
     ByteReader data = ConfigurationData(reply);
+    // Counted first, so that the list is allocated once.
+    size_t count = 0;
+    for (size_t offset = 8; count < limit && data.Has(offset, 4);
+         offset += 4 + size_t{data.U8(offset + 3)})
+        ++count;
     std::vector<Feature> features;
+    features.reserve(count);
     size_t offset = 8;
-    while (features.size() < limit && data.Has(offset, 4)) {
+    while (features.size() < count) {
         Feature f;
         f.code = data.Be16(offset);
         f.flags = data.U8(offset + 2);
@@ -57,6 +63,7 @@ std::vector<Feature> ReadFeatures(ByteReader reply, size_t limit) {
 
 std::vector<uint16_t> ReadProfileList(const Feature& profileList) {
     std::vector<uint16_t> profiles;
+    profiles.reserve(std::min<size_t>(profileList.additionalLength, profileList.bytes.size()) / 4);
     for (size_t offset = 4;
          offset + 4 <= 4 + size_t{profileList.additionalLength} && profileList.bytes.Has(offset, 4);
          offset += 4) {
