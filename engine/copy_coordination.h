@@ -53,7 +53,8 @@ struct WritingEnd {
     int copyOutcome = 0;
 };
 // Nothing to do (deleteImageFiles false) while a writer still runs.
+// `sources` is the source table the run was planned with.
 WritingEnd WritingPageEnd(const std::vector<RunState>& writerStates,
-                          const std::vector<SourceRecord>& sources = {});
+                          const std::vector<SourceRecord>& sources);
 
 }  // namespace vestrel

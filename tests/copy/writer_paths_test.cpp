@@ -118,7 +118,7 @@ TEST_F(WriterPathsTest, AStopInTheSecondTrackEndsTheWriterAndLeavesAPartialDiscI
     // The writer leaves the image files; the page deletes them once no
     // writer runs, and the run does not count as copied.
     EXPECT_EQ(ImageFilesLeft(), (std::vector<std::string>{"D000.wav", "D001.wav", "D002.wav"}));
-    WritingEnd end = WritingPageEnd({panel.GetRunState()});
+    WritingEnd end = WritingPageEnd({panel.GetRunState()}, sources);
     EXPECT_TRUE(end.deleteImageFiles);
     EXPECT_EQ(end.copyOutcome, 0);
     DeleteImageFiles(sources);

@@ -149,11 +149,11 @@ TEST(CopyCoordination, PageOutcomes) {
     EXPECT_FALSE(o.allFinished);
 
     // Files go only once no writer runs; the outcome needs every writer done.
-    EXPECT_FALSE(WritingPageEnd({S::Stopped, S::Writing}).deleteImageFiles);
-    WritingEnd end = WritingPageEnd({S::Stopped, S::Finished});
+    EXPECT_FALSE(WritingPageEnd({S::Stopped, S::Writing}, {}).deleteImageFiles);
+    WritingEnd end = WritingPageEnd({S::Stopped, S::Finished}, {});
     EXPECT_TRUE(end.deleteImageFiles);
     EXPECT_EQ(end.copyOutcome, 0);
-    end = WritingPageEnd({S::Finished, S::Finished});
+    end = WritingPageEnd({S::Finished, S::Finished}, {});
     EXPECT_TRUE(end.deleteImageFiles);
     EXPECT_EQ(end.copyOutcome, 1);
 }
