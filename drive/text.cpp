@@ -239,7 +239,13 @@ std::u16string FromUtf8(std::string_view text) {
             continue;
         }
         i += extra + 1;
-        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        // An overlong form (a character spelt with more bytes than it
+        // needs, such as C0 80 for NUL) is refused, so that no text has two
+        // spellings.
+        static constexpr uint32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kShortest[extra]) {
+            out.push_back(0xFFFD);
+        } else if (cp >= 0x10000 && cp <= 0x10FFFF) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));

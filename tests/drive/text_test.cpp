@@ -38,6 +38,7 @@ TEST(Utf8, RoundTripsAndRepairsMalformedInput) {
     EXPECT_EQ(FromUtf8("\xFF"
                        "b"),
               u"\uFFFDb");
+    EXPECT_EQ(FromUtf8("\xC0\x80\xE0\x80\xAF"), u"\uFFFD\uFFFD");  // overlong NUL and "/"
     EXPECT_EQ(FromLatin1("\xE9"), u"\u00E9");
 }
 
