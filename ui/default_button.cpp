@@ -4,7 +4,6 @@
 
 namespace vestrel {
 
-
 void MakeNextDefault(HWND frame) {
     HWND next = GetDlgItem(frame, IDC_NEXT);
     if (!next)

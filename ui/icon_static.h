@@ -7,8 +7,8 @@
 namespace vestrel {
 
 // Subclasses `iconStatic`; STM_SETICON then keeps the icon (in "_I") and
-// returns 100, STM_GETICON returns it. Shared icons (LoadSizedIcon) are
-// never destroyed; others given to it are destroyed with the static.
+// returns 100, STM_GETICON returns it. The static does not own the icon:
+// the program's icons are shared (LoadSizedIcon) and never destroyed.
 void SubclassTransparentIconStatic(HWND iconStatic);
 
 LRESULT CALLBACK TransparentIconStaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

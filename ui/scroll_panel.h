@@ -69,7 +69,12 @@ bool HandleCommonPanelMessage(HWND panel, const PanelFamily& family, UINT messag
 // cursor, COLOR_WINDOW + 1); repeated registrations fail harmlessly.
 void RegisterPanelClasses(const PanelFamily& family, WNDPROC panelProcedure);
 // Creates the panel window and its scroll bar, viewport and content.
+// The family's classes must be registered.
 HWND CreateScrollPanel(const PanelFamily& family, HWND parent, int x, int y, int width, int height,
                        DWORD style, int id);
+
+// WM_DESTROY: destroys the rows, content, scroll bar and viewport, frees
+// the row list and removes those properties.
+void DestroyPanelParts(HWND panel, const PanelFamily& family);
 
 }  // namespace vestrel
