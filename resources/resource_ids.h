@@ -13,7 +13,7 @@
 #define IDI_BACK_DISABLED 1105
 #define IDI_STEP_CURRENT 1106
 #define IDI_STEP_DONE 1202
-#define IDI_ERROR 1203
+#define IDI_FAILED 1203
 #define IDI_INFO 1204       // also the reading and writing pages' state
 #define IDI_OVERWRITE 1301  // 48 to 96 pixels
 

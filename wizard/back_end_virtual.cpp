@@ -1,0 +1,122 @@
+// t4kVestrel-virtual.exe: the wizard on the simulator. The bay comes from
+// the description file VESTREL_BAY names, else the built-in bay with its
+// sample discs (VESTREL_SAMPLES, else "samples" beside the program). The
+// simulator's volume events reach the frame as the system's own
+// WM_DEVICECHANGE volume notifications, sent on the user-interface thread.
+#include <windows.h>
+
+#include <dbt.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drive/text.h"
+#include "simulator/default_bay.h"
+#include "simulator/simulator.h"
+#include "wizard/back_end.h"
+#include "wizard/frame_state.h"
+
+namespace vestrel::wizard {
+
+namespace {
+
+constexpr wchar_t kEventWindowClass[] = L"t4kVestrelSimulatorEvents";
+// Posted from any thread: wParam = the VolumeEventKind, lParam = the letter.
+constexpr UINT WM_SIMULATORVOLUME = WM_APP + 40;
+
+sim::Simulator* gBay = nullptr;
+HWND gEventWindow = nullptr;
+
+std::filesystem::path ProgramFolder() {
+    std::vector<wchar_t> path(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    return std::filesystem::path(std::wstring(path.data(), length)).parent_path();
+}
+
+std::filesystem::path SampleFolder() {
+    if (const wchar_t* env = _wgetenv(L"VESTREL_SAMPLES"))
+        return env;
+    return ProgramFolder() / L"samples";
+}
+
+// The notification the system sends for a volume change, sent to the
+// frame as the system would.
+LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_SIMULATORVOLUME)
+        return DefWindowProcW(window, message, wParam, lParam);
+    const auto kind = static_cast<VolumeEventKind>(wParam);
+    const int bit = static_cast<int>(lParam) - 'A';
+    HWND frame = LockedFrameHandle();
+    if (!frame || bit < 0 || bit >= 26)
+        return 0;
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << bit;
+    const bool media =
+        kind == VolumeEventKind::MediaArrival || kind == VolumeEventKind::MediaRemoval;
+    volume.dbcv_flags = media ? DBTF_MEDIA : 0;
+    const bool arrival =
+        kind == VolumeEventKind::MediaArrival || kind == VolumeEventKind::DeviceArrival;
+    SendMessageW(frame, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                 reinterpret_cast<LPARAM>(&volume));
+    return 0;
+}
+
+// After every exit step: the operator stops, the drives go back to the
+// platform and the bay's work files are removed.
+void StopBay() {
+    if (!gBay)
+        return;
+    gBay->StopOperator();
+    gBay->Subscribe(nullptr);
+    gBay->Uninstall();
+    delete gBay;
+    gBay = nullptr;
+    if (gEventWindow)
+        DestroyWindow(gEventWindow);
+    gEventWindow = nullptr;
+}
+
+void Refuse(const std::string& error) {
+    const std::u16string text = FromUtf8("The simulated drives cannot be set up: " + error);
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), kProductName, MB_ICONHAND);
+}
+
+}  // namespace
+
+bool StartBackEnd(HINSTANCE instance) {
+    WNDCLASSW eventClass{};
+    eventClass.lpfnWndProc = EventWindowProc;
+    eventClass.hInstance = instance;
+    eventClass.lpszClassName = kEventWindowClass;
+    RegisterClassW(&eventClass);
+    gEventWindow = CreateWindowExW(0, kEventWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   instance, nullptr);
+
+    auto bay = std::make_unique<sim::Simulator>();
+    std::string error;
+    bool loaded = false;
+    if (const wchar_t* file = _wgetenv(L"VESTREL_BAY"))
+        loaded = bay->LoadFile(std::filesystem::path(file), error);
+    else
+        loaded = bay->LoadText(sim::DefaultBayDescription(), SampleFolder(), error);
+    if (!loaded || !gEventWindow) {
+        Refuse(loaded ? std::string("no event window") : error);
+        return false;
+    }
+    bay->Install();
+    HWND events = gEventWindow;
+    bay->Subscribe([events](const VolumeEvent& e) {
+        PostMessageW(events, WM_SIMULATORVOLUME, static_cast<WPARAM>(e.kind), e.letter);
+    });
+    gBay = bay.release();
+    std::atexit(StopBay);
+    gBay->StartOperator();
+    return true;
+}
+
+}  // namespace vestrel::wizard

@@ -1,0 +1,99 @@
+// Finish (dialog 2801): whether every disc was copied, and the way back to
+// copy more.
+#include <cstdint>
+
+#include "resources/resource_ids.h"
+#include "ui/dpi.h"
+#include "ui/gdi.h"
+#include "ui/link.h"
+#include "wizard/frame_state.h"
+#include "wizard/pages.h"
+
+namespace vestrel::wizard {
+
+namespace {
+
+constexpr wchar_t kCopyAgainLead[] = L"If you want to go back and copy additional discs, click ";
+// Posted to the page so the wizard restarts after the link's click has
+// returned (the restart destroys this page and the link).
+constexpr UINT WM_RESTARTWIZARD = WM_APP + 21;
+
+void OnInit(HWND page) {
+    HWND frame = GetParent(page);
+    const bool allCopied = reinterpret_cast<intptr_t>(GetPropW(frame, kPropCopyOutcome)) == 1;
+    SetDlgItemTextW(page, IDC_FINISH_RESULT,
+                    allCopied ? L"Congratulations! All your discs were copied successfully."
+                              : L"Unfortunately, not all your discs were copied.");
+    SetDlgItemTextW(page, IDC_FINISH_ADVICE,
+                    allCopied ? L"Don't forget to label them, and place them in a safe and clean "
+                                L"place."
+                              : L"You may try other disc brands or recorder drives, or simply, "
+                                L"just try again later.");
+    RemovePropW(frame, kPropCopyOutcome);
+    SendDlgItemMessageW(page, IDC_FINISH_RESULT, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(SmallBoldFont(frame)), TRUE);
+    CreateLink(page, ScaledX(237), ScaledY(97), L"here", IDC_FINISH_LINK);
+}
+
+void OnPaint(HWND page) {
+    ScopedPaint paint(page);
+    HDC dc = paint.get();
+    RECT advice{};
+    GetWindowRect(GetDlgItem(page, IDC_FINISH_ADVICE), &advice);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&advice), 2);
+    ScopedGdiObject<HFONT> font(CreateTahomaFont(dc, 8, FW_NORMAL));
+    ScopedSelect selected(dc, font.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(8, 0, 0));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, kCopyAgainLead, static_cast<int>(wcslen(kCopyAgainLead)), &size);
+    const int top = advice.bottom + ScaledY(45);
+    RECT lead{advice.left, top, advice.left + size.cx, top + size.cy};
+    DrawTextW(dc, kCopyAgainLead, -1, &lead, DT_SINGLELINE);
+
+    HWND link = GetDlgItem(page, IDC_FINISH_LINK);
+    SetWindowPos(link, nullptr, lead.right, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT linkRect{};
+    GetWindowRect(link, &linkRect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&linkRect), 2);
+    RECT stop{linkRect.right, top, linkRect.right + size.cy, top + size.cy};
+    DrawTextW(dc, L".", -1, &stop, DT_SINGLELINE);
+}
+
+// From "Welcome!" the frame's Next leads to Remove discs: the copy cycle
+// begins again.
+void RestartWizard(HWND page) {
+    HWND frame = GetParent(page);
+    SetPageIndex(frame, 0);
+    SendMessageW(frame, WM_COMMAND, MAKEWPARAM(IDC_NEXT, 0),
+                 reinterpret_cast<LPARAM>(GetDlgItem(frame, IDC_NEXT)));
+}
+
+}  // namespace
+
+INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Guarded([&]() -> INT_PTR {
+        INT_PTR result = FALSE;
+        if (HandlePageBackground(page, message, wParam, lParam,
+                                 kFillStatics | kAnswerFillBackground, nullptr, result))
+            return result;
+        switch (message) {
+            case WM_INITDIALOG:
+                OnInit(page);
+                return FALSE;
+            case WM_PAINT:
+                OnPaint(page);
+                return TRUE;
+            case WM_COMMAND:
+                if (LOWORD(wParam) == IDC_FINISH_LINK && HIWORD(wParam) == 0)
+                    PostMessageW(page, WM_RESTARTWIZARD, 0, 0);
+                return TRUE;
+            case WM_RESTARTWIZARD:
+                RestartWizard(page);
+                return TRUE;
+        }
+        return FALSE;
+    });
+}
+
+}  // namespace vestrel::wizard

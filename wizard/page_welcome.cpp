@@ -1,0 +1,96 @@
+// Welcome! (dialog 2201): what the program does, the warning, and the list
+// of supported disc types behind the "here" link.
+#include <string>
+
+#include "resources/resource_ids.h"
+#include "ui/dpi.h"
+#include "ui/gdi.h"
+#include "ui/link.h"
+#include "wizard/frame_state.h"
+#include "wizard/pages.h"
+
+namespace vestrel::wizard {
+
+namespace {
+
+constexpr wchar_t kListLead[] = L"To see a list of all the supported disc types, click ";
+
+// The text after the product name in the supported-types message.
+constexpr wchar_t kSupportedTypes[] =
+    L" works with the following types of optical disc.  \r\n\r\n"
+    L" \x2022 CDs/ Compact Disc ///  \r\n"
+    L"    CD-ROM, CD-R and CD-RW.  \r\n\r\n"
+    L" \x2022 DVDs/ Digital Versatile(Video) Disc ///  \r\n"
+    L"    DVD-ROM, DVD-R, DVD-RW,  \r\n"
+    L"    DVD-RAM, DVD+R, DVD+RW, DVD-R Dual Layer,  \r\n"
+    L"    DVD-RW Dual Layer, DVD+R Dual Layer, and DVD+RW Dual Layer.  \r\n\r\n"
+    L" \x2022 High-Definition DVDs /// \r\n"
+    L"    HD DVD-ROM, HD DVD-R, HD DVD-RW, and  \r\n"
+    L"    HD-DVD-RAM.  \r\n\r\n"
+    L" \x2022 Blu-Ray Discs ///  \r\n"
+    L"    BD-ROM, BD-R and BD-RE.   \r\n\r\n";
+
+void OnInit(HWND page) {
+    SendDlgItemMessageW(page, IDC_WELCOME_WARNING, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(SmallBoldFont(GetParent(page))), TRUE);
+    CreateLink(page, ScaledX(237), ScaledY(97), L"here", IDC_WELCOME_LINK);
+}
+
+// The line under the introduction, with the link placed inline after its
+// text and a full stop after the link.
+void OnPaint(HWND page) {
+    ScopedPaint paint(page);
+    HDC dc = paint.get();
+    RECT intro{};
+    GetWindowRect(GetDlgItem(page, IDC_WELCOME_TEXT), &intro);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&intro), 2);
+    ScopedGdiObject<HFONT> font(CreateTahomaFont(dc, 8, FW_NORMAL));
+    ScopedSelect selected(dc, font.get());
+    SetBkMode(dc, TRANSPARENT);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, kListLead, static_cast<int>(wcslen(kListLead)), &size);
+    const int top = intro.bottom + ScaledY(20);
+    RECT lead{intro.left, top, intro.left + size.cx, top + size.cy};
+    DrawTextW(dc, kListLead, -1, &lead, DT_SINGLELINE);
+
+    HWND link = GetDlgItem(page, IDC_WELCOME_LINK);
+    SetWindowPos(link, nullptr, lead.right, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT linkRect{};
+    GetWindowRect(link, &linkRect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&linkRect), 2);
+    RECT stop{linkRect.right, top, linkRect.right + size.cy, top + size.cy};
+    DrawTextW(dc, L".", -1, &stop, DT_SINGLELINE | DT_NOCLIP);
+}
+
+void ShowSupportedTypes(HWND page) {
+    std::wstring text = kProductName;
+    text += kSupportedTypes;
+    text += L"\r\nClick OK to close this dialog.";
+    ShowMessage(GetParent(page), text.c_str(), MB_ICONINFORMATION);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Guarded([&]() -> INT_PTR {
+        INT_PTR result = FALSE;
+        if (HandlePageBackground(page, message, wParam, lParam, kAnswerFillBackground, nullptr,
+                                 result))
+            return result;
+        switch (message) {
+            case WM_INITDIALOG:
+                OnInit(page);
+                return FALSE;
+            case WM_PAINT:
+                OnPaint(page);
+                return TRUE;
+            case WM_COMMAND:
+                if (LOWORD(wParam) == IDC_WELCOME_LINK && HIWORD(wParam) == 0)
+                    ShowSupportedTypes(page);
+                return TRUE;
+        }
+        return FALSE;
+    });
+}
+
+}  // namespace vestrel::wizard

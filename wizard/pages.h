@@ -1,0 +1,47 @@
+// The six page dialogs: modeless children of the frame, created when their
+// step is entered and destroyed when it is left.
+#pragma once
+
+#include <windows.h>
+
+namespace vestrel::wizard {
+
+// Creates the page of a step index (its WM_INITDIALOG has run on return).
+HWND CreatePage(HWND frame, int index);
+
+INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK RemoveDiscsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SelectDrivesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ReadingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK WritingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What every page does about its background. `flags` picks the variants.
+enum PageBackground : unsigned {
+    kPlainStatics = 0,
+    kFillStatics = 1,           // statics get the background before their text
+    kAnswerFillBackground = 2,  // the page answers WM_FILLBACKGROUND itself
+};
+// Handles WM_ERASEBKGND, WM_CTLCOLORSTATIC and WM_FILLBACKGROUND; a static
+// `ownColours` (the icon static) keeps the default answer. True when the
+// message was handled; `result` is the dialog procedure's answer.
+bool HandlePageBackground(HWND page, UINT message, WPARAM wParam, LPARAM lParam, unsigned flags,
+                          HWND ownColours, INT_PTR& result);
+
+// The panel's place on the select, reading and writing pages: five rows of
+// `rowHeight` (96 dpi) high, from `reference`'s left edge to the Exit
+// button, level with the side panel's bottom.
+RECT PanelRectOnPage(HWND page, HWND reference, int rowHeight);
+
+// Runs a page or frame handler, never letting an exception out of a window
+// procedure.
+template <typename Body>
+INT_PTR Guarded(Body body) {
+    try {
+        return body();
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace vestrel::wizard
