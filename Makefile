@@ -18,7 +18,7 @@ TSAN    := $(BUILD)/tsan
 
 # Debian packages the builds and tests need.
 PACKAGES := cmake ninja-build g++ libgtest-dev googletest clang libclang-rt-14-dev \
-            mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 \
+            mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine \
             xvfb imagemagick xorriso genisoimage bchunk sox
 
 .PHONY: all deps build native native-configure windows fuzz asan tsan test demo clean
@@ -67,7 +67,8 @@ tsan:
 build: deps windows fuzz asan tsan native
 
 test: build
-	cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure
+	@status=0; cd $(NATIVE) && ctest -j $(JOBS) --output-on-failure || status=$$?; \
+	echo "Screenshots of the wizard: $(abspath $(NATIVE))/gui-screenshots"; exit $$status
 
 # The drives as the select-drives page lists them, then every source copied
 # onto blanks the simulated operator brings; the copies it takes out are kept
