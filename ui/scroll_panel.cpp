@@ -70,20 +70,21 @@ void FitToRows(HWND panel, const PanelFamily& family, int count) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const ScrollRange range = RangeForRows(count, rowHeight, view.cy, family.scrollPage);
     if (!range.needed) {
-        SCROLLINFO info = ScrollInfo(SIF_RANGE | SIF_POS);
+        SCROLLINFO info = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS);
         SetScrollInfo(scrollBar, SB_CTL, &info, TRUE);
         EnableWindow(scrollBar, FALSE);
         MoveContent(content, 0);
         return;
     }
+    // Range and page together: a page set alone is cut to the old range.
+    SCROLLINFO info = ScrollInfo(SIF_RANGE | SIF_PAGE);
+    info.nMax = range.maximum;
+    info.nPage = static_cast<UINT>(range.page);
     if (!IsWindowEnabled(scrollBar)) {
         EnableWindow(scrollBar, TRUE);
-        SCROLLINFO info = ScrollInfo(SIF_PAGE | SIF_POS);
-        info.nPage = static_cast<UINT>(range.page);
-        SetScrollInfo(scrollBar, SB_CTL, &info, FALSE);
+        info.fMask |= SIF_POS;
+        info.nPos = 0;
     }
-    SCROLLINFO info = ScrollInfo(SIF_RANGE);
-    info.nMax = range.maximum;
     SetScrollInfo(scrollBar, SB_CTL, &info, TRUE);
     // A shorter range may have pulled the position in.
     const int position =

@@ -45,7 +45,7 @@ std::vector<uint8_t> ReadVersionBlock(const wchar_t* path) {
 }
 
 // The first translation's string-table prefix, with hexadecimal digits of
-// the given case ("%.4x%.4x" or "%04X%04X").
+// the given case.
 std::wstring StringTablePrefix(std::vector<uint8_t>& block, bool upper) {
     void* data = nullptr;
     UINT length = 0;
@@ -54,7 +54,7 @@ std::wstring StringTablePrefix(std::vector<uint8_t>& block, bool upper) {
         return {};
     const auto* translation = static_cast<const WORD*>(data);
     const std::u16string prefix =
-        FormatText(upper ? u"\\StringFileInfo\\%04X%04X\\" : u"\\StringFileInfo\\%.4x%.4x\\",
+        FormatText(upper ? u"\\StringFileInfo\\%04X%04X\\" : u"\\StringFileInfo\\%04x%04x\\",
                    {static_cast<unsigned>(translation[0]), static_cast<unsigned>(translation[1])});
     return Wide(prefix);
 }
