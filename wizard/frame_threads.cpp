@@ -39,8 +39,12 @@ HANDLE StartListedThread(LPTHREAD_START_ROUTINE body, void* argument) {
         return nullptr;
     HANDLE thread = CreateThread(nullptr, 0, body, argument, 0, nullptr);
     if (thread)
-        List().Add(reinterpret_cast<ThreadHandleList::Handle>(thread));
+        ListThread(thread);
     return thread;
+}
+
+bool ListThread(HANDLE thread) {
+    return List().Add(reinterpret_cast<ThreadHandleList::Handle>(thread));
 }
 
 void CloseListedThread(HANDLE thread) {

@@ -18,6 +18,9 @@ bool AnyThreadLeft();
 // started) when the list is full or the thread cannot be created.
 HANDLE StartListedThread(LPTHREAD_START_ROUTINE body, void* argument);
 
+// Lists a thread started elsewhere; false when the list is full.
+bool ListThread(HANDLE thread);
+
 // Takes the handle out of the list and closes it.
 void CloseListedThread(HANDLE thread);
 
