@@ -30,11 +30,11 @@ constexpr COLORREF kSeparatorColour = RGB(164, 164, 164);
 // Where the icons come from: our own generator, published with the sources.
 constexpr wchar_t kIconSource[] =
     L"t4k Vestrel's own icon generator (resources/icons/make_icons.cpp),\r\n"
-    L"published with the program's sources at " VESTREL_WEB_ADDRESS;
+    L"in the program's sources at " VESTREL_WEB_ADDRESS;
 
 // The text lines around the web link, below the separator.
 constexpr wchar_t kAboutLine[] = L"Copies CDs, DVDs, HD DVDs and Blu-ray discs, many at once.";
-constexpr wchar_t kLinkLead[] = L"News, updates and help are on our web site (";
+constexpr wchar_t kLinkLead[] = L"Updates are on our web site (";
 constexpr wchar_t kLinkTail[] = L").";
 
 using DrawShadowTextFunction = int(WINAPI*)(HDC, LPCWSTR, UINT, RECT*, DWORD, COLORREF, COLORREF,
