@@ -1,6 +1,7 @@
 // t4kVestrel-virtual.exe: the wizard on the simulator. The bay comes from
-// the description file VESTREL_BAY names, else the built-in bay with its
-// sample discs (VESTREL_SAMPLES, else "samples" beside the program). The
+// the description file VESTREL_BAY names, else (unset or empty) the
+// built-in bay with its sample discs (VESTREL_SAMPLES, else "samples"
+// beside the program). The
 // simulator's volume events reach the frame as the system's own
 // WM_DEVICECHANGE volume notifications, sent on the user-interface thread.
 #include <windows.h>
@@ -36,9 +37,15 @@ std::filesystem::path ProgramFolder() {
     return std::filesystem::path(std::wstring(path.data(), length)).parent_path();
 }
 
+// An environment variable's value; null when it is unset or empty.
+const wchar_t* Setting(const wchar_t* name) {
+    const wchar_t* value = _wgetenv(name);
+    return value && *value ? value : nullptr;
+}
+
 std::filesystem::path SampleFolder() {
-    if (const wchar_t* env = _wgetenv(L"VESTREL_SAMPLES"))
-        return env;
+    if (const wchar_t* folder = Setting(L"VESTREL_SAMPLES"))
+        return folder;
     return ProgramFolder() / L"samples";
 }
 
@@ -100,7 +107,7 @@ bool StartBackEnd(HINSTANCE instance) {
     auto bay = std::make_unique<sim::Simulator>();
     std::string error;
     bool loaded = false;
-    if (const wchar_t* file = _wgetenv(L"VESTREL_BAY"))
+    if (const wchar_t* file = Setting(L"VESTREL_BAY"))
         loaded = bay->LoadFile(std::filesystem::path(file), error);
     else
         loaded = bay->LoadText(sim::DefaultBayDescription(), SampleFolder(), error);
