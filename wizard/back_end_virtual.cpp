@@ -1,9 +1,9 @@
 // t4kVestrel-virtual.exe: the wizard on the simulator. The bay comes from
 // the description file VESTREL_BAY names, else (unset or empty) the
 // built-in bay with its sample discs (VESTREL_SAMPLES, else "samples"
-// beside the program). The
-// simulator's volume events reach the frame as the system's own
-// WM_DEVICECHANGE volume notifications, sent on the user-interface thread.
+// beside the program). The simulator's volume events reach the frame as
+// the system's own WM_DEVICECHANGE volume notifications, sent on the
+// user-interface thread.
 #include <windows.h>
 
 #include <dbt.h>
