@@ -175,6 +175,9 @@ INT_PTR OnInitDialog(HWND box) {
     CreateLink(box, 0, 0, VESTREL_WEB_ADDRESS, IDC_ABOUT_LINK);
     SetWindowPos(GetDlgItem(box, IDC_ABOUT_ICONS_TEXT), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE);
+    // The OK button lies above the bar it sits on, so the bar never covers it.
+    SetWindowPos(GetDlgItem(box, IDC_ABOUT_BUTTON_BAR), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE);
     SendMessageW(ok, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
     SendMessageW(box, DM_SETDEFID, IDOK, 0);
     return TRUE;
