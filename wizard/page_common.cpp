@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 #include "ui/dpi.h"
+#include "ui/gdi.h"
 #include "ui/messages.h"
 #include "ui/painting.h"
 #include "wizard/background.h"
@@ -37,7 +38,53 @@ RECT RectIn(HWND window, HWND frame) {
     return rect;
 }
 
+RECT RectOnPage(HWND page, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Where the line's text goes, measured in the font selected into `dc`.
+RECT LeadRect(HWND page, HDC dc, const InlineLink& line) {
+    const RECT above = RectOnPage(page, GetDlgItem(page, line.aboveId));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, line.lead, static_cast<int>(wcslen(line.lead)), &size);
+    const int top = above.bottom + ScaledY(line.gap);
+    return {above.left, top, above.left + size.cx, top + size.cy};
+}
+
+HWND MoveLinkAfter(HWND page, const InlineLink& line, const RECT& lead) {
+    HWND link = GetDlgItem(page, line.linkId);
+    SetWindowPos(link, nullptr, lead.right, lead.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return link;
+}
+
 }  // namespace
+
+void PlaceInlineLink(HWND page, const InlineLink& line) {
+    ScopedWindowDC dc(page);
+    if (!dc)
+        return;
+    ScopedGdiObject<HFONT> font(CreateTahomaFont(dc.get(), 8, FW_NORMAL));
+    ScopedSelect selected(dc.get(), font.get());
+    MoveLinkAfter(page, line, LeadRect(page, dc.get(), line));
+}
+
+void PaintInlineLink(HWND page, HDC dc, const InlineLink& line) {
+    ScopedGdiObject<HFONT> font(CreateTahomaFont(dc, 8, FW_NORMAL));
+    ScopedSelect selected(dc, font.get());
+    SetBkMode(dc, TRANSPARENT);
+    if (line.colour != CLR_INVALID)
+        SetTextColor(dc, line.colour);
+    RECT lead = LeadRect(page, dc, line);
+    DrawTextW(dc, line.lead, -1, &lead, DT_SINGLELINE);
+    const RECT link = RectOnPage(page, MoveLinkAfter(page, line, lead));
+    const int height = lead.bottom - lead.top;
+    RECT stop{link.right, lead.top, link.right + height, lead.bottom};
+    DrawTextW(dc, L".", -1, &stop, line.stopFlags);
+}
 
 HWND CreatePage(HWND frame, int index) {
     return CreateDialogParamW(Process().instance, MAKEINTRESOURCEW(PageAt(index).dialogId), frame,

@@ -13,7 +13,13 @@ namespace vestrel::wizard {
 
 namespace {
 
-constexpr wchar_t kCopyAgainLead[] = L"If you want to go back and copy additional discs, click ";
+// The line that leads back to copy more discs.
+constexpr InlineLink kCopyAgainLine{L"If you want to go back and copy additional discs, click ",
+                                    IDC_FINISH_ADVICE,
+                                    45,
+                                    IDC_FINISH_LINK,
+                                    RGB(8, 0, 0),
+                                    DT_SINGLELINE};
 // Posted to the page so the wizard restarts after the link's click has
 // returned (the restart destroys this page and the link).
 constexpr UINT WM_RESTARTWIZARD = WM_APP + 21;
@@ -33,31 +39,7 @@ void OnInit(HWND page) {
     SendDlgItemMessageW(page, IDC_FINISH_RESULT, WM_SETFONT,
                         reinterpret_cast<WPARAM>(SmallBoldFont(frame)), TRUE);
     CreateLink(page, ScaledX(237), ScaledY(97), L"here", IDC_FINISH_LINK);
-}
-
-void OnPaint(HWND page) {
-    ScopedPaint paint(page);
-    HDC dc = paint.get();
-    RECT advice{};
-    GetWindowRect(GetDlgItem(page, IDC_FINISH_ADVICE), &advice);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&advice), 2);
-    ScopedGdiObject<HFONT> font(CreateTahomaFont(dc, 8, FW_NORMAL));
-    ScopedSelect selected(dc, font.get());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(8, 0, 0));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, kCopyAgainLead, static_cast<int>(wcslen(kCopyAgainLead)), &size);
-    const int top = advice.bottom + ScaledY(45);
-    RECT lead{advice.left, top, advice.left + size.cx, top + size.cy};
-    DrawTextW(dc, kCopyAgainLead, -1, &lead, DT_SINGLELINE);
-
-    HWND link = GetDlgItem(page, IDC_FINISH_LINK);
-    SetWindowPos(link, nullptr, lead.right, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT linkRect{};
-    GetWindowRect(link, &linkRect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&linkRect), 2);
-    RECT stop{linkRect.right, top, linkRect.right + size.cy, top + size.cy};
-    DrawTextW(dc, L".", -1, &stop, DT_SINGLELINE);
+    PlaceInlineLink(page, kCopyAgainLine);
 }
 
 // From "Welcome!" the frame's Next leads to Remove discs: the copy cycle
@@ -81,9 +63,11 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
             case WM_INITDIALOG:
                 OnInit(page);
                 return FALSE;
-            case WM_PAINT:
-                OnPaint(page);
+            case WM_PAINT: {
+                ScopedPaint paint(page);
+                PaintInlineLink(page, paint.get(), kCopyAgainLine);
                 return TRUE;
+            }
             case WM_COMMAND:
                 if (LOWORD(wParam) == IDC_FINISH_LINK && HIWORD(wParam) == 0)
                     PostMessageW(page, WM_RESTARTWIZARD, 0, 0);

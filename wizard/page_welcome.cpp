@@ -13,7 +13,13 @@ namespace vestrel::wizard {
 
 namespace {
 
-constexpr wchar_t kListLead[] = L"To see a list of all the supported disc types, click ";
+// The line under the introduction that leads to the supported types.
+constexpr InlineLink kTypesLine{L"To see a list of all the supported disc types, click ",
+                                IDC_WELCOME_TEXT,
+                                20,
+                                IDC_WELCOME_LINK,
+                                CLR_INVALID,
+                                DT_SINGLELINE | DT_NOCLIP};
 
 // The text after the product name in the supported-types message.
 constexpr wchar_t kSupportedTypes[] =
@@ -34,32 +40,7 @@ void OnInit(HWND page) {
     SendDlgItemMessageW(page, IDC_WELCOME_WARNING, WM_SETFONT,
                         reinterpret_cast<WPARAM>(SmallBoldFont(GetParent(page))), TRUE);
     CreateLink(page, ScaledX(237), ScaledY(97), L"here", IDC_WELCOME_LINK);
-}
-
-// The line under the introduction, with the link placed inline after its
-// text and a full stop after the link.
-void OnPaint(HWND page) {
-    ScopedPaint paint(page);
-    HDC dc = paint.get();
-    RECT intro{};
-    GetWindowRect(GetDlgItem(page, IDC_WELCOME_TEXT), &intro);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&intro), 2);
-    ScopedGdiObject<HFONT> font(CreateTahomaFont(dc, 8, FW_NORMAL));
-    ScopedSelect selected(dc, font.get());
-    SetBkMode(dc, TRANSPARENT);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, kListLead, static_cast<int>(wcslen(kListLead)), &size);
-    const int top = intro.bottom + ScaledY(20);
-    RECT lead{intro.left, top, intro.left + size.cx, top + size.cy};
-    DrawTextW(dc, kListLead, -1, &lead, DT_SINGLELINE);
-
-    HWND link = GetDlgItem(page, IDC_WELCOME_LINK);
-    SetWindowPos(link, nullptr, lead.right, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT linkRect{};
-    GetWindowRect(link, &linkRect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&linkRect), 2);
-    RECT stop{linkRect.right, top, linkRect.right + size.cy, top + size.cy};
-    DrawTextW(dc, L".", -1, &stop, DT_SINGLELINE | DT_NOCLIP);
+    PlaceInlineLink(page, kTypesLine);
 }
 
 void ShowSupportedTypes(HWND page) {
@@ -81,9 +62,11 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
             case WM_INITDIALOG:
                 OnInit(page);
                 return FALSE;
-            case WM_PAINT:
-                OnPaint(page);
+            case WM_PAINT: {
+                ScopedPaint paint(page);
+                PaintInlineLink(page, paint.get(), kTypesLine);
                 return TRUE;
+            }
             case WM_COMMAND:
                 if (LOWORD(wParam) == IDC_WELCOME_LINK && HIWORD(wParam) == 0)
                     ShowSupportedTypes(page);

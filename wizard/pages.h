@@ -33,6 +33,22 @@ bool HandlePageBackground(HWND page, UINT message, WPARAM wParam, LPARAM lParam,
 // button, level with the side panel's bottom.
 RECT PanelRectOnPage(HWND page, HWND reference, int rowHeight);
 
+// A line of text `gap` (96 dpi) below control `aboveId`, in Tahoma 8, with
+// a link placed inline at its end and a full stop after the link.
+struct InlineLink {
+    const wchar_t* lead;
+    int aboveId;
+    int gap;
+    int linkId;
+    COLORREF colour;  // CLR_INVALID: the DC's own
+    UINT stopFlags;   // DrawTextW flags of the full stop
+};
+// Moves the link to the end of the text; the page does it as soon as the
+// link exists, so that it never jumps once shown.
+void PlaceInlineLink(HWND page, const InlineLink& line);
+// WM_PAINT: draws the text and the full stop, and places the link.
+void PaintInlineLink(HWND page, HDC dc, const InlineLink& line);
+
 // Runs a page or frame handler, never letting an exception out of a window
 // procedure.
 template <typename Body>
