@@ -48,6 +48,19 @@ void Untrack(const void* handle) {
     liveObjects.erase(it);
 }
 
+// A window's DC handle goes back to the system's cache when the window is
+// destroyed, and the same value comes out again: borrowed DCs are counted
+// as a balance of gets and releases, not by handle.
+HDC Borrowed(HDC dc) {
+    if (dc)
+        Publish(CountedWindowDCs, +1);
+    return dc;
+}
+
+void GivenBack() {
+    Publish(CountedWindowDCs, -1);
+}
+
 CountedKind ImageKind(UINT type) {
     return type == IMAGE_BITMAP ? CountedBitmaps : CountedIcons;
 }
@@ -156,24 +169,26 @@ BOOL WINAPI CountedDeleteObject(HGDIOBJ object) {
     return realDeleteObject(object);
 }
 HDC WINAPI CountedGetDC(HWND window) {
-    return Made(realGetDC(window), CountedDeviceContexts);
+    return Borrowed(realGetDC(window));
 }
 HDC WINAPI CountedGetDCEx(HWND window, HRGN clip, DWORD flags) {
-    return Made(realGetDCEx(window, clip, flags), CountedDeviceContexts);
+    return Borrowed(realGetDCEx(window, clip, flags));
 }
 HDC WINAPI CountedGetWindowDC(HWND window) {
-    return Made(realGetWindowDC(window), CountedDeviceContexts);
+    return Borrowed(realGetWindowDC(window));
 }
 int WINAPI CountedReleaseDC(HWND window, HDC dc) {
-    Untrack(dc);
-    return realReleaseDC(window, dc);
+    const int released = realReleaseDC(window, dc);
+    if (released)
+        GivenBack();
+    return released;
 }
 HDC WINAPI CountedBeginPaint(HWND window, PAINTSTRUCT* paint) {
-    return Made(realBeginPaint(window, paint), CountedDeviceContexts);
+    return Borrowed(realBeginPaint(window, paint));
 }
 BOOL WINAPI CountedEndPaint(HWND window, const PAINTSTRUCT* paint) {
-    if (paint)
-        Untrack(paint->hdc);
+    if (paint && paint->hdc)
+        GivenBack();
     return realEndPaint(window, paint);
 }
 HANDLE WINAPI CountedLoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height,

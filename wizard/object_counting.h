@@ -12,7 +12,8 @@ namespace vestrel {
 
 enum CountedKind {
     CountedFonts,
-    CountedDeviceContexts,  // created, or borrowed from a window until released
+    CountedDeviceContexts,  // memory and device DCs, until deleted
+    CountedWindowDCs,       // borrowed from a window (GetDC, BeginPaint) until given back
     CountedBitmaps,
     CountedBrushes,
     CountedPens,
@@ -33,8 +34,8 @@ inline std::wstring ObjectCountsName(DWORD processId) {
 
 inline const wchar_t* CountedKindName(int kind) {
     static const wchar_t* const names[CountedKindCount] = {
-        L"fonts", L"device contexts", L"bitmaps", L"brushes",
-        L"pens",  L"regions",         L"icons",   L"image lists"};
+        L"fonts", L"device contexts", L"window DCs", L"bitmaps",    L"brushes",
+        L"pens",  L"regions",         L"icons",      L"image lists"};
     return kind >= 0 && kind < CountedKindCount ? names[kind] : L"?";
 }
 

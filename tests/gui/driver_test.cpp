@@ -93,7 +93,8 @@ TEST_F(DriverTest, ObjectCountsSeeAFontAndADcLeaked) {
         },
         3000));
     EXPECT_EQ(after.live[CountedFonts], before.live[CountedFonts] + 1);
-    EXPECT_EQ(after.live[CountedDeviceContexts], before.live[CountedDeviceContexts] + 1);
+    EXPECT_EQ(after.live[CountedWindowDCs], before.live[CountedWindowDCs] + 1);
+    EXPECT_EQ(after.live[CountedDeviceContexts], before.live[CountedDeviceContexts]);
     EXPECT_EQ(after.live[CountedBitmaps], before.live[CountedBitmaps]);
 }
 

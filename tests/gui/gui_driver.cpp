@@ -284,11 +284,15 @@ bool MouseClick(HWND window) {
 bool MouseClickAt(HWND window, POINT client) {
     POINT screen = client;
     ClientToScreen(window, &screen);
-    // A window just shown takes a moment before the system routes input to it.
+    // A window just shown takes a moment before the system routes input to
+    // it. Only the top-level window is compared: the point may lie under a
+    // transparent static, which the system looks through for the click but
+    // not when asked from another thread.
+    HWND root = GetAncestor(window, GA_ROOT);
     bool onTop = WaitFor(
         [&] {
             MoveMouse(screen);
-            return WindowFromPoint(screen) == window;
+            return GetAncestor(WindowFromPoint(screen), GA_ROOT) == root;
         },
         3000);
     if (!onTop)

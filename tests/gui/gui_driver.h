@@ -67,7 +67,7 @@ RECT RectIn(HWND window, HWND reference);
 bool Click(HWND button);
 // A left click of the mouse at the window's centre (or at a point of its
 // client area), through the system's input queue; waits until the point
-// shows that window first. False when it never does.
+// shows that window's top-level window. False when it never does.
 bool MouseClick(HWND window);
 bool MouseClickAt(HWND window, POINT client);
 // A key pressed and released through the system's input queue; it goes

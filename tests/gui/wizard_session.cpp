@@ -1,0 +1,84 @@
+#include "tests/gui/wizard_session.h"
+
+#include <vector>
+
+namespace vestrel::gui {
+namespace {
+
+std::vector<std::pair<std::wstring, std::wstring>> BayEnvironment(const char* bay) {
+    if (!bay)
+        return {{L"VESTREL_BAY", L""}};
+    return {{L"VESTREL_BAY", SourceFile(std::string("tests/gui/bays/") + bay)}};
+}
+
+}  // namespace
+
+Wizard::Wizard(const char* bay, const wchar_t* program)
+    : program_(BuildProgram(program), BayEnvironment(bay)) {}
+
+bool Wizard::WaitForFrame(DWORD timeoutMs) {
+    if (!program_.Started()) {
+        error_ = program_.Error();
+        return false;
+    }
+    frame_ = WaitForTopWindow(program_.Id(), kFrameClass, nullptr, timeoutMs);
+    if (!frame_) {
+        error_ = L"no frame within the time";
+        return false;
+    }
+    // The first page exists once the header names it.
+    if (!WaitForStep(0)) {
+        error_ = L"the frame shows no Welcome page";
+        return false;
+    }
+    return true;
+}
+
+HWND Wizard::Page() const {
+    for (HWND child = GetWindow(frame_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) == L"#32770" && IsWindowVisible(child))
+            return child;
+    }
+    return nullptr;
+}
+
+bool Wizard::WaitForStep(int index, DWORD timeoutMs) const {
+    return WaitFor(
+        [&] {
+            HWND page = Page();
+            // The old page goes after the new one is made: wait for one page.
+            int pages = 0;
+            for (HWND c = GetWindow(frame_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                pages += ClassName(c) == L"#32770";
+            return page && pages == 1 && Header() == kStepTitles[index];
+        },
+        timeoutMs);
+}
+
+bool Wizard::ForceNext() {
+    HWND next = Control(kNext);
+    EnableWindow(next, TRUE);
+    return Click(next);
+}
+
+bool Wizard::Advance(int index) {
+    if (index == 1 && !Click(Control(kNext)))
+        return false;
+    if (index > 2 && !ForceNext())
+        return false;
+    return WaitForStep(index);
+}
+
+bool Wizard::WalkTo(int index) {
+    for (int step = 1; step <= index; ++step) {
+        if (!Advance(step))
+            return false;
+    }
+    return true;
+}
+
+bool Wizard::Exit(DWORD timeoutMs) {
+    return Click(Control(kExit)) && program_.WaitForExit(timeoutMs);
+}
+
+}  // namespace vestrel::gui

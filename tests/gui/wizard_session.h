@@ -1,0 +1,62 @@
+// The wizard as the GUI tests see it: started with a bay description,
+// its frame, buttons, header and current page.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/gui/gui_test_support.h"
+
+namespace vestrel::gui {
+
+inline constexpr wchar_t kFrameClass[] = L"dlg0_{82DE65E8-B047-4647-8A07-1742A98109F1}";
+inline constexpr wchar_t kProductName[] = L"t4k Vestrel\x2122";
+inline constexpr wchar_t kVirtualWizard[] = L"..\\wizard\\t4kVestrel-virtual.exe";
+inline constexpr wchar_t kRealWizard[] = L"..\\wizard\\t4kVestrel.exe";
+
+// Frame ids.
+inline constexpr int kSidePanel = 3001, kNext = 3002, kBack = 3003, kExit = 3004, kHeader = 3005,
+                     kAbout = 3006, kWebLink = 3007;
+
+// The header of each step, by page index.
+inline constexpr const wchar_t* kStepTitles[] = {L"Welcome!",
+                                                 L"Remove discs",
+                                                 L"Select source and destination drives",
+                                                 L"Read source discs",
+                                                 L"Write destination discs",
+                                                 L"Finish"};
+
+class Wizard {
+  public:
+    // bay: a file of tests/gui/bays, or nullptr for the built-in bay.
+    explicit Wizard(const char* bay, const wchar_t* program = kVirtualWizard);
+
+    // Waits for the frame; false (with a reason in Error()) when none shows.
+    bool WaitForFrame(DWORD timeoutMs = 15000);
+    const std::wstring& Error() const { return error_; }
+
+    Program& Process() { return program_; }
+    HWND Frame() const { return frame_; }
+    HWND Control(int id) const { return GetDlgItem(frame_, id); }
+    std::wstring Header() const { return Text(Control(kHeader)); }
+    // The page dialog now shown in the frame.
+    HWND Page() const;
+    bool WaitForStep(int index, DWORD timeoutMs = 5000) const;
+    // Next, when a live page would have enabled it: the select, reading and
+    // writing pages enable Next only once their drives and copies exist.
+    bool ForceNext();
+    // From the step before to this one: Next, forced where needed, or the
+    // wait for Remove discs to move on by itself.
+    bool Advance(int index);
+    // From Welcome to the step.
+    bool WalkTo(int index);
+    bool Exit(DWORD timeoutMs = 5000);
+
+  private:
+    Program program_;
+    HWND frame_ = nullptr;
+    std::wstring error_;
+};
+
+}  // namespace vestrel::gui
