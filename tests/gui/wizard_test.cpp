@@ -315,6 +315,10 @@ TEST_F(WizardTest, AboutBoxTextsLinkOkAndEscape) {
         HWND ok = FindControl(about, IDOK);
         EXPECT_EQ(Text(ok), L"OK");
         EXPECT_TRUE(GetWindowLongW(ok, GWL_STYLE) & BS_DEFPUSHBUTTON);
+        // A person sees the button, its icon included, where it is.
+        Picture okShown = CaptureSettled(ok);
+        EXPECT_FALSE(Columns(okShown, 2, okShown.height - 2, Coloured).empty())
+            << "OK is not drawn on the screen";
         // The frame waits while the box is up.
         EXPECT_FALSE(Click(wizard.Control(kExit)));
         if (way == VK_ESCAPE) {
