@@ -14,6 +14,7 @@
 #include "drive/mmc_commands.h"
 #include "drive/text.h"
 #include "tests/copy/copy_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vestrel {
 namespace {
@@ -342,18 +343,8 @@ take-finished = yes
 // The platform's files, except that runs of zeros written to a new file
 // become holes that are read back as zeros without reading the file: a
 // dual-layer source's image files cost what its data costs.
-class SparseFiles : public FileSystem {
+class SparseFiles : public testing::ForwardingFileSystem {
   public:
-    SparseFiles() { InstallFileSystem(this); }
-    ~SparseFiles() override { InstallFileSystem(nullptr); }
-    bool Exists(std::u16string_view p) override { return next_.Exists(p); }
-    bool IsFolder(std::u16string_view p) override { return next_.IsFolder(p); }
-    bool CreateFolder(std::u16string_view p, uint32_t& e) override {
-        return next_.CreateFolder(p, e);
-    }
-    bool RemoveFolder(std::u16string_view p) override { return next_.RemoveFolder(p); }
-    bool RemoveFile(std::u16string_view p, uint32_t& e) override { return next_.RemoveFile(p, e); }
-    bool SetReadOnly(std::u16string_view p, bool r) override { return next_.SetReadOnly(p, r); }
     std::unique_ptr<File> CreateNew(std::u16string_view p, uint32_t& e) override {
         std::unique_ptr<File> file = next_.CreateNew(p, e);
         if (!file)
@@ -455,7 +446,6 @@ class SparseFiles : public FileSystem {
         uint64_t at_ = 0;
     };
 
-    FileSystem& next_ = PlatformFileSystem();
     std::mutex mutex_;
     std::map<std::u16string, std::shared_ptr<Extents>> data_;
 };

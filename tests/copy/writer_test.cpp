@@ -14,6 +14,7 @@
 #include "engine/source_layout.h"
 #include "engine/writer_thread.h"
 #include "tests/copy/copy_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vestrel {
 namespace {
@@ -253,22 +254,9 @@ take-finished = yes
 }
 
 // The platform's files, with chosen opens for reading failing.
-class FailingOpens : public FileSystem {
+class FailingOpens : public testing::ForwardingFileSystem {
   public:
-    explicit FailingOpens(std::vector<int> failing) : failing_(std::move(failing)) {
-        InstallFileSystem(this);
-    }
-    ~FailingOpens() override { InstallFileSystem(nullptr); }
-    bool Exists(std::u16string_view p) override { return base_.Exists(p); }
-    bool IsFolder(std::u16string_view p) override { return base_.IsFolder(p); }
-    bool CreateFolder(std::u16string_view p, uint32_t& e) override {
-        return base_.CreateFolder(p, e);
-    }
-    bool RemoveFolder(std::u16string_view p) override { return base_.RemoveFolder(p); }
-    bool RemoveFile(std::u16string_view p, uint32_t& e) override { return base_.RemoveFile(p, e); }
-    std::unique_ptr<File> CreateNew(std::u16string_view p, uint32_t& e) override {
-        return base_.CreateNew(p, e);
-    }
+    explicit FailingOpens(std::vector<int> failing) : failing_(std::move(failing)) {}
     std::unique_ptr<File> OpenRead(std::u16string_view p, uint32_t& e) override {
         int call;
         {
@@ -279,12 +267,10 @@ class FailingOpens : public FileSystem {
             e = 2;
             return nullptr;
         }
-        return base_.OpenRead(p, e);
+        return next_.OpenRead(p, e);
     }
-    bool SetReadOnly(std::u16string_view p, bool r) override { return base_.SetReadOnly(p, r); }
 
   private:
-    FileSystem& base_ = PlatformFileSystem();
     std::vector<int> failing_;  // the numbers of the calls that fail, from 1
     std::mutex mutex_;
     int opens_ = 0;

@@ -33,6 +33,7 @@
 #include "engine/worker_threads.h"
 #include "engine/writer_thread.h"
 #include "tests/simulator/sim_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vestrel {
 namespace {
@@ -62,22 +63,11 @@ class FastClock : public Clock {
 
 // The platform's files, except that writing stops once `limit` bytes have
 // been written in all: the disk is full.
-class FillingFileSystem : public FileSystem {
+class FillingFileSystem : public testing::ForwardingFileSystem {
   public:
     explicit FillingFileSystem(uint64_t limit) : left_(limit) {}
-    bool Exists(std::u16string_view p) override { return base_.Exists(p); }
-    bool IsFolder(std::u16string_view p) override { return base_.IsFolder(p); }
-    bool CreateFolder(std::u16string_view p, uint32_t& e) override {
-        return base_.CreateFolder(p, e);
-    }
-    bool RemoveFolder(std::u16string_view p) override { return base_.RemoveFolder(p); }
-    bool RemoveFile(std::u16string_view p, uint32_t& e) override { return base_.RemoveFile(p, e); }
-    std::unique_ptr<File> OpenRead(std::u16string_view p, uint32_t& e) override {
-        return base_.OpenRead(p, e);
-    }
-    bool SetReadOnly(std::u16string_view p, bool r) override { return base_.SetReadOnly(p, r); }
     std::unique_ptr<File> CreateNew(std::u16string_view p, uint32_t& e) override {
-        auto file = base_.CreateNew(p, e);
+        auto file = next_.CreateNew(p, e);
         if (!file)
             return nullptr;
         return std::make_unique<Filling>(std::move(file), left_);
@@ -103,7 +93,6 @@ class FillingFileSystem : public FileSystem {
         std::unique_ptr<File> file_;
         std::atomic<int64_t>& left_;
     };
-    FileSystem& base_ = PlatformFileSystem();
     std::atomic<int64_t> left_;
 };
 
@@ -560,7 +549,6 @@ Outcome SoakRun::Run() {
     std::unique_ptr<FillingFileSystem> filling;
     if (std::count(faults_.begin(), faults_.end(), Fault::FullWhileReading)) {
         filling = std::make_unique<FillingFileSystem>(Pick(0, 400) * uint64_t{kDataSectorSize});
-        InstallFileSystem(filling.get());
     }
 
     DriveList list;
