@@ -42,7 +42,7 @@ class Wizard {
     std::wstring Header() const { return Text(Control(kHeader)); }
     // The page dialog now shown in the frame.
     HWND Page() const;
-    bool WaitForStep(int index, DWORD timeoutMs = 5000) const;
+    bool WaitForStep(int index, DWORD timeoutMs = 10000) const;
     // Next, when a live page would have enabled it: the select, reading and
     // writing pages enable Next only once their drives and copies exist.
     bool ForceNext();
