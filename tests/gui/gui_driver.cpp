@@ -248,23 +248,9 @@ HWND FindControl(HWND root, int id, const wchar_t* className) {
     return nullptr;
 }
 
-HWND FindByText(HWND root, const wchar_t* className, const std::wstring& text) {
-    for (HWND child : Descendants(root)) {
-        if (ClassName(child) == className && Text(child) == text)
-            return child;
-    }
-    return nullptr;
-}
-
 RECT ScreenRect(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
-    return r;
-}
-
-RECT RectIn(HWND window, HWND reference) {
-    RECT r = ScreenRect(window);
-    MapWindowPoints(nullptr, reference, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
 

@@ -55,12 +55,8 @@ int CountWindows(DWORD processId);
 
 // The first descendant (at any depth) with the id and, if given, the class.
 HWND FindControl(HWND root, int id, const wchar_t* className = nullptr);
-// The first descendant of the class whose text is the given one.
-HWND FindByText(HWND root, const wchar_t* className, const std::wstring& text);
-// Rectangle in the screen's coordinates, and relative to another window's
-// client area.
+// The window's rectangle on the screen.
 RECT ScreenRect(HWND window);
-RECT RectIn(HWND window, HWND reference);
 
 // A click as BM_CLICK posts it: refused (false) on a hidden or disabled
 // window, as a person could not click it either.
