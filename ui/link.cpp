@@ -45,7 +45,7 @@ void Paint(HWND link, HDC target) {
     GetWindowTextW(link, text, kMaxTextLength + 1);
     {
         ScopedSelect font(dc, GetPropW(link, kFont));
-        DrawTextW(dc, text, -1, &client, DT_SINGLELINE | DT_NOCLIP);
+        DrawMeasuredText(dc, 0, 0, text);
     }
     if (hot) {
         ScopedGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, kLinkHotColour));

@@ -1,5 +1,7 @@
 #include "ui/painting.h"
 
+#include <vector>
+
 #include "ui/gdi.h"
 #include "ui/messages.h"
 
@@ -24,6 +26,21 @@ void FillFromFrameBackground(HWND window, HDC dc) {
     if (HWND frame = GetAncestor(window, GA_ROOT); frame && frame != window)
         SendMessageW(frame, WM_FILLBACKGROUND, reinterpret_cast<WPARAM>(dc),
                      reinterpret_cast<LPARAM>(window));
+}
+
+void DrawMeasuredText(HDC dc, int x, int y, const wchar_t* text) {
+    const int length = lstrlenW(text);
+    if (length == 0)
+        return;
+    std::vector<int> ends(static_cast<size_t>(length));
+    SIZE size{};
+    if (!GetTextExtentExPointW(dc, text, length, 0, nullptr, ends.data(), &size)) {
+        TextOutW(dc, x, y, text, length);
+        return;
+    }
+    for (int i = length - 1; i > 0; --i)
+        ends[static_cast<size_t>(i)] -= ends[static_cast<size_t>(i - 1)];
+    ExtTextOutW(dc, x, y, 0, nullptr, text, static_cast<UINT>(length), ends.data());
 }
 
 }  // namespace vestrel

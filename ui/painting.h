@@ -18,4 +18,9 @@ void FillFromParentBackground(HWND window, HDC dc);
 // window's own WM_ERASEBKGND.
 void FillFromFrameBackground(HWND window, HDC dc);
 
+// Draws one line of text at x,y with exactly the advances the font reports
+// when measured, so that a control placed at the measured end touches the
+// text. Wine draws its Tahoma narrower than it measures it.
+void DrawMeasuredText(HDC dc, int x, int y, const wchar_t* text);
+
 }  // namespace vestrel

@@ -124,9 +124,11 @@ void Paint(HWND box) {
     RECT versionRect{titleRect.left, titleRect.bottom + 1, titleRect.right, titleRect.bottom + 1};
     {
         ScopedSelect select(dc, versionFont.get());
-        versionRect.bottom += Measure(dc, version.c_str()).cy;
+        const SIZE size = Measure(dc, version.c_str());
+        versionRect.bottom += size.cy;
         SetTextColor(dc, kVersionColour);
-        DrawTextW(dc, version.c_str(), -1, &versionRect, DT_RIGHT);
+        // Right-aligned on the title's right edge.
+        DrawMeasuredText(dc, versionRect.right - size.cx, versionRect.top, version.c_str());
     }
 
     const int separatorY = versionRect.bottom + ScaledY(17);
@@ -146,15 +148,14 @@ void Paint(HWND box) {
 
     const SIZE lead = Measure(dc, kLinkLead);
     line = {left, line.bottom + ScaledY(6), left + lead.cx, line.bottom + ScaledY(6) + lead.cy};
-    DrawTextW(dc, kLinkLead, -1, &line, DT_SINGLELINE);
+    DrawMeasuredText(dc, line.left, line.top, kLinkLead);
     HWND link = GetDlgItem(box, IDC_ABOUT_LINK);
     if (!link)
         return;
     PlaceLink(link, line.right, line.top);
     RECT linkRect{};
     GetClientRect(link, &linkRect);
-    RECT tail{line.right + linkRect.right, line.top, client.right, line.bottom};
-    DrawTextW(dc, kLinkTail, -1, &tail, DT_SINGLELINE);
+    DrawMeasuredText(dc, line.right + linkRect.right, line.top, kLinkTail);
 }
 
 INT_PTR OnInitDialog(HWND box) {
@@ -175,9 +176,11 @@ INT_PTR OnInitDialog(HWND box) {
     CreateLink(box, 0, 0, VESTREL_WEB_ADDRESS, IDC_ABOUT_LINK);
     SetWindowPos(GetDlgItem(box, IDC_ABOUT_ICONS_TEXT), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE);
-    // The OK button lies above the bar it sits on, so the bar never covers it.
-    SetWindowPos(GetDlgItem(box, IDC_ABOUT_BUTTON_BAR), HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE);
+    // The OK button lies above the bar it sits on, so clicks reach it; the bar
+    // clips its siblings, so its painting never covers the button either.
+    HWND bar = GetDlgItem(box, IDC_ABOUT_BUTTON_BAR);
+    SetWindowLongPtrW(bar, GWL_STYLE, GetWindowLongPtrW(bar, GWL_STYLE) | WS_CLIPSIBLINGS);
+    SetWindowPos(bar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_FRAMECHANGED);
     SendMessageW(ok, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
     SendMessageW(box, DM_SETDEFID, IDOK, 0);
     return TRUE;

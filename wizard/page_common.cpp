@@ -79,11 +79,9 @@ void PaintInlineLink(HWND page, HDC dc, const InlineLink& line) {
     if (line.colour != CLR_INVALID)
         SetTextColor(dc, line.colour);
     RECT lead = LeadRect(page, dc, line);
-    DrawTextW(dc, line.lead, -1, &lead, DT_SINGLELINE);
+    DrawMeasuredText(dc, lead.left, lead.top, line.lead);
     const RECT link = RectOnPage(page, MoveLinkAfter(page, line, lead));
-    const int height = lead.bottom - lead.top;
-    RECT stop{link.right, lead.top, link.right + height, lead.bottom};
-    DrawTextW(dc, L".", -1, &stop, line.stopFlags);
+    DrawMeasuredText(dc, link.right, lead.top, L".");
 }
 
 HWND CreatePage(HWND frame, int index) {

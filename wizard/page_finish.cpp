@@ -15,11 +15,7 @@ namespace {
 
 // The line that leads back to copy more discs.
 constexpr InlineLink kCopyAgainLine{L"If you want to go back and copy additional discs, click ",
-                                    IDC_FINISH_ADVICE,
-                                    45,
-                                    IDC_FINISH_LINK,
-                                    RGB(8, 0, 0),
-                                    DT_SINGLELINE};
+                                    IDC_FINISH_ADVICE, 45, IDC_FINISH_LINK, RGB(8, 0, 0)};
 // Posted to the page so the wizard restarts after the link's click has
 // returned (the restart destroys this page and the link).
 constexpr UINT WM_RESTARTWIZARD = WM_APP + 21;

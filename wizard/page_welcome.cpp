@@ -15,11 +15,7 @@ namespace {
 
 // The line under the introduction that leads to the supported types.
 constexpr InlineLink kTypesLine{L"To see a list of all the supported disc types, click ",
-                                IDC_WELCOME_TEXT,
-                                20,
-                                IDC_WELCOME_LINK,
-                                CLR_INVALID,
-                                DT_SINGLELINE | DT_NOCLIP};
+                                IDC_WELCOME_TEXT, 20, IDC_WELCOME_LINK, CLR_INVALID};
 
 // The text after the product name in the supported-types message.
 constexpr wchar_t kSupportedTypes[] =

@@ -41,7 +41,6 @@ struct InlineLink {
     int gap;
     int linkId;
     COLORREF colour;  // CLR_INVALID: the DC's own
-    UINT stopFlags;   // DrawTextW flags of the full stop
 };
 // Moves the link to the end of the text; the page does it as soon as the
 // link exists, so that it never jumps once shown.
