@@ -5,6 +5,8 @@
 #               in one CTest run (Windows programs under Wine)
 #   make build  the same builds without running the tests
 #   make demo   a whole copy run on the built-in simulated drives
+#   make package  the download for Windows users: build/package/t4kVestrel/
+#               (installer, wizard, read-me) and build/package/t4kVestrel.zip
 
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
@@ -19,9 +21,9 @@ TSAN    := $(BUILD)/tsan
 # Debian packages the builds and tests need.
 PACKAGES := cmake ninja-build g++ libgtest-dev googletest clang libclang-rt-14-dev \
             mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine \
-            xvfb imagemagick xorriso genisoimage bchunk sox
+            xvfb imagemagick xorriso genisoimage bchunk sox zip
 
-.PHONY: all deps build native native-configure windows fuzz asan tsan test demo clean
+.PHONY: all deps build native native-configure windows fuzz asan tsan test demo package clean
 
 all: build
 
@@ -82,6 +84,21 @@ demo: deps native-configure
 	rm -rf $(DEMO_COPIES)
 	$(NATIVE)/tools/vestrel-copy --sim-default --timeout 300 --finished $(DEMO_COPIES)
 	tools/check-demo-copies $(DEMO_COPIES) $(NATIVE)/simulator/samples
+
+# What a Windows user downloads and unpacks: the installer beside the wizard
+# it installs, and a read-me (with Windows line ends).
+PACKAGE := $(BUILD)/package
+
+package: deps
+	cmake -S . -B $(WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-w64-x86_64.cmake)
+	cmake --build $(WINDOWS) -j $(JOBS) --target t4kInstaller t4kVestrel
+	rm -rf $(PACKAGE)
+	mkdir -p $(PACKAGE)/t4kVestrel
+	cp $(WINDOWS)/installer/t4kInstaller.exe $(WINDOWS)/wizard/t4kVestrel.exe $(PACKAGE)/t4kVestrel/
+	sed 's/$$/\r/' resources/package/ReadMe.txt > $(PACKAGE)/t4kVestrel/ReadMe.txt
+	cd $(PACKAGE) && zip -q -X -r t4kVestrel.zip t4kVestrel
+	@echo "Package: $(abspath $(PACKAGE))/t4kVestrel.zip"
 
 clean:
 	rm -rf $(BUILD)

@@ -10,3 +10,8 @@
 #define VESTREL_WEB_ROOT L"https://www.t4ksoft.net/"
 // The product's web address, shown and opened by the wizard's links.
 #define VESTREL_WEB_ADDRESS L"https://www.t4ksoft.net/vestrel/"
+// The installer's Start Menu folder and the two folder levels below
+// Program Files of its default install folder ("t4k_Vestrel" follows).
+#define VESTREL_START_MENU_FOLDER VESTREL_PUBLISHER_DOMAIN
+#define VESTREL_INSTALL_LEVEL1 VESTREL_PUBLISHER_DOMAIN
+#define VESTREL_INSTALL_LEVEL2 L"Utilities"

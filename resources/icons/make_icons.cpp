@@ -425,6 +425,34 @@ std::vector<Layer> OverwriteIcon(int size) {
     return layers;
 }
 
+// The layers drawn into the square from corner `at` with side `scale`.
+std::vector<Layer> Placed(std::vector<Layer> layers, Vec at, double scale) {
+    for (Layer& layer : layers) {
+        const Shape shape = layer.shape;
+        const Paint paint = layer.paint;
+        const auto local = [=](Vec p) { return (p - at) * (1.0 / scale); };
+        layer.shape = [=](Vec p) { return shape(local(p)); };
+        layer.paint = [=](Vec p) { return paint(local(p)); };
+    }
+    return layers;
+}
+
+// The installer: the program's disc with a green badge holding an arrow
+// that points down into it.
+std::vector<Layer> InstallerIcon(int size) {
+    std::vector<Layer> layers;
+    Disc(layers, {0.44, 0.44}, 0.42, 0x4F95E0, 0x1D4F8C, size > 20, size);
+    const double badgeScale = size <= 20 ? 0.62 : 0.5;
+    const int badgeSize = static_cast<int>(size * badgeScale);
+    const double w = Width(0.12, badgeSize, 2.0);
+    const std::vector<Layer> badge =
+        WithGlyph(Badge(kGreen, badgeSize), Union(Stroke({{0.5, 0.24}, {0.5, 0.68}}, w),
+                                                  Stroke({{0.3, 0.5}, {0.5, 0.7}, {0.7, 0.5}}, w)));
+    for (const Layer& layer : Placed(badge, {1.0 - badgeScale, 1.0 - badgeScale}, badgeScale))
+        layers.push_back(layer);
+    return layers;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -453,6 +481,7 @@ int main(int argc, char** argv) {
         {"failed", FailedIcon, buttons},
         {"info", InfoIcon, buttons},
         {"overwrite", OverwriteIcon, large},
+        {"installer", InstallerIcon, application},
     };
     for (const Job& job : jobs) {
         const std::string path = dir + "/" + job.name + ".ico";

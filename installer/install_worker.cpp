@@ -1,0 +1,207 @@
+#include "installer/install_worker.h"
+
+#include <memory>
+#include <vector>
+
+#include "installer/batch_file.h"
+#include "installer/install_list.h"
+#include "installer/installer_state.h"
+#include "installer/shell_folders.h"
+#include "installer/texts.h"
+#include "installer/uninstall_entry.h"
+
+namespace vestrel::installer {
+
+namespace {
+
+constexpr DWORD kCopyRetryMs = 2000;
+constexpr DWORD kFolderWaitMs = 5000;
+
+// Waits on the cancel event; true when it was set.
+bool Cancelled(DWORD ms) {
+    return WaitForSingleObject(State().cancelEvent, ms) == WAIT_OBJECT_0;
+}
+
+std::wstring ModuleFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), MAX_PATH - 1);
+    std::wstring path(buffer.data(), length);
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Every file below the folder, relative to it, in the order found; an
+// installed copy's list and batch file are not part of what is installed.
+void ListFiles(const std::wstring& root, const std::wstring& relative,
+               std::vector<std::wstring>& files) {
+    const std::wstring folder = relative.empty() ? root : Join(root, relative);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(folder, L"*.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = relative.empty() ? name : Join(relative, name);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListFiles(root, path, files);
+        else if (!relative.empty() ||
+                 (U16(name) != kInstallListName && U16(name) != kBatchFileName))
+            files.push_back(path);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+std::wstring ParentOf(const std::wstring& relative) {
+    const size_t slash = relative.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
+}
+
+// The files to copy, and the subfolders that do not exist yet and so will
+// be the installer's own, merged with the list an earlier installation
+// left in the folder.
+InstallList PlannedList(const std::wstring& installFolder, const std::vector<std::wstring>& files) {
+    InstallList added;
+    for (const std::wstring& file : files) {
+        added.files.push_back(U16(file));
+        for (std::wstring folder = ParentOf(file); !folder.empty(); folder = ParentOf(folder)) {
+            if (!IsFolder(Join(installFolder, folder)))
+                added.folders.push_back(U16(folder));
+        }
+    }
+    InstallList old;
+    const std::wstring listPath = Join(installFolder, Wide(kInstallListName));
+    HANDLE file = CreateFileW(listPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        std::string bytes(kMaxInstallListBytes + 1, '\0');
+        DWORD got = 0;
+        if (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
+            bytes.resize(got);
+            if (auto parsed = ParseInstallList(bytes))
+                old = std::move(*parsed);
+        }
+        CloseHandle(file);
+    }
+    return MergeInstallLists(old, added);
+}
+
+bool WriteList(const std::wstring& path, const InstallList& list) {
+    const std::string bytes = FormatInstallList(list);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    return CloseHandle(file) && ok;
+}
+
+enum class Attempt { Done, Cancelled, GaveUp };
+
+// The question after a failed copy: true to try the same file again.
+bool AskRetry(const std::wstring& target) {
+    const std::wstring text = L"Failed to copy file; target:\n\n" + target + L"\n\nRetry?";
+    return MessageBoxW(nullptr, text.c_str(), kCaption,
+                       MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDNO;
+}
+
+// Copies one file, retrying for two seconds, then asking.
+Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
+    for (;;) {
+        SetCurrentFileName(target.substr(target.rfind(L'\\') + 1));
+        const DWORD start = GetTickCount();
+        bool copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
+        while (!copied) {
+            if (Cancelled(100))
+                return Attempt::Cancelled;
+            if (GetTickCount() - start > kCopyRetryMs)
+                break;
+            copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
+        }
+        if (IsFile(target)) {
+            SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+            return Attempt::Done;
+        }
+        if (!AskRetry(target))
+            return Attempt::GaveUp;
+    }
+}
+
+DWORD Install(const InstallJob& job) {
+    if (Cancelled(1000))
+        return kCancelled;
+    RaiseStepAdvances(1);
+    if (Cancelled(100))
+        return kCancelled;
+
+    const std::wstring& folder = job.installFolder;
+    CreateFolderLevels(folder, State().cancelEvent);
+    const DWORD start = GetTickCount();
+    while (!IsFolder(folder) && GetTickCount() - start < kFolderWaitMs) {
+        if (Cancelled(100))
+            return kCancelled;
+    }
+    if (!IsFolder(folder))
+        return IsCancelling() ? kCancelled : kFolderFailed;
+
+    RaiseStepAdvances(1);
+    if (Cancelled(1000))
+        return kCancelled;
+
+    const std::wstring source = ModuleFolder();
+    std::vector<std::wstring> files;
+    if (!source.empty())
+        ListFiles(source, L"", files);
+
+    // The list first: whatever gets copied is then always listed.
+    const std::wstring listPath = Join(folder, Wide(kInstallListName));
+    const InstallList list = PlannedList(folder, files);
+    while (!WriteList(listPath, list)) {
+        if (!AskRetry(listPath))
+            return IsCancelling() ? kCancelled : kCopyFailed;
+    }
+
+    for (const std::wstring& relative : files) {
+        const std::wstring target = Join(folder, relative);
+        CreateFolderLevels(target.substr(0, target.rfind(L'\\')), State().cancelEvent);
+        if (Cancelled(0))
+            return kCancelled;
+        switch (CopyOne(Join(source, relative), target)) {
+            case Attempt::Done:
+                break;
+            case Attempt::Cancelled:
+                return kCancelled;
+            case Attempt::GaveUp:
+                return IsCancelling() ? kCancelled : kCopyFailed;
+        }
+    }
+    SetCurrentFileName(L"");
+
+    RaiseStepAdvances(2);
+    if (Cancelled(1000))
+        return kCancelled;
+    CreateShortcuts(Join(folder, kWizardExe), job.shortcuts);
+
+    RaiseStepAdvances(1);
+    if (Cancelled(1000))
+        return kCancelled;
+    const std::wstring command = Join(folder, kInstallerExe);
+    SetRememberedCommand(command);
+    WriteUninstallEntry(command);
+    Sleep(500);
+    return kInstalled;
+}
+
+}  // namespace
+
+DWORD WINAPI InstallWorker(void* parameter) {
+    const std::unique_ptr<InstallJob> job(static_cast<InstallJob*>(parameter));
+    return Install(*job);
+}
+
+}  // namespace vestrel::installer

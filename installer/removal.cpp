@@ -1,0 +1,134 @@
+#include "installer/removal.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "installer/ansi_path.h"
+#include "installer/batch_file.h"
+#include "installer/folder_guard.h"
+#include "installer/install_list.h"
+#include "installer/installer_state.h"
+#include "installer/own_version.h"
+#include "installer/shell_folders.h"
+#include "installer/shortcuts.h"
+#include "installer/texts.h"
+#include "installer/uninstall_entry.h"
+
+namespace vestrel::installer {
+
+namespace {
+
+std::optional<InstallList> ReadInstallList(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string bytes(kMaxInstallListBytes + 1, '\0');
+    DWORD got = 0;
+    const bool read = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    if (!read)
+        return std::nullopt;
+    bytes.resize(got);
+    return ParseInstallList(bytes);
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size() && FlushFileBuffers(file);
+    return CloseHandle(file) && ok;
+}
+
+// The install folder of the command, when the uninstaller may delete the
+// files its list names there.
+std::optional<std::wstring> FolderToEmpty(const std::wstring& command) {
+    const auto folder = FolderOfCommand(U16(command));
+    if (!folder)
+        return std::nullopt;
+    std::vector<std::u16string> protectedFolders;
+    for (const std::wstring& path : ProtectedFolders())
+        protectedFolders.push_back(U16(path));
+    // Compared in its full, long, upper-case form, as the protected ones.
+    const std::wstring comparable = ComparablePath(Wide(*folder));
+    if (CheckRemovalFolder(*folder, {}) != FolderVerdict::Allowed ||
+        CheckRemovalFolder(U16(comparable), protectedFolders) != FolderVerdict::Allowed)
+        return std::nullopt;
+    return Wide(*folder);
+}
+
+// Writes the batch file that deletes the listed files of the folder; the
+// paths cmd cannot be told exactly are deleted here instead.
+bool WriteRemovalBatch(const std::wstring& folder, InstallList list, const std::wstring& batch) {
+    // A listed name that is a folder now is not ours to "del" (it would
+    // empty that folder).
+    std::erase_if(list.files,
+                  [&](const std::u16string& file) { return IsFolder(Join(folder, Wide(file))); });
+    const RemovalBatch removal = BuildRemovalBatch(U16(folder), list, EncodeBatchPath, ShortPath);
+    for (const std::u16string& file : removal.filesLeftToUs) {
+        const std::wstring path = Wide(file);
+        if (!DeleteFileW(path.c_str()))
+            MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    for (const std::u16string& subfolder : removal.foldersLeftToUs)
+        RemoveDirectoryW(Wide(subfolder).c_str());
+    return WriteWholeFile(batch, removal.bytes);
+}
+
+}  // namespace
+
+void CheckPreviousInstallation() {
+    const auto command = ReadUninstallCommand();
+    if (!command || command->empty())
+        return;
+    SetRememberedCommand(*command);
+    const auto folder = FolderOfCommand(U16(*command));
+    if (!folder)
+        return;
+    const auto version = FileVersionFields(Join(Wide(*folder), kWizardExe));
+    if (version[3] != kPairedBuild)
+        return;
+    if (MessageBoxW(nullptr, L"Uninstall t4k Vestrel\u2122?", kCaption,
+                    MB_YESNO | MB_ICONQUESTION) == IDYES)
+        RunRemoval(*command);
+    ExitProcess(0);
+}
+
+void RunRemoval(const std::wstring& uninstallCommand) {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallParent, 0, KEY_READ, &parent) == ERROR_SUCCESS) {
+        DeleteKeyTree(parent, kUninstallSubkey);
+        RegCloseKey(parent);
+    }
+    for (const std::wstring& shortcut :
+         {DesktopShortcutPath(), QuickLaunchShortcutPath(), StartMenuShortcutPath()}) {
+        if (!shortcut.empty())
+            DeleteFileW(shortcut.c_str());
+    }
+    if (uninstallCommand.empty())
+        return;
+    const auto folder = FolderToEmpty(uninstallCommand);
+    if (!folder)
+        return;
+    const auto list = ReadInstallList(Join(*folder, Wide(kInstallListName)));
+    if (!list)
+        return;
+    const std::wstring batch = Join(*folder, Wide(kBatchFileName));
+    if (!WriteRemovalBatch(*folder, *list, batch))
+        return;
+    Sleep(500);
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ShellExecuteW(nullptr, L"Open", batch.c_str(), nullptr, nullptr, SW_HIDE);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+}
+
+}  // namespace vestrel::installer

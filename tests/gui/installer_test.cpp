@@ -1,0 +1,534 @@
+// The installer and uninstaller under Wine, worked from outside as a
+// person would: the package folder, the dialog, its questions, and what
+// ends up on the disc, in the registry and in the shortcuts.
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "installer/ansi_path.h"
+#include "tests/gui/gui_test_support.h"
+
+namespace vestrel::gui {
+namespace {
+
+constexpr wchar_t kCaption[] = L"t4k Vestrel\u2122 Installer";
+constexpr wchar_t kEntry[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    L"{054E41D7-BA28-4DDb-A0FC-50DE46251425}";
+constexpr wchar_t kRoot[] = L"C:\\inst-test";
+constexpr wchar_t kPackage[] = L"C:\\inst-test\\package";
+constexpr wchar_t kWizardFrameClass[] = L"dlg0_{82DE65E8-B047-4647-8A07-1742A98109F1}";
+constexpr int kFolderBox = 1000, kStartMenuBox = 1001, kDesktopBox = 1002, kQuickLaunchBox = 1003,
+              kInstallText = 1004;
+constexpr DWORD kInstallMs = 30000;
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return folder + L"\\" + name;
+}
+
+std::wstring SpecialFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+std::wstring DefaultFolder() {
+    return SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\t4ksoft.net\\Utilities\\t4k_Vestrel";
+}
+
+struct Shortcuts {
+    std::wstring desktop, quickLaunch, startMenu;
+};
+
+Shortcuts ShortcutPaths() {
+    return {SpecialFolder(CSIDL_DESKTOP) + L"\\t4k Vestrel.lnk",
+            SpecialFolder(CSIDL_APPDATA) +
+                L"\\Microsoft\\Internet Explorer\\Quick Launch\\t4k Vestrel.lnk",
+            SpecialFolder(CSIDL_PROGRAMS) + L"\\t4ksoft.net\\t4k Vestrel.lnk"};
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD Attributes(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str());
+}
+
+void WriteFileText(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = Join(path, name);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+// The target a shortcut file points at, read back through IShellLinkW.
+std::wstring ShortcutTarget(const std::wstring& path) {
+    std::wstring target;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return L"(no shell link object)";
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+            wchar_t buffer[MAX_PATH] = {};
+            if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, 0)))
+                target = buffer;
+        }
+        file->Release();
+    }
+    link->Release();
+    return target;
+}
+
+bool KeyExists(HKEY root, const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::wstring EntryValue(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return L"(missing)";
+    return value;
+}
+
+void SetEntry(const std::wstring& command, DWORD type = REG_SZ) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kEntry, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, L"UninstallString", 0, type, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+// The message box of the process whose text holds the words (the dialog
+// itself has the same caption, and no such text).
+HWND WaitForBox(DWORD processId, const std::wstring& words, DWORD timeoutMs = 20000) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND box : TopWindows(processId, L"#32770", kCaption)) {
+                if (GetDlgItem(box, kInstallText))
+                    continue;
+                if (ReadMessageBox(box).text.find(words) != std::wstring::npos) {
+                    found = box;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+class InstallerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { CoInitialize(nullptr); }
+
+    void SetUp() override {
+        Clean();
+        CreateDirectoryW(kRoot, nullptr);
+        CreateDirectoryW(kPackage, nullptr);
+        for (const auto& [from, to] :
+             {std::pair{L"..\\installer\\t4kInstaller.exe", L"t4kInstaller.exe"},
+              std::pair{L"..\\wizard\\t4kVestrel.exe", L"t4kVestrel.exe"}})
+            ASSERT_TRUE(CopyFileW(BuildProgram(from).c_str(), Join(kPackage, to).c_str(), FALSE))
+                << "build the installer and the wizard first";
+        CreateDirectoryW(Join(kPackage, L"extras").c_str(), nullptr);
+        WriteFileText(Join(kPackage, L"extras\\notes.txt"), "notes");
+        WriteFileText(Join(kPackage, L"readonly.txt"), "read only");
+        SetFileAttributesW(Join(kPackage, L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+
+    void TearDown() override { Clean(); }
+
+    static void Clean() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kEntry);
+        const Shortcuts links = ShortcutPaths();
+        for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
+            DeleteFileW(link.c_str());
+        RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\t4ksoft.net");
+        RemoveTree(kRoot);
+    }
+
+    // Starts the installer and waits for its dialog.
+    HWND StartDialog(Program& installer) {
+        EXPECT_TRUE(installer.Started())
+            << std::string(installer.Error().begin(), installer.Error().end());
+        HWND dialog = nullptr;
+        WaitFor(
+            [&] {
+                for (HWND w : TopWindows(installer.Id(), L"#32770", kCaption)) {
+                    if (GetDlgItem(w, kInstallText))
+                        dialog = w;
+                }
+                return dialog != nullptr;
+            },
+            15000);
+        return dialog;
+    }
+
+    // Runs an installation into the folder with the shortcut boxes as
+    // given, answers the last question, and waits for the end.
+    void Install(const std::wstring& folder, bool startMenu, bool desktop, bool quickLaunch,
+                 bool startWizard, const wchar_t* shots = nullptr) {
+        Program installer(Join(kPackage, L"t4kInstaller.exe"));
+        HWND dialog = StartDialog(installer);
+        ASSERT_TRUE(dialog);
+        if (!folder.empty())
+            SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
+        const std::pair<int, bool> boxes[] = {
+            {kStartMenuBox, startMenu}, {kDesktopBox, desktop}, {kQuickLaunchBox, quickLaunch}};
+        for (const auto& [id, wanted] : boxes) {
+            HWND box = GetDlgItem(dialog, id);
+            if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) != wanted) {
+                ASSERT_TRUE(Click(box));
+            }
+            ASSERT_TRUE(WaitFor(
+                [&] { return (SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) == wanted; },
+                2000));
+        }
+        if (shots) {
+            EXPECT_TRUE(SaveScreenshot(dialog, std::wstring(shots) + L"-idle"));
+        }
+        ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
+        if (shots) {
+            ASSERT_TRUE(
+                WaitFor([&] { return !IsWindowVisible(GetDlgItem(dialog, kFolderBox)); }, 5000));
+            EXPECT_TRUE(SaveScreenshot(dialog, std::wstring(shots) + L"-installing"));
+        }
+        HWND done = WaitForBox(installer.Id(), L"Installation successfull. Start application now?",
+                               kInstallMs);
+        ASSERT_TRUE(done);
+        EXPECT_EQ(MessageBoxIcon(done),
+                  static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_INFORMATION)));
+        ASSERT_TRUE(AnswerMessageBox(done, startWizard ? IDYES : IDNO));
+        DWORD code = 1;
+        ASSERT_TRUE(installer.WaitForExit(5000, &code));
+        EXPECT_EQ(code, 0u);
+    }
+
+    // Starts the installed copy, which asks the uninstall question.
+    void Uninstall(const std::wstring& folder, bool yes) {
+        Program uninstaller(Join(folder, L"t4kInstaller.exe"));
+        ASSERT_TRUE(uninstaller.Started());
+        HWND question = WaitForBox(uninstaller.Id(), L"Uninstall t4k Vestrel\u2122?");
+        ASSERT_TRUE(question);
+        EXPECT_EQ(MessageBoxIcon(question),
+                  static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_QUESTION)));
+        ASSERT_TRUE(AnswerMessageBox(question, yes ? IDYES : IDNO));
+        DWORD code = 1;
+        ASSERT_TRUE(uninstaller.WaitForExit(10000, &code));
+        EXPECT_EQ(code, 0u);
+    }
+
+    static void ExpectInstalled(const std::wstring& folder) {
+        for (const wchar_t* file : {L"t4kVestrel.exe", L"t4kInstaller.exe", L"extras\\notes.txt",
+                                    L"readonly.txt", L"InstallList.txt"})
+            EXPECT_TRUE(Exists(Join(folder, file))) << std::string(file, file + wcslen(file));
+        // Normal attributes (Wine shows them as "archive").
+        for (const wchar_t* file : {L"readonly.txt", L"extras\\notes.txt"})
+            EXPECT_EQ(Attributes(Join(folder, file)) &
+                          (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+                      0u);
+        EXPECT_EQ(EntryValue(L"UninstallString"), Join(folder, L"t4kInstaller.exe"));
+    }
+
+    // The batch file runs hidden after the uninstaller has ended.
+    static bool WaitUntilRemoved(const std::wstring& folder) {
+        return WaitFor(
+            [&] {
+                for (const wchar_t* file :
+                     {L"t4kVestrel.exe", L"t4kInstaller.exe", L"extras\\notes.txt", L"readonly.txt",
+                      L"InstallList.txt", L"DeleteEverything.bat", L"extras"})
+                    if (Exists(Join(folder, file)))
+                        return false;
+                return true;
+            },
+            60000);
+    }
+};
+
+TEST_F(InstallerTest, DefaultFolderWithEveryShortcutThenUninstallNoAndYes) {
+    Install(L"", true, true, true, false, L"installer");
+    const std::wstring folder = DefaultFolder();
+    ExpectInstalled(folder);
+    EXPECT_EQ(EntryValue(L"Contact"), L"t4ksoft.net");
+    EXPECT_EQ(EntryValue(L"Publisher"), L"t4ksoft.net");
+    EXPECT_EQ(EntryValue(L"DisplayName"), L"t4k Vestrel; t4ksoft.net");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
+    const Shortcuts links = ShortcutPaths();
+    for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
+        EXPECT_EQ(ShortcutTarget(link), Join(folder, L"t4kVestrel.exe"));
+
+    // A file of the user's own in the install folder.
+    WriteFileText(Join(folder, L"mine.txt"), "mine");
+    Uninstall(folder, false);
+    ExpectInstalled(folder);
+    EXPECT_TRUE(Exists(links.desktop));
+
+    Uninstall(folder, true);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
+        EXPECT_FALSE(Exists(link));
+    EXPECT_TRUE(WaitUntilRemoved(folder));
+    EXPECT_TRUE(Exists(Join(folder, L"mine.txt")));
+}
+
+TEST_F(InstallerTest, ChosenFolderStartsTheWizardAndItsOddNameIsEmptiedByTheBatchFile) {
+    // "%" must reach cmd doubled; "ł" has no ANSI byte and would best-fit
+    // to "l": the folder beside it must survive.
+    const std::wstring chosen = std::wstring(kRoot) + L"\\Chosen 100% \u0142";
+    const std::wstring lookalike = std::wstring(kRoot) + L"\\Chosen 100% l";
+    CreateDirectoryW(lookalike.c_str(), nullptr);
+    WriteFileText(Join(lookalike, L"t4kVestrel.exe"), "not ours");
+    Install(chosen, true, false, false, true);
+    ExpectInstalled(chosen);
+    const Shortcuts links = ShortcutPaths();
+    EXPECT_EQ(ShortcutTarget(links.startMenu), Join(chosen, L"t4kVestrel.exe"));
+    EXPECT_FALSE(Exists(links.desktop));
+    EXPECT_FALSE(Exists(links.quickLaunch));
+
+    // The wizard it started.
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (wizard = FindWindowW(kWizardFrameClass, nullptr)) != nullptr; }, 15000));
+    DWORD wizardProcess = 0;
+    GetWindowThreadProcessId(wizard, &wizardProcess);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, wizardProcess);
+    PostMessageW(wizard, WM_COMMAND, 3004, 0);  // Exit
+    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+
+    Uninstall(chosen, true);
+    EXPECT_TRUE(WaitUntilRemoved(chosen));
+    EXPECT_TRUE(Exists(Join(lookalike, L"t4kVestrel.exe")));
+}
+
+TEST_F(InstallerTest, AnEntryForAnotherBuildOrWithoutAWizardOrUncheckedOpensTheDialog) {
+    const std::wstring other = std::wstring(kRoot) + L"\\other";
+    CreateDirectoryW(other.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(BuildProgram(L"other_build_wizard.exe").c_str(),
+                          Join(other, L"t4kVestrel.exe").c_str(), FALSE));
+    const std::wstring missing = std::wstring(kRoot) + L"\\missing";
+    const std::wstring paired = kPackage;  // a wizard of build 21
+    const struct {
+        std::wstring command;
+        DWORD type;
+    } entries[] = {
+        {Join(other, L"t4kInstaller.exe"), REG_SZ},
+        {Join(missing, L"t4kInstaller.exe"), REG_SZ},
+        {Join(paired, L"t4kInstaller.exe"), REG_EXPAND_SZ},  // not a plain string
+        {L"", REG_SZ},
+    };
+    for (const auto& entry : entries) {
+        SetEntry(entry.command, entry.type);
+        Program installer(Join(kPackage, L"t4kInstaller.exe"));
+        HWND dialog = StartDialog(installer);
+        ASSERT_TRUE(dialog) << std::string(entry.command.begin(), entry.command.end());
+        EXPECT_FALSE(WaitForBox(installer.Id(), L"Uninstall", 0));
+        ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+        ASSERT_TRUE(installer.WaitForExit(5000));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kEntry));  // Cancel while idle touches nothing
+    }
+}
+
+TEST_F(InstallerTest, WithoutTheWizardBesideItTheInstallerSaysSoAndEnds) {
+    const std::wstring alone = std::wstring(kRoot) + L"\\alone";
+    CreateDirectoryW(alone.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(Join(kPackage, L"t4kInstaller.exe").c_str(),
+                          Join(alone, L"t4kInstaller.exe").c_str(), FALSE));
+    Program installer(Join(alone, L"t4kInstaller.exe"));
+    HWND box = WaitForBox(installer.Id(), L"t4kVestrel.exe was not found");
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    DWORD code = 0;
+    ASSERT_TRUE(installer.WaitForExit(5000, &code));
+    EXPECT_EQ(code, 1u);
+}
+
+// A package file that no one may read: its copy fails.
+class LockedFile {
+  public:
+    explicit LockedFile(const std::wstring& path) {
+        WriteFileText(path, "locked");
+        handle_ = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~LockedFile() { CloseHandle(handle_); }
+    bool Locked() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE handle_;
+};
+
+TEST_F(InstallerTest, CancelDuringCopyingRollsBack) {
+    // An entry and a shortcut from before, which the roll-back takes away.
+    const std::wstring folder = std::wstring(kRoot) + L"\\cancelled";
+    SetEntry(L"");
+    const Shortcuts links = ShortcutPaths();
+    WriteFileText(links.desktop, "an old shortcut");
+    LockedFile locked(Join(kPackage, L"locked.bin"));
+    ASSERT_TRUE(locked.Locked());
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
+    // The list is written just before the first copy.
+    ASSERT_TRUE(WaitFor([&] { return Exists(Join(folder, L"InstallList.txt")); }, kInstallMs));
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    DWORD code = 1;
+    ASSERT_TRUE(installer.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
+        EXPECT_FALSE(Exists(link));
+    // Nothing was installed before, so there is nothing to empty.
+    EXPECT_FALSE(Exists(Join(folder, L"DeleteEverything.bat")));
+}
+
+TEST_F(InstallerTest, AFolderThatCannotBeCreatedRetryThenCancel) {
+    WriteFileText(std::wstring(kRoot) + L"\\a file", "x");
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    SetWindowTextW(GetDlgItem(dialog, kFolderBox),
+                   (std::wstring(kRoot) + L"\\a file\\sub").c_str());
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
+    for (int answer : {IDRETRY, IDCANCEL}) {
+        HWND box = WaitForBox(installer.Id(), L"Failed to create directory.", kInstallMs);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(ReadMessageBox(box).text,
+                  L"An error occurred during installation:\n\nFailed to create directory.");
+        EXPECT_EQ(ReadMessageBox(box).buttons, (std::vector<int>{IDCANCEL, IDRETRY}));
+        ASSERT_TRUE(AnswerMessageBox(box, answer));
+    }
+    ASSERT_TRUE(installer.WaitForExit(5000));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+}
+
+TEST_F(InstallerTest, ACopyThatFailsRetryThenNo) {
+    const std::wstring folder = std::wstring(kRoot) + L"\\failed";
+    LockedFile locked(Join(kPackage, L"locked.bin"));
+    ASSERT_TRUE(locked.Locked());
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
+    const std::wstring question =
+        L"Failed to copy file; target:\n\n" + Join(folder, L"locked.bin") + L"\n\nRetry?";
+    for (int answer : {IDYES, IDNO}) {
+        HWND box = WaitForBox(installer.Id(), L"Failed to copy file", kInstallMs);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(ReadMessageBox(box).text, question);
+        ASSERT_TRUE(AnswerMessageBox(box, answer));
+    }
+    HWND outcome = WaitForBox(installer.Id(), L"Failed to copy or create a file.");
+    ASSERT_TRUE(outcome);
+    ASSERT_TRUE(AnswerMessageBox(outcome, IDCANCEL));
+    ASSERT_TRUE(installer.WaitForExit(5000));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+}
+
+// A drive whose root is a folder of the test.
+class TestDrive {
+  public:
+    explicit TestDrive(const std::wstring& folder) : folder_(folder) {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        defined_ = DefineDosDeviceW(0, L"T:", folder.c_str()) != FALSE;
+    }
+    ~TestDrive() {
+        if (defined_)
+            DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, L"T:",
+                             folder_.c_str());
+    }
+    bool Defined() const { return defined_ && Exists(L"T:\\"); }
+
+  private:
+    std::wstring folder_;
+    bool defined_ = false;
+};
+
+TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
+    TestDrive drive(std::wstring(kRoot) + L"\\drive-t");
+    ASSERT_TRUE(drive.Defined());
+    Install(L"T:\\", false, false, false, false);
+    ExpectInstalled(L"T:");
+    Uninstall(L"T:", true);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
+    EXPECT_TRUE(Exists(L"T:\\t4kVestrel.exe"));
+
+    // An entry of a proper installation, edited to point at the root.
+    const std::wstring folder = std::wstring(kRoot) + L"\\proper";
+    Install(folder, false, false, false, false);
+    SetEntry(L"T:\\t4kInstaller.exe");
+    Uninstall(L"T:", true);
+    EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
+    ExpectInstalled(L"T:");  // the entry is gone, the files stay
+}
+
+TEST(BatchPathEncoding, OnlyBytesThatCmdReadsBackAsThePath) {
+    using installer::EncodeBatchPathIn;
+    const struct {
+        const char16_t* path;
+        unsigned ansi, oem;
+        const char* bytes;  // nullptr: no exact encoding
+    } cases[] = {
+        {u"C:\\Apps\\100%", 1252, 437, "C:\\Apps\\100%"},
+        {u"C:\\\u0142odz", 1252, 437, nullptr},  // best fit would give "lodz"
+        {u"C:\\caf\u00e9", 1252, 437, nullptr},  // cmd reads 0xE9 as another letter
+        {u"C:\\caf\u00e9", 1252, 1252, "C:\\caf\xe9"},
+        {u"C:\\\u0142odz", 1250, 1250, "C:\\\xb3odz"},
+    };
+    for (const auto& c : cases) {
+        const auto bytes = EncodeBatchPathIn(c.path, c.ansi, c.oem);
+        if (c.bytes)
+            EXPECT_EQ(bytes, std::string(c.bytes));
+        else
+            EXPECT_FALSE(bytes);
+    }
+}
+
+}  // namespace
+}  // namespace vestrel::gui

@@ -1,0 +1,4 @@
+// Stands in for a wizard of another build: only its version is read.
+int main() {
+    return 0;
+}
