@@ -72,6 +72,9 @@ bool WriteRemovalBatch(const std::wstring& folder, InstallList list, const std::
     // empty that folder).
     std::erase_if(list.files,
                   [&](const std::u16string& file) { return IsFolder(Join(folder, Wide(file))); });
+    // The batch file exists before its text is made, so it has a short form.
+    if (!WriteWholeFile(batch, {}))
+        return false;
     const RemovalBatch removal = BuildRemovalBatch(U16(folder), list, EncodeBatchPath, ShortPath);
     for (const std::u16string& file : removal.filesLeftToUs) {
         const std::wstring path = Wide(file);

@@ -33,9 +33,11 @@ inline std::u16string U16(std::wstring_view text) {
 inline std::wstring Wide(std::u16string_view text) {
     return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
+// The folder, a backslash (unless it ends with one, as "C:\\" does) and the name.
 inline std::wstring Join(std::wstring_view folder, std::wstring_view name) {
     std::wstring path(folder);
-    path += L'\\';
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
     path += name;
     return path;
 }

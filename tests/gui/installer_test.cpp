@@ -100,10 +100,12 @@ std::wstring ShortcutTarget(const std::wstring& path) {
         return L"(no shell link object)";
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        PIDLIST_ABSOLUTE item = nullptr;
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ)) && SUCCEEDED(link->GetIDList(&item))) {
             wchar_t buffer[MAX_PATH] = {};
-            if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, 0)))
+            if (SHGetPathFromIDListW(item, buffer))
                 target = buffer;
+            CoTaskMemFree(item);
         }
         file->Release();
     }
@@ -259,7 +261,7 @@ class InstallerTest : public ::testing::Test {
         EXPECT_EQ(code, 0u);
     }
 
-    static void ExpectInstalled(const std::wstring& folder) {
+    static void ExpectInstalled(const std::wstring& folder, bool withEntry = true) {
         for (const wchar_t* file : {L"t4kVestrel.exe", L"t4kInstaller.exe", L"extras\\notes.txt",
                                     L"readonly.txt", L"InstallList.txt"})
             EXPECT_TRUE(Exists(Join(folder, file))) << std::string(file, file + wcslen(file));
@@ -268,7 +270,9 @@ class InstallerTest : public ::testing::Test {
             EXPECT_EQ(Attributes(Join(folder, file)) &
                           (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
                       0u);
-        EXPECT_EQ(EntryValue(L"UninstallString"), Join(folder, L"t4kInstaller.exe"));
+        if (withEntry) {
+            EXPECT_EQ(EntryValue(L"UninstallString"), Join(folder, L"t4kInstaller.exe"));
+        }
     }
 
     // The batch file runs hidden after the uninstaller has ended.
@@ -470,23 +474,55 @@ TEST_F(InstallerTest, ACopyThatFailsRetryThenNo) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
 }
 
-// A drive whose root is a folder of the test.
+// Starts a Unix shell command from inside Wine, which runs Unix programs
+// (but gives no handle to wait on).
+bool StartUnix(const std::wstring& command) {
+    std::wstring line = L"/bin/sh -c \"" + command + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+std::wstring UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unix)
+        return {};
+    const std::string narrow = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
+// Drive T: of the Wine prefix, its root a folder of the test.
 class TestDrive {
   public:
-    explicit TestDrive(const std::wstring& folder) : folder_(folder) {
+    explicit TestDrive(const std::wstring& folder) {
         CreateDirectoryW(folder.c_str(), nullptr);
-        defined_ = DefineDosDeviceW(0, L"T:", folder.c_str()) != FALSE;
+        wchar_t prefix[MAX_PATH] = {};
+        const std::wstring target = UnixPath(folder);
+        if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) || target.empty())
+            return;
+        link_ = std::wstring(prefix) + L"/dosdevices/t:";
+        StartUnix(L"/bin/ln -sfn '" + target + L"' '" + link_ + L"'");
     }
     ~TestDrive() {
-        if (defined_)
-            DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, L"T:",
-                             folder_.c_str());
+        if (!link_.empty() && StartUnix(L"/bin/rm -f '" + link_ + L"'"))
+            WaitFor([] { return !Exists(L"T:\\"); }, 5000);
     }
-    bool Defined() const { return defined_ && Exists(L"T:\\"); }
+    bool Defined() const {
+        return !link_.empty() && WaitFor([] { return Exists(L"T:\\"); }, 5000);
+    }
 
   private:
-    std::wstring folder_;
-    bool defined_ = false;
+    std::wstring link_;
 };
 
 TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
@@ -494,7 +530,7 @@ TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
     ASSERT_TRUE(drive.Defined());
     Install(L"T:\\", false, false, false, false);
     ExpectInstalled(L"T:");
-    Uninstall(L"T:", true);
+    Uninstall(L"T:", true);  // the entry names "T:\\t4kInstaller.exe"
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
     EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
     EXPECT_TRUE(Exists(L"T:\\t4kVestrel.exe"));
@@ -505,7 +541,9 @@ TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
     SetEntry(L"T:\\t4kInstaller.exe");
     Uninstall(L"T:", true);
     EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
-    ExpectInstalled(L"T:");  // the entry is gone, the files stay
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    ExpectInstalled(L"T:", false);
+    ExpectInstalled(folder, false);
 }
 
 TEST(BatchPathEncoding, OnlyBytesThatCmdReadsBackAsThePath) {
