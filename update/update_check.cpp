@@ -18,9 +18,9 @@ std::u16string Join(std::u16string_view folder, std::u16string_view name) {
 }
 
 void DeleteFiles(CheckPlatform& platform, const WorkingFiles& files) {
-    platform.DeleteFile(files.widePage);
-    platform.DeleteFile(files.asciiPage);
-    platform.DeleteFile(files.page);
+    platform.RemoveFile(files.widePage);
+    platform.RemoveFile(files.asciiPage);
+    platform.RemoveFile(files.page);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ class CheckPlatform {
     virtual std::u16string AppDataFolder() = 0;
     // An existing folder is no error.
     virtual void CreateFolder(std::u16string_view path) = 0;
-    virtual void DeleteFile(std::u16string_view path) = 0;
+    virtual void RemoveFile(std::u16string_view path) = 0;
     // Forgets the cached copy of the address, then downloads it to the
     // file; false when the download failed.
     virtual bool Download(std::u16string_view address, std::u16string_view path) = 0;

@@ -15,6 +15,7 @@
 #include "ui/messages.h"
 #include "ui/painting.h"
 #include "wizard/version_info.h"
+#include "wizard/web_address.h"
 
 namespace vestrel {
 
@@ -206,7 +207,7 @@ INT_PTR OnCommand(HWND box, WPARAM wParam) {
         return TRUE;
     }
     if (id == IDC_ABOUT_LINK) {
-        ShellExecuteW(nullptr, L"Open", VESTREL_WEB_ADDRESS, nullptr, nullptr, SW_SHOW);
+        wizard::OpenWebAddress(VESTREL_WEB_ADDRESS, SW_SHOW);
         return TRUE;
     }
     return FALSE;

@@ -12,4 +12,7 @@ namespace vestrel::wizard {
 // run (the person has been told why).
 bool StartBackEnd(HINSTANCE instance);
 
+// Called once the frame has ended, before the exit steps.
+void FrameEnded();
+
 }  // namespace vestrel::wizard

@@ -4,11 +4,19 @@
 // beside the program). The simulator's volume events reach the frame as
 // the system's own WM_DEVICECHANGE volume notifications, sent on the
 // user-interface thread.
+//
+// For the tests of the update check: it looks for another build only on
+// the page VESTREL_UPDATE_PAGE names; web addresses are written to the file
+// VESTREL_OPEN_LOG names instead of being opened; the process stays
+// VESTREL_LINGER_MS milliseconds (at most 10 s) after its frame has ended,
+// so that a test sees what it does once the frame is gone.
 #include <windows.h>
 
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -19,6 +27,8 @@
 #include "simulator/simulator.h"
 #include "wizard/back_end.h"
 #include "wizard/frame_state.h"
+#include "wizard/update_thread.h"
+#include "wizard/web_address.h"
 
 namespace vestrel::wizard {
 
@@ -28,8 +38,11 @@ constexpr wchar_t kEventWindowClass[] = L"t4kVestrelSimulatorEvents";
 // Posted from any thread: wParam = the VolumeEventKind, lParam = the letter.
 constexpr UINT WM_SIMULATORVOLUME = WM_APP + 40;
 
+constexpr DWORD kMostLingerMs = 10000;
+
 sim::Simulator* gBay = nullptr;
 HWND gEventWindow = nullptr;
+DWORD gLingerMs = 0;
 
 std::filesystem::path ProgramFolder() {
     std::vector<wchar_t> path(32768);
@@ -88,6 +101,15 @@ void StopBay() {
     gEventWindow = nullptr;
 }
 
+void TakeTestSettings() {
+    SetUpdatePage(Setting(L"VESTREL_UPDATE_PAGE"));
+    if (const wchar_t* log = Setting(L"VESTREL_OPEN_LOG"))
+        LogWebAddressesTo(log);
+    if (const wchar_t* linger = Setting(L"VESTREL_LINGER_MS"))
+        gLingerMs =
+            std::min<DWORD>(static_cast<DWORD>(std::wcstoul(linger, nullptr, 10)), kMostLingerMs);
+}
+
 void Refuse(const std::string& error) {
     const std::u16string text = FromUtf8("The simulated drives cannot be set up: " + error);
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), kProductName, MB_ICONHAND);
@@ -96,6 +118,7 @@ void Refuse(const std::string& error) {
 }  // namespace
 
 bool StartBackEnd(HINSTANCE instance) {
+    TakeTestSettings();
     WNDCLASSW eventClass{};
     eventClass.lpfnWndProc = EventWindowProc;
     eventClass.hInstance = instance;
@@ -124,6 +147,10 @@ bool StartBackEnd(HINSTANCE instance) {
     std::atexit(StopBay);
     gBay->StartOperator();
     return true;
+}
+
+void FrameEnded() {
+    Sleep(gLingerMs);
 }
 
 }  // namespace vestrel::wizard

@@ -8,4 +8,6 @@ bool StartBackEnd(HINSTANCE) {
     return true;
 }
 
+void FrameEnded() {}
+
 }  // namespace vestrel::wizard

@@ -68,6 +68,7 @@ int RunWizard(HINSTANCE instance) {
     StartUpdateCheck(p);
 
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_FRAME), nullptr, FrameDialogProc, 0);
+    FrameEnded();
 
     ReleaseBackground();
     StopUpdateCheck(p);

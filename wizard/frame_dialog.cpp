@@ -25,6 +25,7 @@
 #include "wizard/side_panel.h"
 #include "wizard/step_list_layout.h"
 #include "wizard/version_info.h"
+#include "wizard/web_address.h"
 
 namespace vestrel::wizard {
 
@@ -175,7 +176,7 @@ void OnCommand(HWND frame, WPARAM wParam) {
             ShowAboutBox(frame);
             break;
         case IDC_WEB_LINK:
-            ShellExecuteW(nullptr, L"Open", VESTREL_WEB_ADDRESS, nullptr, nullptr, SW_SHOW);
+            OpenWebAddress(VESTREL_WEB_ADDRESS, SW_SHOW);
             break;
     }
 }

@@ -5,16 +5,18 @@
 namespace vestrel::gui {
 namespace {
 
-std::vector<std::pair<std::wstring, std::wstring>> BayEnvironment(const char* bay) {
-    if (!bay)
-        return {{L"VESTREL_BAY", L""}};
-    return {{L"VESTREL_BAY", SourceFile(std::string("tests/gui/bays/") + bay)}};
+std::vector<std::pair<std::wstring, std::wstring>> BayEnvironment(
+    const char* bay, std::vector<std::pair<std::wstring, std::wstring>> environment) {
+    environment.emplace_back(L"VESTREL_BAY",
+                             bay ? SourceFile(std::string("tests/gui/bays/") + bay) : L"");
+    return environment;
 }
 
 }  // namespace
 
-Wizard::Wizard(const char* bay, const wchar_t* program)
-    : program_(BuildProgram(program), BayEnvironment(bay)) {}
+Wizard::Wizard(const char* bay, const wchar_t* program,
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment)
+    : program_(BuildProgram(program), BayEnvironment(bay, environment)) {}
 
 bool Wizard::WaitForFrame(DWORD timeoutMs) {
     if (!program_.Started()) {

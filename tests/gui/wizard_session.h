@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/gui/gui_test_support.h"
 
@@ -29,8 +31,10 @@ inline constexpr const wchar_t* kStepTitles[] = {L"Welcome!",
 
 class Wizard {
   public:
-    // bay: a file of tests/gui/bays, or nullptr for the built-in bay.
-    explicit Wizard(const char* bay, const wchar_t* program = kVirtualWizard);
+    // bay: a file of tests/gui/bays, or nullptr for the built-in bay;
+    // environment: further variables for the program.
+    explicit Wizard(const char* bay, const wchar_t* program = kVirtualWizard,
+                    const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
 
     // Waits for the frame; false (with a reason in Error()) when none shows.
     bool WaitForFrame(DWORD timeoutMs = 15000);

@@ -56,7 +56,7 @@ class FakePlatform : public CheckPlatform {
     void CreateFolder(std::u16string_view path) override {
         fs::create_directory(TestFiles::Native(path));
     }
-    void DeleteFile(std::u16string_view path) override { fs::remove(TestFiles::Native(path)); }
+    void RemoveFile(std::u16string_view path) override { fs::remove(TestFiles::Native(path)); }
     bool Download(std::u16string_view address, std::u16string_view path) override {
         EXPECT_EQ(address, kPage);
         const size_t index = downloads++;

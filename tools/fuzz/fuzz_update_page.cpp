@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(toAscii.Convert(page, anyWide) && anyWide.size() <= (page.size() + 1) / 2);
 
     std::vector<char> buffer(bufferBytes);
-    for (const std::vector<uint8_t>* bytes : {&ascii, &page}) {
+    for (const std::vector<uint8_t>* bytes :
+         {static_cast<const std::vector<uint8_t>*>(&ascii), &page}) {
         testing::MemoryFile file(
             std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
         const update::PageOutcome outcome =

@@ -1,0 +1,149 @@
+#include "wizard/update_platform.h"
+
+#include <urlmon.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "drive/drive_letters.h"
+
+namespace vestrel::wizard {
+
+namespace {
+
+// The module path's buffer; far too big for the thread's stack.
+constexpr DWORD kModulePathCharacters = 524287;
+
+std::wstring Wide(std::u16string_view text) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+// The searched page, opened for reading by nobody else.
+class PageFile : public File {
+  public:
+    explicit PageFile(HANDLE handle) : handle_(handle) {}
+    ~PageFile() override { CloseHandle(handle_); }
+
+    bool Write(const uint8_t*, size_t, uint32_t& error) override {
+        error = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    size_t Read(uint8_t* data, size_t size, uint32_t& error) override {
+        size_t done = 0;
+        while (done < size) {
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 30));
+            DWORD got = 0;
+            if (!ReadFile(handle_, data + done, want, &got, nullptr)) {
+                error = GetLastError();
+                break;
+            }
+            if (got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+    bool Seek(uint64_t offset) override {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != FALSE;
+    }
+    bool Size(uint64_t& size) override {
+        LARGE_INTEGER s;
+        if (!GetFileSizeEx(handle_, &s))
+            return false;
+        size = static_cast<uint64_t>(s.QuadPart);
+        return true;
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+HANDLE OpenAlone(std::u16string_view path, DWORD disposition) {
+    return CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool Win32UpdatePlatform::FrameAlive() {
+    return IsWindow(frame_) != FALSE;
+}
+
+std::u16string Win32UpdatePlatform::AppDataFolder() {
+    return PlatformDriveLetters().AppDataFolder();
+}
+
+void Win32UpdatePlatform::CreateFolder(std::u16string_view path) {
+    CreateDirectoryW(Wide(path).c_str(), nullptr);
+}
+
+void Win32UpdatePlatform::RemoveFile(std::u16string_view path) {
+    DeleteFileW(Wide(path).c_str());
+}
+
+bool Win32UpdatePlatform::Download(std::u16string_view address, std::u16string_view path) {
+    const std::wstring url = Wide(address);
+    DeleteUrlCacheEntryW(url.c_str());
+    return URLDownloadToFileW(nullptr, url.c_str(), Wide(path).c_str(), 0, nullptr) == S_OK;
+}
+
+bool Win32UpdatePlatform::OpensAlone(std::u16string_view path) {
+    HANDLE file = OpenAlone(path, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+std::unique_ptr<File> Win32UpdatePlatform::OpenPage(std::u16string_view path) {
+    HANDLE file = OpenAlone(path, OPEN_ALWAYS);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return std::make_unique<PageFile>(file);
+}
+
+void Win32UpdatePlatform::Sleep(unsigned milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+uint16_t Win32UpdatePlatform::OwnBuild() {
+    std::vector<wchar_t> path(kModulePathCharacters, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), kModulePathCharacters);
+    if (length == 0 || length >= kModulePathCharacters)
+        return 0;
+    return ReadFileVersionFields(path.data()).fourth;
+}
+
+FileVersionFields ReadFileVersionFields(const wchar_t* path) {
+    FileVersionFields fields;
+    std::wstring file = path;
+    const DWORD shortLength = GetShortPathNameW(path, nullptr, 0);
+    if (shortLength > 0) {
+        std::vector<wchar_t> shortPath(shortLength, L'\0');
+        const DWORD got = GetShortPathNameW(path, shortPath.data(), shortLength);
+        if (got > 0 && got < shortLength)
+            file.assign(shortPath.data(), got);
+    }
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    if (size == 0)
+        return fields;
+    std::vector<uint8_t> block(size);
+    void* data = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data()) ||
+        !VerQueryValueW(block.data(), L"\\", &data, &length) || length < sizeof(VS_FIXEDFILEINFO))
+        return fields;
+    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(data);
+    fields.major = HIWORD(info->dwFileVersionMS);
+    fields.minor = LOWORD(info->dwFileVersionMS);
+    fields.third = HIWORD(info->dwFileVersionLS);
+    fields.fourth = LOWORD(info->dwFileVersionLS);
+    return fields;
+}
+
+}  // namespace vestrel::wizard
