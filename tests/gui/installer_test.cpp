@@ -474,6 +474,25 @@ TEST_F(InstallerTest, ACopyThatFailsRetryThenNo) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
 }
 
+TEST_F(InstallerTest, CancelWhileTheWorkerAsksEndsItByForceAndRollsBack) {
+    const std::wstring folder = std::wstring(kRoot) + L"\\forced";
+    SetEntry(L"");
+    LockedFile locked(Join(kPackage, L"locked.bin"));
+    ASSERT_TRUE(locked.Locked());
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
+    // The worker waits on its question, which no one answers.
+    ASSERT_TRUE(WaitForBox(installer.Id(), L"Failed to copy file", kInstallMs));
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    DWORD code = 1;
+    ASSERT_TRUE(installer.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+}
+
 // Starts a Unix shell command from inside Wine, which runs Unix programs
 // (but gives no handle to wait on).
 bool StartUnix(const std::wstring& command) {
