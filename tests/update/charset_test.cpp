@@ -116,15 +116,5 @@ TEST_F(CharsetFileTest, ConvertsFilesLargerThanAPiece) {
     EXPECT_EQ(Read("pair-out"), units);
 }
 
-TEST_F(CharsetFileTest, MissingInputOrOutputFolderFails) {
-    Write("page", "abc");
-    CharsetConverter converter;
-    ASSERT_TRUE(converter.SetSourceCharset("iso-8859-1") && converter.SetTargetCharset("unicode"));
-    EXPECT_FALSE(converter.ConvertFile(Path("absent"), Path("out")));
-    EXPECT_FALSE(converter.ConvertFile(Path("page"), Path("no-folder/out")));
-    CharsetConverter unset;
-    EXPECT_FALSE(unset.ConvertFile(Path("page"), Path("out")));
-}
-
 }  // namespace
 }  // namespace vestrel::charset

@@ -126,9 +126,7 @@ TEST(PageCheck, ReadFailureEndsTheSearch) {
     EXPECT_EQ(CheckPage(page, 21, kBase, buffer).verdict, PageVerdict::NoCandidate);
 }
 
-TEST(PageCheck, MarkerAndDownloadBase) {
-    EXPECT_EQ(OwnBuildMarker(21), ".0021.sfx.exe\"");
-    EXPECT_EQ(OwnBuildMarker(12345), ".12345.sfx.exe\"");
+TEST(PageCheck, DownloadBase) {
     EXPECT_EQ(DownloadBase(u"https://www.t4ksoft.net/index.html?req=d0"),
               u"https://www.t4ksoft.net/");
     EXPECT_EQ(DownloadBase(u"http://127.0.0.1:8080/a/index.html?req=d0/x"),
