@@ -12,8 +12,12 @@ bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+bool IsLetterOrDigit(char c) {
+    return IsLetter(c) || (c >= '0' && c <= '9');
+}
+
 bool IsFileNameCharacter(char c) {
-    return IsLetter(c) || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+    return IsLetterOrDigit(c) || c == '.' || c == '-' || c == '_';
 }
 
 }  // namespace
@@ -60,8 +64,10 @@ std::string NewVersionText(std::string_view rest) {
     const size_t start = space + 1;
     if (anchor < start)
         return std::string(rest.substr(start));
+    // The text ends at its last letter or digit before the anchor, so that a
+    // plain "2.5" is kept whole.
     size_t end = anchor;
-    while (end > start && !IsLetter(rest[end]))
+    while (end > start && !IsLetterOrDigit(rest[end]))
         --end;
     return std::string(rest.substr(start, end - start + 1));
 }

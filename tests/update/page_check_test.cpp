@@ -61,6 +61,8 @@ TEST(PageCheck, FixturePages) {
          "t4k.0022.sfx.exe", ""},
         {"closing tag as anchor", Link("t4k.0022.sfx.exe", ">Build 1.3 final</a>"),
          PageVerdict::UpdateOffered, "t4k.0022.sfx.exe", "1.3 final"},
+        {"a version of digits only stays whole", Link("t4k.0022.sfx.exe", ">Version 2.5 (Self-x)"),
+         PageVerdict::UpdateOffered, "t4k.0022.sfx.exe", "2.5"},
         {"no dot", Link("t4k.0022.sfx.exe", ">Version one (Self-x)"), PageVerdict::UpdateOffered,
          "t4k.0022.sfx.exe", ""},
         {"no space before the dot", Link("t4k.0022.sfx.exe", ">v1.2 beta (Self-x)"),
