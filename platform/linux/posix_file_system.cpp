@@ -159,9 +159,11 @@ class PosixFileSystem : public FileSystem {
 
 }  // namespace
 
+// Never destroyed: threads that outlive the program's end (an update
+// download, a drive's reader) may still use it while statics are torn down.
 FileSystem& PlatformFileSystem() {
-    static PosixFileSystem fileSystem;
-    return fileSystem;
+    static PosixFileSystem* fileSystem = new PosixFileSystem;
+    return *fileSystem;
 }
 
 }  // namespace vestrel

@@ -136,9 +136,11 @@ class Win32FileSystem : public FileSystem {
 
 }  // namespace
 
+// Never destroyed: threads that outlive the program's end (an update
+// download, a drive's reader) may still use it while statics are torn down.
 FileSystem& PlatformFileSystem() {
-    static Win32FileSystem fileSystem;
-    return fileSystem;
+    static Win32FileSystem* fileSystem = new Win32FileSystem;
+    return *fileSystem;
 }
 
 }  // namespace vestrel
