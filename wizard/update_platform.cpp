@@ -3,11 +3,11 @@
 #include <urlmon.h>
 #include <wininet.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "drive/drive_letters.h"
+#include "platform/win32/win32_file.h"
 
 namespace vestrel::wizard {
 
@@ -19,48 +19,6 @@ constexpr DWORD kModulePathCharacters = 524287;
 std::wstring Wide(std::u16string_view text) {
     return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
-
-// The searched page, opened for reading by nobody else.
-class PageFile : public File {
-  public:
-    explicit PageFile(HANDLE handle) : handle_(handle) {}
-    ~PageFile() override { CloseHandle(handle_); }
-
-    bool Write(const uint8_t*, size_t, uint32_t& error) override {
-        error = ERROR_ACCESS_DENIED;
-        return false;
-    }
-    size_t Read(uint8_t* data, size_t size, uint32_t& error) override {
-        size_t done = 0;
-        while (done < size) {
-            const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 30));
-            DWORD got = 0;
-            if (!ReadFile(handle_, data + done, want, &got, nullptr)) {
-                error = GetLastError();
-                break;
-            }
-            if (got == 0)
-                break;
-            done += got;
-        }
-        return done;
-    }
-    bool Seek(uint64_t offset) override {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != FALSE;
-    }
-    bool Size(uint64_t& size) override {
-        LARGE_INTEGER s;
-        if (!GetFileSizeEx(handle_, &s))
-            return false;
-        size = static_cast<uint64_t>(s.QuadPart);
-        return true;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 HANDLE OpenAlone(std::u16string_view path, DWORD disposition) {
     return CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, disposition,
@@ -103,7 +61,7 @@ std::unique_ptr<File> Win32UpdatePlatform::OpenPage(std::u16string_view path) {
     HANDLE file = OpenAlone(path, OPEN_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return nullptr;
-    return std::make_unique<PageFile>(file);
+    return FileFromHandle(file);
 }
 
 void Win32UpdatePlatform::Sleep(unsigned milliseconds) {

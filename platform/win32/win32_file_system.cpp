@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "drive/file_system.h"
+#include "platform/win32/win32_file.h"
 
 namespace vestrel {
 
@@ -135,6 +136,10 @@ class Win32FileSystem : public FileSystem {
 };
 
 }  // namespace
+
+std::unique_ptr<File> FileFromHandle(HANDLE handle) {
+    return std::make_unique<Win32File>(handle);
+}
 
 // Never destroyed: threads that outlive the program's end (an update
 // download, a drive's reader) may still use it while statics are torn down.
