@@ -6,6 +6,7 @@
 #include "installer/batch_file.h"
 #include "installer/install_list.h"
 #include "installer/installer_state.h"
+#include "installer/list_files.h"
 #include "installer/shell_folders.h"
 #include "installer/texts.h"
 #include "installer/uninstall_entry.h"
@@ -70,35 +71,13 @@ InstallList PlannedList(const std::wstring& installFolder, const std::vector<std
                 added.folders.push_back(U16(folder));
         }
     }
-    InstallList old;
-    const std::wstring listPath = Join(installFolder, Wide(kInstallListName));
-    HANDLE file = CreateFileW(listPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        std::string bytes(kMaxInstallListBytes + 1, '\0');
-        DWORD got = 0;
-        if (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
-            bytes.resize(got);
-            if (auto parsed = ParseInstallList(bytes))
-                old = std::move(*parsed);
-        }
-        CloseHandle(file);
-    }
-    return MergeInstallLists(old, added);
+    const auto old = ReadInstallListFile(Join(installFolder, Wide(kInstallListName)));
+    return MergeInstallLists(old.value_or(InstallList{}), added);
 }
 
 bool WriteList(const std::wstring& path, const InstallList& list) {
-    const std::string bytes = FormatInstallList(list);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    return CloseHandle(file) && ok;
+    return WriteWholeFile(path, FormatInstallList(list));
 }
 
 enum class Attempt { Done, Cancelled, GaveUp };

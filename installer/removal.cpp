@@ -11,6 +11,7 @@
 #include "installer/folder_guard.h"
 #include "installer/install_list.h"
 #include "installer/installer_state.h"
+#include "installer/list_files.h"
 #include "installer/own_version.h"
 #include "installer/shell_folders.h"
 #include "installer/shortcuts.h"
@@ -20,33 +21,6 @@
 namespace vestrel::installer {
 
 namespace {
-
-std::optional<InstallList> ReadInstallList(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::string bytes(kMaxInstallListBytes + 1, '\0');
-    DWORD got = 0;
-    const bool read = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    if (!read)
-        return std::nullopt;
-    bytes.resize(got);
-    return ParseInstallList(bytes);
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size() && FlushFileBuffers(file);
-    return CloseHandle(file) && ok;
-}
 
 // The install folder of the command, when the uninstaller may delete the
 // files its list names there.
@@ -121,7 +95,7 @@ void RunRemoval(const std::wstring& uninstallCommand) {
     const auto folder = FolderToEmpty(uninstallCommand);
     if (!folder)
         return;
-    const auto list = ReadInstallList(Join(*folder, Wide(kInstallListName)));
+    const auto list = ReadInstallListFile(Join(*folder, Wide(kInstallListName)));
     if (!list)
         return;
     const std::wstring batch = Join(*folder, Wide(kBatchFileName));
