@@ -34,6 +34,25 @@ namespace vestrel::testing {
 
 using namespace vestrel::sim::testing;
 
+// A clock on which sleeps pass at once: the tick count moves on by what was
+// slept, so that a drive busy for minutes costs a test no time.
+class QuickClock : public Clock {
+  public:
+    QuickClock() : previous_(&ActiveClock()) { InstallClock(this); }
+    ~QuickClock() override { InstallClock(previous_ == &PlatformClock() ? nullptr : previous_); }
+    uint32_t TickCount() override { return now_.load(); }
+    void Sleep(uint32_t ms) override {
+        now_ += ms;
+        std::this_thread::yield();
+    }
+    void WaitDispatchingMessages(uint32_t ms) override { Sleep(ms); }
+
+  private:
+    Clock* previous_;
+    std::atomic<uint32_t> now_{1000};
+};
+
+// Every copy test runs on the quick clock unless it installs another.
 class CopyTest : public ::testing::Test {
   protected:
     // The source in `letter` with its layout read and its image files
@@ -138,24 +157,8 @@ class CopyTest : public ::testing::Test {
         return names;
     }
 
+    QuickClock clock_;
     TempFolder folder_;
-};
-
-// A clock on which sleeps pass at once: the tick count moves on by what was
-// slept, so that a drive busy for minutes costs a test no time.
-class QuickClock : public Clock {
-  public:
-    QuickClock() { InstallClock(this); }
-    ~QuickClock() override { InstallClock(nullptr); }
-    uint32_t TickCount() override { return now_.load(); }
-    void Sleep(uint32_t ms) override {
-        now_ += ms;
-        std::this_thread::yield();
-    }
-    void WaitDispatchingMessages(uint32_t ms) override { Sleep(ms); }
-
-  private:
-    std::atomic<uint32_t> now_{1000};
 };
 
 // True when the panel once showed `status` with exactly `links`.
