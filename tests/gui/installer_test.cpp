@@ -207,6 +207,22 @@ class InstallerTest : public ::testing::Test {
         return dialog;
     }
 
+    // Starts the package's installer and proceeds into `folder`.
+    HWND ProceedInto(Program& installer, const std::wstring& folder) {
+        HWND dialog = StartDialog(installer);
+        if (!dialog)
+            return nullptr;
+        SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
+        return Click(GetDlgItem(dialog, IDOK)) ? dialog : nullptr;
+    }
+
+    // Waits for the program's end and checks its exit code.
+    static void ExpectExit(Program& program, DWORD timeoutMs, DWORD expected) {
+        DWORD code = expected + 1;
+        ASSERT_TRUE(program.WaitForExit(timeoutMs, &code));
+        EXPECT_EQ(code, expected);
+    }
+
     // Runs an installation into the folder with the shortcut boxes as
     // given, answers the last question, and waits for the end.
     void Install(const std::wstring& folder, bool startMenu, bool desktop, bool quickLaunch,
@@ -242,9 +258,7 @@ class InstallerTest : public ::testing::Test {
         EXPECT_EQ(MessageBoxIcon(done),
                   static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_INFORMATION)));
         ASSERT_TRUE(AnswerMessageBox(done, startWizard ? IDYES : IDNO));
-        DWORD code = 1;
-        ASSERT_TRUE(installer.WaitForExit(5000, &code));
-        EXPECT_EQ(code, 0u);
+        ExpectExit(installer, 5000, 0);
     }
 
     // Starts the installed copy, which asks the uninstall question.
@@ -256,9 +270,7 @@ class InstallerTest : public ::testing::Test {
         EXPECT_EQ(MessageBoxIcon(question),
                   static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_QUESTION)));
         ASSERT_TRUE(AnswerMessageBox(question, yes ? IDYES : IDNO));
-        DWORD code = 1;
-        ASSERT_TRUE(uninstaller.WaitForExit(10000, &code));
-        EXPECT_EQ(code, 0u);
+        ExpectExit(uninstaller, 10000, 0);
     }
 
     static void ExpectInstalled(const std::wstring& folder, bool withEntry = true) {
@@ -385,9 +397,7 @@ TEST_F(InstallerTest, WithoutTheWizardBesideItTheInstallerSaysSoAndEnds) {
     HWND box = WaitForBox(installer.Id(), L"t4kVestrel.exe was not found");
     ASSERT_TRUE(box);
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-    DWORD code = 0;
-    ASSERT_TRUE(installer.WaitForExit(5000, &code));
-    EXPECT_EQ(code, 1u);
+    ExpectExit(installer, 5000, 1);
 }
 
 // A package file that no one may read: its copy fails.
@@ -413,16 +423,12 @@ TEST_F(InstallerTest, CancelDuringCopyingRollsBack) {
     LockedFile locked(Join(kPackage, L"locked.bin"));
     ASSERT_TRUE(locked.Locked());
     Program installer(Join(kPackage, L"t4kInstaller.exe"));
-    HWND dialog = StartDialog(installer);
+    HWND dialog = ProceedInto(installer, folder);
     ASSERT_TRUE(dialog);
-    SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
-    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
     // The list is written just before the first copy.
     ASSERT_TRUE(WaitFor([&] { return Exists(Join(folder, L"InstallList.txt")); }, kInstallMs));
     ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
-    DWORD code = 1;
-    ASSERT_TRUE(installer.WaitForExit(10000, &code));
-    EXPECT_EQ(code, 0u);
+    ExpectExit(installer, 10000, 0);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
     for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
         EXPECT_FALSE(Exists(link));
@@ -433,11 +439,8 @@ TEST_F(InstallerTest, CancelDuringCopyingRollsBack) {
 TEST_F(InstallerTest, AFolderThatCannotBeCreatedRetryThenCancel) {
     WriteFileText(std::wstring(kRoot) + L"\\a file", "x");
     Program installer(Join(kPackage, L"t4kInstaller.exe"));
-    HWND dialog = StartDialog(installer);
+    HWND dialog = ProceedInto(installer, std::wstring(kRoot) + L"\\a file\\sub");
     ASSERT_TRUE(dialog);
-    SetWindowTextW(GetDlgItem(dialog, kFolderBox),
-                   (std::wstring(kRoot) + L"\\a file\\sub").c_str());
-    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
     for (int answer : {IDRETRY, IDCANCEL}) {
         HWND box = WaitForBox(installer.Id(), L"Failed to create directory.", kInstallMs);
         ASSERT_TRUE(box);
@@ -455,10 +458,8 @@ TEST_F(InstallerTest, ACopyThatFailsRetryThenNo) {
     LockedFile locked(Join(kPackage, L"locked.bin"));
     ASSERT_TRUE(locked.Locked());
     Program installer(Join(kPackage, L"t4kInstaller.exe"));
-    HWND dialog = StartDialog(installer);
+    HWND dialog = ProceedInto(installer, folder);
     ASSERT_TRUE(dialog);
-    SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
-    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
     const std::wstring question =
         L"Failed to copy file; target:\n\n" + Join(folder, L"locked.bin") + L"\n\nRetry?";
     for (int answer : {IDYES, IDNO}) {
@@ -480,16 +481,12 @@ TEST_F(InstallerTest, CancelWhileTheWorkerAsksEndsItByForceAndRollsBack) {
     LockedFile locked(Join(kPackage, L"locked.bin"));
     ASSERT_TRUE(locked.Locked());
     Program installer(Join(kPackage, L"t4kInstaller.exe"));
-    HWND dialog = StartDialog(installer);
+    HWND dialog = ProceedInto(installer, folder);
     ASSERT_TRUE(dialog);
-    SetWindowTextW(GetDlgItem(dialog, kFolderBox), folder.c_str());
-    ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK)));
     // The worker waits on its question, which no one answers.
     ASSERT_TRUE(WaitForBox(installer.Id(), L"Failed to copy file", kInstallMs));
     ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
-    DWORD code = 1;
-    ASSERT_TRUE(installer.WaitForExit(10000, &code));
-    EXPECT_EQ(code, 0u);
+    ExpectExit(installer, 10000, 0);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
 }
 
