@@ -348,7 +348,8 @@ bool AnswerMessageBox(HWND box, int buttonId) {
     return WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
 }
 
-int MessageBoxIcon(HWND box) {
+// Which stock icon the box's icon static shows, read from the screen.
+static int ShownMessageBoxIcon(HWND box) {
     HWND iconStatic = nullptr;
     for (HWND child : Descendants(box)) {
         if (ClassName(child) == L"Static" &&
@@ -377,6 +378,13 @@ int MessageBoxIcon(HWND box) {
     }
     // A close match only: a few pixels may differ where the box blends.
     return bestDifferent * 10 <= shown.width * shown.height ? best : 0;
+}
+
+int MessageBoxIcon(HWND box) {
+    // A box found as soon as it exists may not have painted yet, on a busy machine for a while.
+    int icon = 0;
+    WaitFor([&] { return (icon = ShownMessageBoxIcon(box)) != 0; }, 5000);
+    return icon;
 }
 
 Picture Capture(const RECT& area) {
