@@ -390,6 +390,12 @@ int BackUpAll(const Policy& policy, const std::u16string& folder) {
     // A reader that fails removes its files and then their folder if it is
     // empty; a folder the person named stays.
     const bool folderExisted = fs.IsFolder(folder);
+    // The folder is made here, so that a name that cannot be a folder is
+    // reported as such and not as the readers' temporary folder.
+    if (!folderExisted && !CreateImageFolders(folder + u"/")) {
+        Print(u"Cannot create the folder " + folder + u".\n");
+        return 1;
+    }
     const std::vector<RunState> states = ReadAll(sources, policy, started);
     if (folderExisted && !fs.IsFolder(folder)) {
         uint32_t error = 0;

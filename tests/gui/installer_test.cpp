@@ -241,7 +241,7 @@ class InstallerTest : public ::testing::Test {
             }
             ASSERT_TRUE(WaitFor(
                 [&] { return (SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) == wanted; },
-                2000));
+                5000));
         }
         if (shots) {
             EXPECT_TRUE(SaveScreenshot(dialog, std::wstring(shots) + L"-idle"));
