@@ -140,10 +140,18 @@ Program::Program(const std::wstring& path,
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info)) {
-        error_ = L"cannot start " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
-        return;
+    // Wine now and then fails a start with an internal error (1359) when
+    // the machine is loaded; a missing program fails every try alike.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                           CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info))
+            break;
+        const DWORD error = GetLastError();
+        if (attempt == 10 || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            error_ = L"cannot start " + path + L" (error " + std::to_wstring(error) + L")";
+            return;
+        }
+        Sleep(300);
     }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
