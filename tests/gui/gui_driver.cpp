@@ -133,25 +133,32 @@ Picture RenderIcon(HICON icon, int width, int height, COLORREF background) {
 
 }  // namespace
 
+bool StartProcess(const wchar_t* program, const std::wstring& commandLine, DWORD flags,
+                  void* environment, PROCESS_INFORMATION& info) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    // Wine now and then fails a start with an internal error (1359) when
+    // the machine is loaded; a missing program fails every try alike.
+    for (int attempt = 1;; ++attempt) {
+        std::wstring line = commandLine;  // CreateProcessW may write to it
+        if (CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, flags, environment,
+                           nullptr, &startup, &info))
+            return true;
+        const DWORD error = GetLastError();
+        if (attempt == 10 || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return false;
+        Sleep(300);
+    }
+}
+
 Program::Program(const std::wstring& path,
                  const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
     std::wstring commandLine = L"\"" + path + L"\"";
     std::wstring block = WindowsEnvironment(environment);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    // Wine now and then fails a start with an internal error (1359) when
-    // the machine is loaded; a missing program fails every try alike.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                           CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info))
-            break;
-        const DWORD error = GetLastError();
-        if (attempt == 10 || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            error_ = L"cannot start " + path + L" (error " + std::to_wstring(error) + L")";
-            return;
-        }
-        Sleep(300);
+    if (!StartProcess(path.c_str(), commandLine, CREATE_UNICODE_ENVIRONMENT, block.data(), info)) {
+        error_ = L"cannot start " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+        return;
     }
     CloseHandle(info.hThread);
     process_ = info.hProcess;

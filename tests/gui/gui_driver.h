@@ -12,6 +12,11 @@
 
 namespace vestrel::gui {
 
+// CreateProcessW, tried again a few times when Wine fails the start for a
+// passing reason. On failure GetLastError() holds the last try's error.
+bool StartProcess(const wchar_t* program, const std::wstring& commandLine, DWORD flags,
+                  void* environment, PROCESS_INFORMATION& info);
+
 // A started program. The destructor ends it if it still runs, so a failed
 // test leaves nothing behind.
 class Program {

@@ -493,12 +493,8 @@ TEST_F(InstallerTest, CancelWhileTheWorkerAsksEndsItByForceAndRollsBack) {
 // Starts a Unix shell command from inside Wine, which runs Unix programs
 // (but gives no handle to wait on).
 bool StartUnix(const std::wstring& command) {
-    std::wstring line = L"/bin/sh -c \"" + command + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!StartProcess(nullptr, L"/bin/sh -c \"" + command + L"\"", 0, nullptr, info))
         return false;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
