@@ -18,18 +18,6 @@ namespace {
 
 using namespace vestrel::sim::testing;
 
-// Data whose block 16 is an ISO 9660 volume descriptor naming the volume.
-std::vector<uint8_t> LabelledData(uint32_t blocks, const std::string& label, uint32_t seed) {
-    std::vector<uint8_t> bytes = PatternBytes(size_t{blocks} * 2048, seed);
-    uint8_t* pvd = bytes.data() + 16 * 2048;
-    pvd[0] = 1;
-    std::copy_n("CD001", 5, pvd + 1);
-    pvd[6] = 1;
-    std::fill_n(pvd + 40, 32, ' ');
-    std::copy(label.begin(), label.end(), pvd + 40);
-    return bytes;
-}
-
 std::string TextOf(const fs::path& path) {
     std::ifstream in(path);
     std::stringstream text;
@@ -43,30 +31,14 @@ TEST(DiscBackup, ReadersAloneBackEveryDiscUpAsFilesAndCueSheets) {
                                       {false, PatternBytes(30 * 2352, 42)},
                                       {false, PatternBytes(26 * 2352, 43)}};
     const std::vector<uint8_t> film = LabelledData(60, "FILM", 44);
-    WriteCueBin(folder.path(), "mixed", mixed);
-    WriteFile(folder / "film.iso", film);
-    Bay bay(R"([disc mixed]
-cue = mixed.cue
-[disc film]
-iso = film.iso
-type = DVD-ROM
-[disc broken]
-used = CD-R
-blocks = 20
-[drive D]
-model = dvd-rom-reader
-disc = mixed
-becoming-ready = 0
-[drive E]
-model = dvd-rom-reader
-disc = film
-becoming-ready = 0
-[drive F]
-model = cd-rom-reader
-disc = broken
-becoming-ready = 0
-fault = toc-unreadable
-)",
+    Bay bay(BaySpec()
+                .Cue("mixed", mixed)
+                .Iso("film", "DVD-ROM", film)
+                .Used("broken", "CD-R", 20)
+                .Drive('D', "dvd-rom-reader", "mixed")
+                .Drive('E', "dvd-rom-reader", "film")
+                .Drive('F', "cd-rom-reader", "broken")
+                .With("fault = toc-unreadable"),
             folder.path());
     ASSERT_TRUE(bay.loaded);
 

@@ -24,18 +24,6 @@ using testing::BlankShelf;
 using testing::RunWholeCopy;
 using testing::WholeRun;
 
-// `blocks` of data whose block 16 is an ISO 9660 volume descriptor naming
-// the volume, so that the disc has a label.
-std::vector<uint8_t> LabelledData(uint32_t blocks, const std::string& label, uint32_t seed) {
-    std::vector<uint8_t> bytes = PatternBytes(size_t{blocks} * 2048, seed);
-    uint8_t* pvd = bytes.data() + 16 * 2048;
-    pvd[0] = 1;
-    std::copy_n("CD001", 5, pvd + 1);
-    std::fill_n(pvd + 40, 32, ' ');
-    std::copy(label.begin(), label.end(), pvd + 40);
-    return bytes;
-}
-
 // A data image of `blocks` blocks, labelled, with patterned stretches at
 // the given blocks and a hole everywhere else, so that an image the size of
 // a whole disc costs little room.
@@ -98,11 +86,6 @@ void WriteSparseImage(const fs::path& path, uint32_t blocks, const std::string& 
     return ::testing::AssertionSuccess();
 }
 
-bool Showed(MemoryPanel& panel, const std::u16string& status) {
-    std::vector<std::u16string> s = panel.Statuses();
-    return std::find(s.begin(), s.end(), status) != s.end();
-}
-
 // The destinations of the source in `letter`, as "F1 G1".
 std::string DestinationsOf(const WholeRun& run, char16_t letter) {
     std::string text;
@@ -132,7 +115,7 @@ void ExpectCopiedWholly(sim::Simulator& bay, WholeRun& run) {
         SCOPED_TRACE(ToUtf8(std::u16string(1, writer->State().driveLetter)));
         EXPECT_EQ(writer->State().status, u"Finished sucessfully.");
         EXPECT_EQ(writer->GetRunState(), RunState::Finished);
-        EXPECT_FALSE(Showed(*writer, u"The disc is not of a compatible type."));
+        EXPECT_FALSE(testing::EverShown(*writer, u"The disc is not of a compatible type."));
         EXPECT_EQ(writer->Progress(), 1000u);
     }
     EXPECT_TRUE(run.writing.deleteImageFiles);
@@ -156,43 +139,45 @@ std::string Kinds(const std::vector<SourceTrack>& tracks) {
     return kinds;
 }
 
+// Reads every finished copy back in D: and compares it, track by track,
+// with the source whose tracks are of the same kinds; how many copies of
+// which kinds each recorder made, as "DAA by F".
+std::map<std::string, int> CopiesReadBack(sim::Simulator& bay,
+                                          std::vector<const std::vector<SourceTrack>*> sources) {
+    std::map<std::string, int> made;
+    for (sim::FinishedCopy& copy : bay.TakeFinishedCopies()) {
+        const char16_t recorder = copy.recorder;
+        EXPECT_TRUE(bay.LoadDisc(u'D', std::move(copy.disc)));
+        std::vector<SourceTrack> back = ReadBack(u'D');
+        auto source = std::find_if(sources.begin(), sources.end(),
+                                   [&](auto* s) { return Kinds(*s) == Kinds(back); });
+        if (source == sources.end()) {
+            ADD_FAILURE() << "a copy of no source: " << Kinds(back);
+            continue;
+        }
+        for (size_t t = 0; t < back.size(); ++t)
+            EXPECT_TRUE(back[t].bytes == (**source)[t].bytes) << Kinds(back) << " track " << t + 1;
+        ++made[Kinds(back) + " by " + static_cast<char>(recorder)];
+    }
+    return made;
+}
+
 TEST(EndToEnd, DataAudioAndMixedCdsTwoCopiesEachOnTwoRecordersOneAlsoHoldingASource) {
     TempFolder folder;
-    std::vector<SourceTrack> data = {{true, LabelledData(300, "VESTREL_DATA", 1)}};
-    std::vector<SourceTrack> audio = {{false, PatternBytes(40 * 2352, 2)},
-                                      {false, PatternBytes(31 * 2352, 3)},
-                                      {false, PatternBytes(75 * 2352, 4)}};
-    std::vector<SourceTrack> mixed = {{true, LabelledData(120, "MIXED_MODE", 5)},
-                                      {false, PatternBytes(50 * 2352, 6)},
-                                      {false, PatternBytes(26 * 2352, 7)}};
-    WriteFile(folder / "data.iso", data[0].bytes);
-    WriteCueBin(folder.path(), "audio", audio);
-    WriteCueBin(folder.path(), "mixed", mixed);
-    Bay bay(R"([disc data]
-iso = data.iso
-type = CD-ROM
-[disc audio]
-cue = audio.cue
-[disc mixed]
-cue = mixed.cue
-[drive D]
-model = dvd-rom-reader
-disc = data
-becoming-ready = 0
-[drive E]
-model = cd-rom-reader
-disc = audio
-becoming-ready = 0
-[drive F]
-model = cd-rw-recorder
-disc = mixed
-becoming-ready = 0
-[drive G]
-model = cd-rw-recorder
-becoming-ready = 0
-[operator]
-take-finished = yes
-)",
+    const std::vector<SourceTrack> data = {{true, LabelledData(300, "VESTREL_DATA", 1)}};
+    const std::vector<SourceTrack> audio = PatternTracks({-40, -31, -75}, 2);
+    const std::vector<SourceTrack> mixed = {{true, LabelledData(120, "MIXED_MODE", 5)},
+                                            {false, PatternBytes(50 * 2352, 6)},
+                                            {false, PatternBytes(26 * 2352, 7)}};
+    Bay bay(BaySpec()
+                .Iso("data", "CD-ROM", data[0].bytes)
+                .Cue("audio", audio)
+                .Cue("mixed", mixed)
+                .Drive('D', "dvd-rom-reader", "data")
+                .Drive('E', "cd-rom-reader", "audio")
+                .Drive('F', "cd-rw-recorder", "mixed")
+                .Drive('G', "cd-rw-recorder")
+                .TakeFinished(),
             folder.path());
     ASSERT_TRUE(bay.loaded);
 
@@ -217,33 +202,17 @@ take-finished = yes
                   (std::vector<std::u16string>{u" - Source: 1/3, Label: VESTREL_DATA, Copy: 1/1",
                                                u" - Source: 2/3, Label: Audio CD, Copy: 1/1",
                                                u" - Source: 3/3, Label: MIXED_MODE, Copy: 1/1"}));
-        EXPECT_TRUE(Showed(writer, u"Writing the Lead-in and the Pre-Gap..."));
-        EXPECT_TRUE(Showed(writer, u"Writing track 3 of 3..."));
-        EXPECT_TRUE(Showed(writer, u"Writing to this copy is done."));
+        EXPECT_TRUE(testing::EverShown(writer, u"Writing the Lead-in and the Pre-Gap..."));
+        EXPECT_TRUE(testing::EverShown(writer, u"Writing track 3 of 3..."));
+        EXPECT_TRUE(testing::EverShown(writer, u"Writing to this copy is done."));
     }
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
-    ASSERT_EQ(copies.size(), 6u);
-    std::map<std::string, int> made;
-    for (sim::FinishedCopy& copy : copies) {
-        char16_t recorder = copy.recorder;
-        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copy.disc)));
-        std::vector<SourceTrack> back = ReadBack(u'D');
-        const std::vector<SourceTrack>* source = nullptr;
-        for (const auto* s : {&data, &audio, &mixed}) {
-            if (Kinds(back) == Kinds(*s))
-                source = s;
-        }
-        ASSERT_NE(source, nullptr) << Kinds(back);
-        for (size_t t = 0; t < back.size(); ++t)
-            EXPECT_TRUE(back[t].bytes == (*source)[t].bytes) << Kinds(back) << " track " << t + 1;
-        ++made[Kinds(back) + " by " + static_cast<char>(recorder)];
-    }
-    EXPECT_EQ(made, (std::map<std::string, int>{{"D by F", 1},
-                                                {"D by G", 1},
-                                                {"AAA by F", 1},
-                                                {"AAA by G", 1},
-                                                {"DAA by F", 1},
-                                                {"DAA by G", 1}}));
+    EXPECT_EQ(CopiesReadBack(bay.simulator, {&data, &audio, &mixed}),
+              (std::map<std::string, int>{{"D by F", 1},
+                                          {"D by G", 1},
+                                          {"AAA by F", 1},
+                                          {"AAA by G", 1},
+                                          {"DAA by F", 1},
+                                          {"DAA by G", 1}}));
 }
 
 TEST(EndToEnd, DvdDualLayerDvdAndBdOnDvdAndBdRecordersReadBackClosedInOtherDrives) {
@@ -253,40 +222,18 @@ TEST(EndToEnd, DvdDualLayerDvdAndBdOnDvdAndBdRecordersReadBackClosedInOtherDrive
     // image serves; its patterned stretches lie apart within holes.
     constexpr uint32_t kDualBlocks = 3000;
     TempFolder folder;
-    WriteFile(folder / "dvd.iso", LabelledData(1000, "FILM", 11));
     WriteSparseImage(folder / "dual.iso", kDualBlocks, "DUAL_LAYER", {1000, 2000, kDualBlocks - 40},
                      12);
-    WriteFile(folder / "bd.iso", LabelledData(1000, "BLU_RAY", 13));
-    Bay bay(R"([disc dvd]
-iso = dvd.iso
-type = DVD-ROM
-[disc dual]
-iso = dual.iso
-type = DVD+R DL
-[disc bd]
-iso = bd.iso
-type = BD-ROM
-[drive D]
-model = dvd-rom-reader
-disc = dvd
-becoming-ready = 0
-[drive E]
-model = dvd-rom-reader
-disc = dual
-becoming-ready = 0
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-[drive G]
-model = bd-re-recorder
-disc = bd
-becoming-ready = 0
-[drive H]
-model = bd-re-recorder
-becoming-ready = 0
-[operator]
-take-finished = yes
-)",
+    Bay bay(BaySpec()
+                .Iso("dvd", "DVD-ROM", LabelledData(1000, "FILM", 11))
+                .IsoFile("dual", "DVD+R DL", "dual.iso")
+                .Iso("bd", "BD-ROM", LabelledData(1000, "BLU_RAY", 13))
+                .Drive('D', "dvd-rom-reader", "dvd")
+                .Drive('E', "dvd-rom-reader", "dual")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Drive('G', "bd-re-recorder", "bd")
+                .Drive('H', "bd-re-recorder")
+                .TakeFinished(),
             folder.path());
     ASSERT_TRUE(bay.loaded);
 
@@ -458,19 +405,11 @@ TEST(EndToEnd, APressedDvd9IsCopiedOntoADvdPlusRDlAndReadsBackEqual) {
     TempFolder folder;
     WriteSparseImage(folder / "dvd9.iso", kBlocks, "DVD_9",
                      {1000, kDvdLayerBlocks - 32, kBlocks - 40}, 31);
-    Bay bay(R"([disc dvd9]
-iso = dvd9.iso
-type = DVD-ROM
-[drive D]
-model = dvd-rom-reader
-disc = dvd9
-becoming-ready = 0
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-[operator]
-take-finished = yes
-)",
+    Bay bay(BaySpec()
+                .IsoFile("dvd9", "DVD-ROM", "dvd9.iso")
+                .Drive('D', "dvd-rom-reader", "dvd9")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .TakeFinished(),
             folder.path());
     ASSERT_TRUE(bay.loaded);
 
@@ -504,7 +443,6 @@ class DualLayerBlanks : public testing::CopyTest {};
 
 TEST_F(DualLayerBlanks, TheBlankCheckFollowsTheSourcesSize) {
     const std::vector<uint8_t> bytes = LabelledData(40, "FILM", 41);
-    WriteFile(folder_ / "dvd.iso", bytes);
     struct Case {
         uint64_t blocks;
         const char* blank;
@@ -513,11 +451,12 @@ TEST_F(DualLayerBlanks, TheBlankCheckFollowsTheSourcesSize) {
     for (const Case& c : {Case{40, "DVD+R DL", false}, Case{kDvdLayerBlocks + 1, "DVD+R", false},
                           Case{kDvdLayerBlocks + 1, "DVD+R DL", true}}) {
         SCOPED_TRACE(std::to_string(c.blocks) + " on " + c.blank);
-        Bay bay(std::string("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n[drive D]\n"
-                            "model = dvd-rom-reader\ndisc = dvd\nbecoming-ready = 0\n"
-                            "[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\n"
-                            "[operator]\nblank-delay = 50\ntake-finished = yes\nblank = F ") +
-                    c.blank + "\n",
+        Bay bay(BaySpec()
+                    .Iso("dvd", "DVD-ROM", bytes)
+                    .Drive('D', "dvd-rom-reader", "dvd")
+                    .Drive('F', "dvd-rw-dl-recorder")
+                    .Blanks('F', c.blank)
+                    .TakeFinished(),
                 folder_.path());
         ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}});
         {
@@ -530,7 +469,7 @@ TEST_F(DualLayerBlanks, TheBlankCheckFollowsTheSourcesSize) {
                 p.Click(panel_link::SkipSource, true);
         });
         Run(WriterThread, u'F', panel);
-        EXPECT_EQ(Showed(panel, u"The disc is not of a compatible type."), !c.taken);
+        EXPECT_EQ(testing::EverShown(panel, u"The disc is not of a compatible type."), !c.taken);
         std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
         ASSERT_EQ(copies.size(), c.taken ? 1u : 0u);
         if (!c.taken)
@@ -545,36 +484,22 @@ TEST_F(DualLayerBlanks, TheBlankCheckFollowsTheSourcesSize) {
 
 TEST(EndToEnd, EightRecordersWriteAtOnceFromTwoSources) {
     TempFolder folder;
-    std::vector<SourceTrack> data = {{true, LabelledData(200, "LOAD", 21)}};
-    std::vector<SourceTrack> audio = {{false, PatternBytes(60 * 2352, 22)},
-                                      {false, PatternBytes(45 * 2352, 23)}};
-    WriteFile(folder / "data.iso", data[0].bytes);
-    WriteCueBin(folder.path(), "audio", audio);
-    std::string description = R"([disc data]
-iso = data.iso
-type = CD-ROM
-[disc audio]
-cue = audio.cue
-[drive D]
-model = dvd-rom-reader
-disc = data
-becoming-ready = 0
-[drive E]
-model = cd-rom-reader
-disc = audio
-becoming-ready = 0
-[operator]
-take-finished = yes
-)";
+    const std::vector<SourceTrack> data = {{true, LabelledData(200, "LOAD", 21)}};
+    const std::vector<SourceTrack> audio = PatternTracks({-60, -45}, 22);
+    BaySpec spec = BaySpec()
+                       .Iso("data", "CD-ROM", data[0].bytes)
+                       .Cue("audio", audio)
+                       .Drive('D', "dvd-rom-reader", "data")
+                       .Drive('E', "cd-rom-reader", "audio")
+                       .TakeFinished();
     const std::string recorders = "FGHIJKLM";
     const char* models[] = {"cd-rw-recorder", "dvd-rw-dl-recorder", "bd-re-recorder"};
     BlankShelf shelf;
     for (size_t i = 0; i < recorders.size(); ++i) {
-        description += std::string("[drive ") + recorders[i] + "]\nmodel = " + models[i % 3] +
-                       "\nbecoming-ready = 0\n";
+        spec.Drive(recorders[i], models[i % 3]);
         shelf[recorders[i]] = {i % 2 ? "CD-RW" : "CD-R"};
     }
-    Bay bay(description, folder.path());
+    Bay bay(spec, folder.path());
     ASSERT_TRUE(bay.loaded);
 
     WholeRun run = RunWholeCopy(bay.simulator, {{u'D', 8}, {u'E', 8}}, shelf);
@@ -588,24 +513,13 @@ take-finished = yes
     for (auto& writer : run.writers)
         EXPECT_EQ(writer->State().caption, u" - Source: 2/2, Label: Audio CD, Copy: 1/1");
 
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
-    ASSERT_EQ(copies.size(), 16u);
-    std::map<std::string, int> made;
-    for (sim::FinishedCopy& copy : copies) {
-        const char16_t recorder = copy.recorder;
-        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copy.disc)));
-        std::vector<SourceTrack> back = ReadBack(u'D');
-        const std::vector<SourceTrack>& source = Kinds(back) == "D" ? data : audio;
-        ASSERT_EQ(Kinds(back), Kinds(source));
-        for (size_t t = 0; t < back.size(); ++t)
-            EXPECT_TRUE(back[t].bytes == source[t].bytes) << Kinds(back) << " track " << t + 1;
-        ++made[Kinds(back)];
-        ++made[std::string(1, static_cast<char>(recorder))];
+    // Each recorder made one copy of each source.
+    std::map<std::string, int> expected;
+    for (char letter : recorders) {
+        expected[std::string("D by ") + letter] = 1;
+        expected[std::string("AA by ") + letter] = 1;
     }
-    std::map<std::string, int> expected = {{"D", 8}, {"AA", 8}};
-    for (char letter : recorders)
-        expected[std::string(1, letter)] = 2;
-    EXPECT_EQ(made, expected);
+    EXPECT_EQ(CopiesReadBack(bay.simulator, {&data, &audio}), expected);
 }
 
 }  // namespace

@@ -24,18 +24,11 @@ using namespace vestrel::sim::testing;
 
 TEST(ImagePlan, ATrackTooBigForHomeGoesToTheFixedDriveAndIsWrittenThere) {
     TempFolder folder;
-    WriteFile(folder / "dvd.iso", PatternBytes(40 * 2048, 21));
-    Bay bay(R"(appdata-free = 50M
-[folder D]
-free = 60M
-[disc dvd]
-iso = dvd.iso
-type = DVD-ROM
-[drive E]
-model = dvd-rom-reader
-disc = dvd
-becoming-ready = 0
-)",
+    Bay bay(BaySpec()
+                .Top("appdata-free = 50M")
+                .Folder('D', "free = 60M")
+                .Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 21))
+                .Drive('E', "dvd-rom-reader", "dvd"),
             folder.path());
     SourceRecord source;
     source.driveLetter = u'E';
@@ -106,26 +99,14 @@ class NextButtonTest : public testing::CopyTest {
 };
 
 TEST_F(NextButtonTest, WhenTheSecondSourceFitsNowhereNothingIsCreated) {
-    WriteFile(folder_ / "a.iso", PatternBytes(40 * 2048, 71));
-    WriteFile(folder_ / "b.iso", PatternBytes(40 * 2048, 72));
     // Room for one 80 KiB image above the 50 MiB margin, not for two.
-    Bay bay(R"(appdata = appdata
-appdata-free = 51300K
-[disc a]
-iso = a.iso
-type = CD-ROM
-[disc b]
-iso = b.iso
-type = CD-ROM
-[drive D]
-model = dvd-rom-reader
-disc = a
-becoming-ready = 0
-[drive E]
-model = dvd-rom-reader
-disc = b
-becoming-ready = 0
-)",
+    Bay bay(BaySpec()
+                .Top("appdata = appdata")
+                .Top("appdata-free = 51300K")
+                .Iso("a", "CD-ROM", PatternBytes(40 * 2048, 71))
+                .Iso("b", "CD-ROM", PatternBytes(40 * 2048, 72))
+                .Drive('D', "dvd-rom-reader", "a")
+                .Drive('E', "dvd-rom-reader", "b"),
             folder_.path());
     EXPECT_FALSE(LayoutAndPlan({Source(u'D', disc::CdRom), Source(u'E', disc::CdRom)}));
     std::vector<SourceRecord> table = Table();
@@ -136,17 +117,12 @@ becoming-ready = 0
 }
 
 TEST_F(NextButtonTest, AReadOnlyStaleFileStopsNextUntilItCanGoThenTheCountdownReplacesIt) {
-    SourceTrack audio{false, PatternBytes(30 * 2352, 73)};
-    SourceTrack data{true, PatternBytes(10 * 2048, 74)};
-    WriteCueBin(folder_.path(), "mixed", {audio, data});
-    Bay bay(R"(appdata = appdata
-[disc mixed]
-cue = mixed.cue
-[drive E]
-model = dvd-rom-reader
-disc = mixed
-becoming-ready = 0
-)",
+    const std::vector<SourceTrack> tracks = PatternTracks({-30, 10}, 73);
+    const SourceTrack &audio = tracks[0], &data = tracks[1];
+    Bay bay(BaySpec()
+                .Top("appdata = appdata")
+                .Cue("mixed", tracks)
+                .Drive('E', "dvd-rom-reader", "mixed"),
             folder_.path());
     ASSERT_TRUE(LayoutAndPlan({Source(u'E', disc::CdRom)}));
     std::vector<SourceRecord> sources = Table();

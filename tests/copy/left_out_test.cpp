@@ -16,30 +16,15 @@ using testing::WholeRun;
 
 TEST(LeftOut, ASourceWhoseTocCannotBeReadIsLeftOutAndTheOtherIsCopied) {
     TempFolder folder;
-    std::vector<SourceTrack> audio = {{false, PatternBytes(40 * 2352, 31)},
-                                      {false, PatternBytes(30 * 2352, 32)}};
-    WriteFile(folder / "data.iso", PatternBytes(100 * 2048, 33));
-    WriteCueBin(folder.path(), "audio", audio);
-    Bay bay(R"([disc data]
-iso = data.iso
-type = CD-ROM
-[disc audio]
-cue = audio.cue
-[drive D]
-model = dvd-rom-reader
-disc = data
-becoming-ready = 0
-fault = toc-unreadable
-[drive E]
-model = cd-rom-reader
-disc = audio
-becoming-ready = 0
-[drive F]
-model = cd-rw-recorder
-becoming-ready = 0
-[operator]
-take-finished = yes
-)",
+    const std::vector<SourceTrack> audio = PatternTracks({-40, -30}, 31);
+    Bay bay(BaySpec()
+                .Iso("data", "CD-ROM", PatternBytes(100 * 2048, 33))
+                .Cue("audio", audio)
+                .Drive('D', "dvd-rom-reader", "data")
+                .With("fault = toc-unreadable")
+                .Drive('E', "cd-rom-reader", "audio")
+                .Drive('F', "cd-rw-recorder")
+                .TakeFinished(),
             folder.path());
     ASSERT_TRUE(bay.loaded);
 

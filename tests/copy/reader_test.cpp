@@ -62,17 +62,9 @@ class ReaderTest : public testing::CopyTest {
 };
 
 TEST_F(ReaderTest, AMixedDiscBecomesAWaveAndAnIsoReadInChunksOf25) {
-    SourceTrack audio{false, PatternBytes(60 * 2352, 1)};
-    SourceTrack data{true, PatternBytes(1 * 2048, 2)};
-    WriteCueBin(folder_.path(), "mixed", {audio, data});
-    Bay bay(R"([disc mixed]
-cue = mixed.cue
-[drive E]
-model = dvd-rom-reader
-disc = mixed
-becoming-ready = 0
-)",
-            folder_.path());
+    const std::vector<SourceTrack> tracks = PatternTracks({-60, 1}, 1);
+    const SourceTrack &audio = tracks[0], &data = tracks[1];
+    Bay bay(BaySpec().Cue("mixed", tracks).Drive('E', "dvd-rom-reader", "mixed"), folder_.path());
     Recorder recorder(bay.simulator);
     MemoryPanel panel(u'E');
     ReadSource(u'E', panel);
@@ -97,17 +89,11 @@ becoming-ready = 0
 }
 
 TEST_F(ReaderTest, AChunkThatFails14TimesIsStillRead) {
-    std::vector<uint8_t> bytes = PatternBytes(80 * 2048, 3);
-    WriteFile(folder_ / "data.iso", bytes);
-    Bay bay(R"([disc data]
-iso = data.iso
-type = CD-ROM
-fault = read-error 30 14
-[drive E]
-model = dvd-rom-reader
-disc = data
-becoming-ready = 0
-)",
+    const std::vector<uint8_t> bytes = PatternBytes(80 * 2048, 3);
+    Bay bay(BaySpec()
+                .Iso("data", "CD-ROM", bytes)
+                .With("fault = read-error 30 14")
+                .Drive('E', "dvd-rom-reader", "data"),
             folder_.path());
     MemoryPanel panel(u'E');
     ReadSource(u'E', panel);
@@ -116,18 +102,11 @@ becoming-ready = 0
 }
 
 TEST_F(ReaderTest, FifteenFailuresEndTheReaderAndRemoveItsFiles) {
-    SourceTrack audio{false, PatternBytes(30 * 2352, 4)};
-    SourceTrack data{true, PatternBytes(40 * 2048, 5)};
-    WriteCueBin(folder_.path(), "mixed", {audio, data});
     // The fault lies in the second track, which holds LBAs 30 to 69.
-    Bay bay(R"([disc mixed]
-cue = mixed.cue
-fault = read-error 50 15
-[drive E]
-model = dvd-rom-reader
-disc = mixed
-becoming-ready = 0
-)",
+    Bay bay(BaySpec()
+                .Cue("mixed", PatternTracks({-30, 40}, 4))
+                .With("fault = read-error 50 15")
+                .Drive('E', "dvd-rom-reader", "mixed"),
             folder_.path());
     Toc toc = ReadToc(u'E');
     ASSERT_EQ(toc.entries.size(), 3u);
@@ -146,15 +125,9 @@ becoming-ready = 0
 }
 
 TEST_F(ReaderTest, AStopRemovesEveryFileIncludingThePartialOne) {
-    WriteFile(folder_ / "data.iso", PatternBytes(200 * 2048, 6));
-    Bay bay(R"([disc data]
-iso = data.iso
-type = DVD-ROM
-[drive E]
-model = dvd-rom-reader
-disc = data
-becoming-ready = 0
-)",
+    Bay bay(BaySpec()
+                .Iso("data", "DVD-ROM", PatternBytes(200 * 2048, 6))
+                .Drive('E', "dvd-rom-reader", "data"),
             folder_.path());
     MemoryPanel panel(u'E');
     panel.RequestStop();  // the person pressed Back as reading began
@@ -164,16 +137,10 @@ becoming-ready = 0
 }
 
 TEST_F(ReaderTest, AFolderThatCannotBeMadeIsReported) {
-    WriteFile(folder_ / "data.iso", PatternBytes(10 * 2048, 7));
     WriteFile(folder_ / "img", {1});  // a file where the folder should be
-    Bay bay(R"([disc data]
-iso = data.iso
-type = CD-ROM
-[drive E]
-model = dvd-rom-reader
-disc = data
-becoming-ready = 0
-)",
+    Bay bay(BaySpec()
+                .Iso("data", "CD-ROM", PatternBytes(10 * 2048, 7))
+                .Drive('E', "dvd-rom-reader", "data"),
             folder_.path());
     MemoryPanel panel(u'E');
     ReadSource(u'E', panel);

@@ -43,23 +43,16 @@ TEST_F(VerifyTest, ACopyThatDiffersFailsAtItsFirstDifferingSector) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        std::string disc;
-        if (r.source == disc::CdRom) {
-            std::vector<SourceTrack> tracks = {{true, PatternBytes(40 * 2048, 1)},
-                                               {false, PatternBytes(30 * 2352, 2)}};
-            disc = "cue = " + WriteCueBin(folder_.path(), "mixed", tracks).string();
-        } else {
-            WriteFile(folder_ / "data.iso", PatternBytes(100 * 2048, 3));
-            disc = std::string("iso = data.iso\ntype = ") +
-                   (r.source == disc::DvdRom ? "DVD-ROM" : "BD-ROM");
-        }
-        const std::string fault =
-            r.corrupt < 0 ? "" : "fault = corrupt-write " + std::to_string(r.corrupt) + " 1\n";
-        Bay bay("[disc source]\n" + disc + "\n[drive D]\nmodel = " + r.reader +
-                    "\ndisc = source\nbecoming-ready = 0\n[drive F]\nmodel = " + r.recorder +
-                    "\nbecoming-ready = 0\n" + fault + "[operator]\nblank = F " + r.blank +
-                    "\nblank-delay = 50\n",
-                folder_.path());
+        BaySpec bay;
+        if (r.source == disc::CdRom)
+            bay.Cue("source", PatternTracks({40, -30}, 1));
+        else
+            bay.Iso("source", r.source == disc::DvdRom ? "DVD-ROM" : "BD-ROM",
+                    PatternBytes(100 * 2048, 3));
+        bay.Drive('D', r.reader, "source").Drive('F', r.recorder);
+        if (r.corrupt >= 0)
+            bay.With("fault = corrupt-write " + std::to_string(r.corrupt) + " 1");
+        Bay sim(bay.Blanks('F', r.blank), folder_.path());
         ReadSources({{u'D', r.source, {{u'F', 1}}}});
         testing::QuickClock clock;
         MemoryPanel panel(u'F');

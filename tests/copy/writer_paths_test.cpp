@@ -25,17 +25,6 @@ using testing::Offered;
 
 constexpr uint16_t kCdRProfile = 0x0009;
 
-// A recorder that writes CDs and DVDs, with the description's extra lines.
-std::string Recorder(const std::string& more = "") {
-    return "[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\n" + more;
-}
-
-// A pressed disc named `name` in reader `letter`.
-std::string Reader(char letter, const std::string& name) {
-    return std::string("[drive ") + letter +
-           "]\nmodel = dvd-rom-reader\nbecoming-ready = 0\ndisc = " + name + "\n";
-}
-
 size_t Count(const std::vector<uint16_t>& ops, uint16_t op) {
     return static_cast<size_t>(std::count(ops.begin(), ops.end(), op));
 }
@@ -64,12 +53,13 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t from, size_
 class WriterPathsTest : public testing::CopyTest {};
 
 TEST_F(WriterPathsTest, AStopInTheSecondTrackEndsTheWriterAndLeavesAPartialDiscInTheTray) {
-    SourceTrack one{false, PatternBytes(30 * 2352, 51)};
-    SourceTrack two{false, PatternBytes(60 * 2352, 52)};
-    SourceTrack three{false, PatternBytes(30 * 2352, 53)};
-    WriteCueBin(folder_.path(), "audio", {one, two, three});
-    Bay bay("[disc audio]\ncue = audio.cue\n" + Reader('D', "audio") +
-                Recorder("[operator]\nblank = F CD-R\nblank-delay = 50\n"),
+    const std::vector<SourceTrack> tracks = PatternTracks({-30, -60, -30}, 51);
+    const SourceTrack &one = tracks[0], &two = tracks[1];
+    Bay bay(BaySpec()
+                .Cue("audio", tracks)
+                .Drive('D', "dvd-rom-reader", "audio")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Blanks('F', "CD-R"),
             folder_.path());
     std::vector<SourceRecord> sources = ReadSources({{u'D', disc::CdRom, {{u'F', 2}}}});
     CommandTrail trail(bay.simulator);
@@ -126,10 +116,11 @@ TEST_F(WriterPathsTest, AStopInTheSecondTrackEndsTheWriterAndLeavesAPartialDiscI
 }
 
 TEST_F(WriterPathsTest, AStopInTheFirstTrackOfADvdEjectsWithoutSynchronising) {
-    std::vector<uint8_t> bytes = PatternBytes(200 * 2048, 54);
-    WriteFile(folder_ / "dvd.iso", bytes);
-    Bay bay("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n" + Reader('D', "dvd") +
-                Recorder("[operator]\nblank = F DVD-R\nblank-delay = 50\n"),
+    Bay bay(BaySpec()
+                .Iso("dvd", "DVD-ROM", PatternBytes(200 * 2048, 54))
+                .Drive('D', "dvd-rom-reader", "dvd")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Blanks('F', "DVD-R"),
             folder_.path());
     ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}});
     CommandTrail trail(bay.simulator);
@@ -152,10 +143,13 @@ TEST_F(WriterPathsTest, AStopInTheFirstTrackOfADvdEjectsWithoutSynchronising) {
 }
 
 TEST_F(WriterPathsTest, ADvdBlankForACdSourceIsChangedForACdRAndRecorded) {
-    std::vector<uint8_t> bytes = PatternBytes(40 * 2048, 55);
-    WriteFile(folder_ / "cd.iso", bytes);
-    Bay bay("[disc cd]\niso = cd.iso\ntype = CD-ROM\n" + Reader('D', "cd") +
-                Recorder("[operator]\nblank = F DVD-R\nblank-delay = 50\ntake-finished = yes\n"),
+    const std::vector<uint8_t> bytes = PatternBytes(40 * 2048, 55);
+    Bay bay(BaySpec()
+                .Iso("cd", "CD-ROM", bytes)
+                .Drive('D', "dvd-rom-reader", "cd")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Blanks('F', "DVD-R")
+                .TakeFinished(),
             folder_.path());
     ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}});
     MemoryPanel panel(u'F');
@@ -189,12 +183,15 @@ TEST_F(WriterPathsTest, ADvdBlankForACdSourceIsChangedForACdRAndRecorded) {
 }
 
 TEST_F(WriterPathsTest, SkipSourceOnAnIncompatibleBlankGoesOnWithTheNextSource) {
-    WriteFile(folder_ / "dvd.iso", PatternBytes(40 * 2048, 56));
-    std::vector<uint8_t> cd = PatternBytes(30 * 2048, 57);
-    WriteFile(folder_ / "cd.iso", cd);
-    Bay bay("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n[disc cd]\niso = cd.iso\ntype = CD-ROM\n" +
-                Reader('D', "dvd") + Reader('E', "cd") +
-                Recorder("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
+    const std::vector<uint8_t> cd = PatternBytes(30 * 2048, 57);
+    Bay bay(BaySpec()
+                .Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 56))
+                .Iso("cd", "CD-ROM", cd)
+                .Drive('D', "dvd-rom-reader", "dvd")
+                .Drive('E', "dvd-rom-reader", "cd")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Blanks('F', "CD-R")
+                .TakeFinished(),
             folder_.path());
     std::vector<SourceRecord> sources =
         ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}, {u'E', disc::CdRom, {{u'F', 1}}}});
@@ -229,10 +226,12 @@ TEST_F(WriterPathsTest, SkipSourceOnAnIncompatibleBlankGoesOnWithTheNextSource) 
 }
 
 TEST_F(WriterPathsTest, ARefusedTrackReservationOffersSkipSourceWhichEndsTheLastJob) {
-    WriteFile(folder_ / "dvd.iso", PatternBytes(40 * 2048, 58));
-    Bay bay("[disc dvd]\niso = dvd.iso\ntype = DVD-ROM\n" + Reader('D', "dvd") +
-                Recorder("fault = refuse reserve-track\n[operator]\nblank = F DVD-R\n"
-                         "blank-delay = 50\n"),
+    Bay bay(BaySpec()
+                .Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 58))
+                .Drive('D', "dvd-rom-reader", "dvd")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .With("fault = refuse reserve-track")
+                .Blanks('F', "DVD-R"),
             folder_.path());
     ReadSources({{u'D', disc::DvdRom, {{u'F', 2}}}});
     CommandTrail trail(bay.simulator);
@@ -260,14 +259,17 @@ TEST_F(WriterPathsTest, ARefusedTrackReservationOffersSkipSourceWhichEndsTheLast
 }
 
 TEST_F(WriterPathsTest, AnImageFileMissingWhileRecordingIsShownAndItsSourceSkipped) {
-    SourceTrack one{false, PatternBytes(30 * 2352, 59)};
-    SourceTrack two{false, PatternBytes(20 * 2352, 60)};
-    WriteCueBin(folder_.path(), "audio", {one, two});
-    std::vector<uint8_t> data = PatternBytes(30 * 2048, 61);
-    WriteFile(folder_ / "cd.iso", data);
-    Bay bay("[disc audio]\ncue = audio.cue\n[disc cd]\niso = cd.iso\ntype = CD-ROM\n" +
-                Reader('D', "audio") + Reader('E', "cd") +
-                Recorder("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
+    const std::vector<SourceTrack> tracks = PatternTracks({-30, -20, 30}, 59);
+    const SourceTrack &one = tracks[0], &two = tracks[1];
+    const std::vector<uint8_t>& data = tracks[2].bytes;
+    Bay bay(BaySpec()
+                .Cue("audio", {one, two})
+                .Iso("cd", "CD-ROM", data)
+                .Drive('D', "dvd-rom-reader", "audio")
+                .Drive('E', "dvd-rom-reader", "cd")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Blanks('F', "CD-R")
+                .TakeFinished(),
             folder_.path());
     std::vector<SourceRecord> sources =
         ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}, {u'E', disc::CdRom, {{u'F', 1}}}});
@@ -330,12 +332,15 @@ TEST_F(WriterPathsTest, AnImageFileMissingWhileRecordingIsShownAndItsSourceSkipp
     EXPECT_FALSE(fs::exists(folder_ / "img"));
 }
 
-// A recorder F of `model` with the description's `more` lines, brought
-// `blank`s by the operator.
-std::string RecorderWithBlanks(const std::string& model, const std::string& blank,
-                               const std::string& more = "") {
-    return "[drive F]\nmodel = " + model + "\nbecoming-ready = 0\n" + more +
-           "[operator]\nblank = F " + blank + "\nblank-delay = 50\n";
+// Recorder F of `model` with a fault unless it is empty, brought `blank`s
+// by the operator.
+BaySpec RecorderWithBlanks(const std::string& model, const std::string& blank,
+                           const std::string& fault = "") {
+    BaySpec bay;
+    bay.Drive('F', model);
+    if (!fault.empty())
+        bay.With("fault = " + fault);
+    return bay.Blanks('F', blank);
 }
 
 // Clicks Skip copy, and Skip Source where nothing else leads on, so that a
@@ -374,9 +379,7 @@ TEST_F(WriterPathsTest, CacheCloseFormatAndAddressTroublesAreEachReportedForWhat
     for (const Row& r : rows) {
         SCOPED_TRACE(r.fault);
         ImageSource(r.source, {100}, {{u'F', 1}});
-        Bay bay(
-            RecorderWithBlanks("bd-re-recorder", r.blank, std::string("fault = ") + r.fault + "\n"),
-            folder_.path());
+        Bay bay(RecorderWithBlanks("bd-re-recorder", r.blank, r.fault), folder_.path());
         testing::QuickClock clock;
         CommandTrail trail(bay.simulator);
         MemoryPanel panel(u'F');
@@ -401,7 +404,7 @@ TEST_F(WriterPathsTest, ClosingFollowsTheDrivesProgressAndAStopLeavesTheDriveClo
         SCOPED_TRACE(stop ? "stopped while closing" : "closed");
         ImageSource(disc::DvdPlusRDl, {100}, {{u'F', 1}});
         // Finalizing takes the drive ten minutes.
-        Bay bay(RecorderWithBlanks("dvd-rw-dl-recorder", "DVD+R DL", "fault = long-close 600000\n"),
+        Bay bay(RecorderWithBlanks("dvd-rw-dl-recorder", "DVD+R DL", "long-close 600000"),
                 folder_.path());
         testing::QuickClock clock;
         ResetProgressRationing();
@@ -459,7 +462,7 @@ TEST_F(WriterPathsTest, ANewOverwritableBlankGetsTheQuickFormatItsDriveOffers) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.blank);
         ImageSource(r.source, {100}, {{u'F', 1}});
-        Bay bay(RecorderWithBlanks("bd-re-recorder", r.blank, "fault = long-format 120000\n"),
+        Bay bay(RecorderWithBlanks("bd-re-recorder", r.blank, "long-format 120000"),
                 folder_.path());
         testing::QuickClock clock;
         ResetProgressRationing();

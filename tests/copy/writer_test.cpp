@@ -38,23 +38,13 @@ class WriterTest : public testing::CopyTest {
 
 TEST_F(WriterTest, TwoDvdCopiesOnDvdMinusRBlanksReadBackAsTheSource) {
     // 100 blocks: the reservation is rounded up to 112 and padded.
-    std::vector<uint8_t> bytes = PatternBytes(100 * 2048, 11);
-    WriteFile(folder_ / "dvd.iso", bytes);
-    Bay bay(R"([disc dvd]
-iso = dvd.iso
-type = DVD-ROM
-[drive D]
-model = dvd-rom-reader
-disc = dvd
-becoming-ready = 0
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-[operator]
-blank = F DVD-R
-blank-delay = 50
-take-finished = yes
-)",
+    const std::vector<uint8_t> bytes = PatternBytes(100 * 2048, 11);
+    Bay bay(BaySpec()
+                .Iso("dvd", "DVD-ROM", bytes)
+                .Drive('D', "dvd-rom-reader", "dvd")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Blanks('F', "DVD-R")
+                .TakeFinished(),
             folder_.path());
     ReadSource(u'D', disc::DvdRom, {{u'F', 2}});
     MemoryPanel panel(u'F');
@@ -62,9 +52,7 @@ take-finished = yes
 
     EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
     EXPECT_EQ(panel.GetRunState(), RunState::Finished);
-    std::vector<std::u16string> statuses = panel.Statuses();
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), u"Writing to this copy is done."),
-              statuses.end());
+    EXPECT_TRUE(testing::EverShown(panel, u"Writing to this copy is done."));
     EXPECT_EQ(panel.State().caption, u" - Source: 1/1, Label: (None), Copy: 2/2");
 
     std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
@@ -92,11 +80,9 @@ TEST_F(WriterTest, TwoTrackCopiesOnBdRAndHdDvdRHaveEachTrackWhereTheDriveSays) {
         // Neither track is a whole number of 32-block clusters: the second
         // starts at 128, where the drive's rounded reservation ends.
         SourceRecord source = ImageSource(r.source, {100, 70}, {{u'F', 1}});
-        const std::string model = r.model;
-        Bay bay("[drive F]\nmodel = " + model + "\nbecoming-ready = 0\n[drive R]\nmodel = " +
-                    model + "\nbecoming-ready = 0\n[operator]\nblank = F " + r.blank +
-                    "\nblank-delay = 50\ntake-finished = yes\n",
-                folder_.path());
+        Bay bay(
+            BaySpec().Drive('F', r.model).Drive('R', r.model).Blanks('F', r.blank).TakeFinished(),
+            folder_.path());
         testing::QuickClock clock;
         MemoryPanel panel(u'F');
         panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
@@ -120,23 +106,13 @@ TEST_F(WriterTest, TwoTrackCopiesOnBdRAndHdDvdRHaveEachTrackWhereTheDriveSays) {
 }
 
 TEST_F(WriterTest, AnAudioCdCopyMatchesSampleForSample) {
-    SourceTrack one{false, PatternBytes(40 * 2352, 12)};
-    SourceTrack two{false, PatternBytes(31 * 2352, 13)};
-    WriteCueBin(folder_.path(), "audio", {one, two});
-    Bay bay(R"([disc audio]
-cue = audio.cue
-[drive D]
-model = dvd-rom-reader
-disc = audio
-becoming-ready = 0
-[drive G]
-model = bd-re-recorder
-becoming-ready = 0
-[operator]
-blank = G CD-R
-blank-delay = 50
-take-finished = yes
-)",
+    const std::vector<SourceTrack> tracks = PatternTracks({-40, -31}, 12);
+    Bay bay(BaySpec()
+                .Cue("audio", tracks)
+                .Drive('D', "dvd-rom-reader", "audio")
+                .Drive('G', "bd-re-recorder")
+                .Blanks('G', "CD-R")
+                .TakeFinished(),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'G', 1}});
     MemoryPanel panel(u'G');
@@ -147,23 +123,16 @@ take-finished = yes
     std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'D');
     ASSERT_EQ(back.size(), 2u);
     EXPECT_FALSE(back[0].data);
-    EXPECT_EQ(back[0].bytes, one.bytes);
-    EXPECT_EQ(back[1].bytes, two.bytes);
+    EXPECT_EQ(back[0].bytes, tracks[0].bytes);
+    EXPECT_EQ(back[1].bytes, tracks[1].bytes);
 }
 
-// A data CD source of `blocks` blocks in D and recorder F as described.
-std::string CdBay(const std::string& recorder) {
-    return R"([disc cd]
-iso = cd.iso
-type = CD-ROM
-[drive D]
-model = dvd-rom-reader
-disc = cd
-becoming-ready = 0
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-)" + recorder;
+// A data CD of `bytes` in reader D and recorder F.
+BaySpec CdBay(std::vector<uint8_t> bytes) {
+    return BaySpec()
+        .Iso("cd", "CD-ROM", std::move(bytes))
+        .Drive('D', "dvd-rom-reader", "cd")
+        .Drive('F', "dvd-rw-dl-recorder");
 }
 
 // Clicks Skip Source whenever it is offered with no other way on.
@@ -178,70 +147,54 @@ void SkipWhenStuck(MemoryPanel& panel) {
     });
 }
 
-bool Showed(MemoryPanel& panel, const std::u16string& status, uint32_t links) {
-    for (const MemoryPanel::Update& u : panel.Updates()) {
-        if (u.status == status && u.links == links)
-            return true;
-    }
-    return false;
-}
-
 TEST_F(WriterTest, ARefusedCueSheetOffersSkipSourceAndTheLastJobEndsTheWriter) {
-    WriteFile(folder_ / "cd.iso", PatternBytes(30 * 2048, 31));
-    Bay bay(CdBay("fault = refuse send-cue-sheet\n[operator]\nblank = F CD-R\nblank-delay = 50\n"),
+    Bay bay(CdBay(PatternBytes(30 * 2048, 31))
+                .With("fault = refuse send-cue-sheet")
+                .Blanks('F', "CD-R"),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
     SkipWhenStuck(panel);
     Run(WriterThread, u'F', panel);
-    EXPECT_TRUE(Showed(panel, u"Error: Drive has refused the cue sheet.", panel_link::SkipSource));
+    EXPECT_TRUE(testing::Offered(panel, u"Error: Drive has refused the cue sheet.",
+                                 panel_link::SkipSource));
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
     EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
     EXPECT_FALSE(bay.simulator.Drive(u'F')->State().trayOpen) << "the disc is not ejected";
 }
 
 TEST_F(WriterTest, AUsedCdRIsRefusedAndTheTrayLeftForAnotherDisc) {
-    WriteFile(folder_ / "cd.iso", PatternBytes(30 * 2048, 32));
-    Bay bay(CdBay("disc = used\n[disc used]\nused = CD-R\nblocks = 100\n"
-                  "[operator]\nclose-trays-after = 50\n"),
+    Bay bay(CdBay(PatternBytes(30 * 2048, 32))
+                .With("disc = used")
+                .Used("used", "CD-R", 100)
+                .Operator("close-trays-after = 50"),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
     SkipWhenStuck(panel);
     Run(WriterThread, u'F', panel);
-    EXPECT_TRUE(Showed(panel, u"The disc is not empty and can't be erased.",
-                       panel_link::SkipSource | panel_link::ChangeDisc));
+    EXPECT_TRUE(testing::Offered(panel, u"The disc is not empty and can't be erased.",
+                                 panel_link::SkipSource | panel_link::ChangeDisc));
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
 }
 
 TEST_F(WriterTest, AWriteFailing15TimesInTheThirdTrackAbandonsTheCopy) {
-    SourceTrack one{false, PatternBytes(30 * 2352, 33)};
-    SourceTrack two{false, PatternBytes(30 * 2352, 34)};
-    SourceTrack three{false, PatternBytes(30 * 2352, 35)};
-    WriteCueBin(folder_.path(), "audio", {one, two, three});
-    Bay bay(R"([disc audio]
-cue = audio.cue
-[drive D]
-model = dvd-rom-reader
-disc = audio
-becoming-ready = 0
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-fault = write-error 70 15
-[operator]
-blank = F CD-R
-blank-delay = 50
-take-finished = yes
-)",
+    const std::vector<SourceTrack> tracks = PatternTracks({-30, -30, -30}, 33);
+    Bay bay(BaySpec()
+                .Cue("audio", tracks)
+                .Drive('D', "dvd-rom-reader", "audio")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .With("fault = write-error 70 15")
+                .Blanks('F', "CD-R")
+                .TakeFinished(),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 2}});
     MemoryPanel panel(u'F');
     SkipWhenStuck(panel);
     Run(WriterThread, u'F', panel);
-    EXPECT_TRUE(
-        Showed(panel, u"Cannot write data to disc (despite 15 retries).", panel_link::SkipCopy));
-    EXPECT_TRUE(Showed(panel, u"Skipping to the next copy...", 0));
+    EXPECT_TRUE(testing::Offered(panel, u"Cannot write data to disc (despite 15 retries).",
+                                 panel_link::SkipCopy));
+    EXPECT_TRUE(testing::Offered(panel, u"Skipping to the next copy...", 0));
     // The second copy is written whole, but the run does not end as if
     // every copy had been made.
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
@@ -250,7 +203,7 @@ take-finished = yes
     ASSERT_EQ(copies.size(), 2u);
     std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[1], u'D');
     ASSERT_EQ(back.size(), 3u);
-    EXPECT_EQ(back[2].bytes, three.bytes);
+    EXPECT_EQ(back[2].bytes, tracks[2].bytes);
 }
 
 // The platform's files, with chosen opens for reading failing.
@@ -277,10 +230,8 @@ class FailingOpens : public testing::ForwardingFileSystem {
 };
 
 TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
-    std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 36);
-    WriteFile(folder_ / "cd.iso", bytes);
-    Bay bay(CdBay("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
-            folder_.path());
+    const std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 36);
+    Bay bay(CdBay(bytes).Blanks('F', "CD-R").TakeFinished(), folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     FailingOpens files({2});  // the open after the files were measured
     MemoryPanel panel(u'F');
@@ -298,7 +249,7 @@ TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
     Run(WriterThread, u'F', panel);
     if (person.joinable())
         person.join();
-    EXPECT_TRUE(Showed(panel, u"Error: cannot open source's image file.", 0xC1));
+    EXPECT_TRUE(testing::Offered(panel, u"Error: cannot open source's image file.", 0xC1));
     std::u16string path;
     {
         DriveLockGuard lock;
@@ -315,9 +266,7 @@ TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
 }
 
 TEST_F(WriterTest, SkippingAMiddleSourceGoesOnWithTheNextButDoesNotEndAsFinished) {
-    WriteFile(folder_ / "cd.iso", PatternBytes(30 * 2048, 37));
-    Bay bay(CdBay("[operator]\nblank = F CD-R\nblank-delay = 50\ntake-finished = yes\n"),
-            folder_.path());
+    Bay bay(CdBay(PatternBytes(30 * 2048, 37)).Blanks('F', "CD-R").TakeFinished(), folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     {
         // The same source twice: the first job's image goes missing.
@@ -330,18 +279,19 @@ TEST_F(WriterTest, SkippingAMiddleSourceGoesOnWithTheNextButDoesNotEndAsFinished
     MemoryPanel panel(u'F');
     SkipWhenStuck(panel);
     Run(WriterThread, u'F', panel);
-    EXPECT_TRUE(
-        Showed(panel, u"Error: Temporary disc image files not found.", panel_link::SkipSource));
-    EXPECT_TRUE(Showed(panel, u"Skipping current source.", 0));
+    EXPECT_TRUE(testing::Offered(panel, u"Error: Temporary disc image files not found.",
+                                 panel_link::SkipSource));
+    EXPECT_TRUE(testing::Offered(panel, u"Skipping current source.", 0));
     EXPECT_EQ(bay.simulator.TakeFinishedCopies().size(), 1u);
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
 }
 
 TEST_F(WriterTest, AUsedRewritableIsErasedOnYesAfterAChangeDisc) {
-    std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 38);
-    WriteFile(folder_ / "cd.iso", bytes);
-    Bay bay(CdBay("disc = used\n[disc used]\nused = CD-RW\nblocks = 100\n"
-                  "[operator]\nclose-trays-after = 50\n"),
+    const std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 38);
+    Bay bay(CdBay(bytes)
+                .With("disc = used")
+                .Used("used", "CD-RW", 100)
+                .Operator("close-trays-after = 50"),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
@@ -353,7 +303,7 @@ TEST_F(WriterTest, AUsedRewritableIsErasedOnYesAfterAChangeDisc) {
     });
     Run(WriterThread, u'F', panel);
     EXPECT_EQ(asked, 2);
-    EXPECT_TRUE(Showed(panel, u"Disc was erased successfully.", 0));
+    EXPECT_TRUE(testing::Offered(panel, u"Disc was erased successfully.", 0));
     EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
     ASSERT_TRUE(bay.simulator.Drive(u'F')->State().trayOpen);
     bay.simulator.CloseTray(u'F');

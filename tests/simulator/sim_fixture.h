@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -20,89 +17,31 @@
 #include "engine/write_parameters.h"
 #include "engine/write_speed.h"
 #include "simulator/simulator.h"
+#include "tests/support/test_bay.h"
 
 namespace vestrel::sim::testing {
 
-namespace fs = std::filesystem;
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::random_device random;
-        path_ = fs::temp_directory_path() / ("vestrel-sim-test-" + std::to_string(random()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
-
-inline std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed) {
-    std::vector<uint8_t> bytes(size);
-    std::mt19937 generator(seed);
-    for (uint8_t& b : bytes)
-        b = static_cast<uint8_t>(generator());
-    return bytes;
-}
-
-inline void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-// A track of a source disc: its kind and its bytes (2048 or 2352 a block).
-struct SourceTrack {
-    bool data = true;
-    std::vector<uint8_t> bytes;
-    uint32_t blocks() const {
-        return static_cast<uint32_t>(bytes.size() / (data ? kDataSectorSize : kAudioSectorSize));
-    }
-};
-
-// An audio (or mixed) CD as a cue sheet and one BINARY file.
-inline fs::path WriteCueBin(const fs::path& folder, const std::string& name,
-                            const std::vector<SourceTrack>& tracks) {
-    std::ofstream bin(folder / (name + ".bin"), std::ios::binary | std::ios::trunc);
-    std::ofstream cue(folder / (name + ".cue"));
-    cue << "FILE \"" << name << ".bin\" BINARY\n";
-    uint32_t frame = 0;
-    int number = 1;
-    for (const SourceTrack& t : tracks) {
-        char line[80];
-        std::snprintf(line, sizeof line, "  TRACK %02d %s\n    INDEX 01 %02u:%02u:%02u\n", number++,
-                      t.data ? "MODE1/2048" : "AUDIO", frame / 4500, (frame / 75) % 60, frame % 75);
-        cue << line;
-        bin.write(reinterpret_cast<const char*>(t.bytes.data()),
-                  static_cast<std::streamsize>(t.bytes.size()));
-        frame += t.blocks();
-    }
-    return folder / (name + ".cue");
-}
-
-// A bay from a description, with no transfer time and no becoming-ready
-// delay unless the description says otherwise, installed for the test.
+// A bay installed for the test: described, with its images written into
+// `base`, or from a description's text with instant timing put first.
 class Bay {
   public:
+    explicit Bay(const BaySpec& spec, const fs::path& base = {}) {
+        spec.WriteImages(base);
+        Load(spec.Text(), base);
+    }
     explicit Bay(const std::string& description, const fs::path& base = {}) {
-        std::string error;
-        loaded = simulator.LoadText("timing = instant\n" + description, base, error);
-        EXPECT_TRUE(loaded) << error;
-        simulator.Install();
+        Load("timing = instant\n" + description, base);
     }
     Simulator simulator;
     bool loaded = false;
+
+  private:
+    void Load(const std::string& text, const fs::path& base) {
+        std::string error;
+        loaded = simulator.LoadText(text, base, error);
+        EXPECT_TRUE(loaded) << error;
+        simulator.Install();
+    }
 };
 
 // The table of contents as the source reader takes it (LBA form).
