@@ -5,6 +5,7 @@
 #include "drive/probe.h"
 #include "simulator/simulator.h"
 #include "tests/support/fake_drives.h"
+#include "tests/support/test_bay.h"
 
 namespace vestrel {
 namespace {
@@ -38,11 +39,11 @@ TEST(ProbeDrive, UnitAttentionsAreAskedAgainAFewTimesBeforeTheDriveIsUnusable) {
         CountingClock clock;
         sim::Simulator bay;
         std::string error;
-        ASSERT_TRUE(
-            bay.LoadText("timing = instant\n[drive E]\nmodel = dvd-rw-dl-recorder\n"
-                         "becoming-ready = 0\nfault = unit-attention " +
-                             std::to_string(attentions) + "\n",
-                         ".", error))
+        ASSERT_TRUE(bay.LoadText(sim::testing::BaySpec()
+                                     .Drive('E', "dvd-rw-dl-recorder")
+                                     .With("fault = unit-attention " + std::to_string(attentions))
+                                     .Text(),
+                                 ".", error))
             << error;
         bay.Install();
         DriveProbeResult p = ProbeDrive(u'E');

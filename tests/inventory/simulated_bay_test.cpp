@@ -8,30 +8,22 @@
 #include "drive/volume_notifications.h"
 #include "simulator/simulator.h"
 #include "tests/support/scripted_transport.h"
+#include "tests/support/test_bay.h"
 
 namespace vestrel {
 namespace {
-
-constexpr char kBay[] = R"(
-timing = instant
-[disc written-dvd]
-used = DVD+R
-[drive D]
-model = dvd-rom-reader
-becoming-ready = 0
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-[drive G]
-model = bd-re-recorder
-becoming-ready = 0
-)";
 
 class SimulatedBay : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(bay.LoadText(kBay, ".", error)) << error;
+        const std::string text = sim::testing::BaySpec()
+                                     .Disc("written-dvd", "used = DVD+R")
+                                     .Drive('D', "dvd-rom-reader")
+                                     .Drive('F', "dvd-rw-dl-recorder")
+                                     .Drive('G', "bd-re-recorder")
+                                     .Text();
+        ASSERT_TRUE(bay.LoadText(text, ".", error)) << error;
         bay.Install();
         bay.Subscribe([this](const VolumeEvent& e) { queue.push_back(e); });
         EnumerateOpticalDrives(list);

@@ -104,40 +104,17 @@ TEST(LinuxDriveLetters, VolumeLabelsAreReadFromTheDiscsThemselves) {
         if (std::memcmp(d + 1, "CD001", 5) == 0)
             std::fill_n(d, 2048, 0);
     }
-    sim::testing::WriteFile(temp / "udf.iso", image);
-    sim::testing::WriteFile(temp / "audio.bin", std::vector<uint8_t>(300 * 2352, 0));
-    std::ofstream(temp / "audio.cue") << "FILE \"audio.bin\" BINARY\n  TRACK 01 AUDIO\n"
-                                         "    INDEX 01 00:00:00\n";
-
+    const sim::testing::BaySpec spec =
+        sim::testing::BaySpec()
+            .IsoFile("bridge", "DVD-ROM", "bridge.iso")
+            .Iso("udf", "DVD-ROM", image)
+            .Cue("audio", {{false, std::vector<uint8_t>(300 * 2352)}})
+            .InReaders()
+            .Drive('G', "dvd-rom-reader");
+    spec.WriteImages(temp.path());
     sim::Simulator bay;
     std::string error;
-    ASSERT_TRUE(bay.LoadText(R"(timing = instant
-[disc bridge]
-iso = bridge.iso
-type = DVD-ROM
-[disc udf]
-iso = udf.iso
-type = DVD-ROM
-[disc audio]
-cue = audio.cue
-[drive D]
-model = dvd-rom-reader
-disc = bridge
-becoming-ready = 0
-[drive E]
-model = dvd-rom-reader
-disc = udf
-becoming-ready = 0
-[drive F]
-model = dvd-rom-reader
-disc = audio
-becoming-ready = 0
-[drive G]
-model = dvd-rom-reader
-becoming-ready = 0
-)",
-                             temp.path(), error))
-        << error;
+    ASSERT_TRUE(bay.LoadText(spec.Text(), temp.path(), error)) << error;
     InstallTransport(&bay);
     DriveLetterServices& s = PlatformDriveLetters();
     std::u16string label;

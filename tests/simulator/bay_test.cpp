@@ -29,9 +29,14 @@ struct EventLog {
     }
 };
 
+// A DVD recorder F: whose transfers take their time.
+BaySpec RealTimeRecorder() {
+    return BaySpec().Drive('F', "dvd-rw-dl-recorder").With("timing = real");
+}
+
 TEST(Bay, MediaEventsFollowTheTrayAndTheBecomingReadyTime) {
     CountingClock clock;
-    Bay bay("[drive E]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 800\n");
+    Bay bay(BaySpec().Drive('E', "dvd-rw-dl-recorder").With("becoming-ready = 800"));
     Simulator& sim = bay.simulator;
     EventLog log(sim);
     ASSERT_TRUE(sim.LoadDisc(u'E', sim.MakeBlank(0x001B)));
@@ -63,7 +68,7 @@ TEST(Bay, MediaEventsFollowTheTrayAndTheBecomingReadyTime) {
 }
 
 TEST(Bay, APreventedTrayStaysShut) {
-    Bay bay("[drive E]\nmodel = dvd-rom-reader\n");
+    Bay bay(BaySpec().Drive('E', "dvd-rom-reader"));
     Simulator& sim = bay.simulator;
     uint8_t prevent[6] = {0x1E, 0, 0, 0, 1, 0};
     ASSERT_TRUE(SendScsiCommand(u'E', prevent, 6, 1, nullptr, 0, 15).ok());
@@ -82,28 +87,17 @@ TEST(Bay, APreventedTrayStaysShut) {
 TEST(Bay, TheOperatorSuppliesBlanksAndTakesFinishedCopies) {
     CountingClock clock;
     TempFolder folder;
-    WriteFile(folder / "data.iso", PatternBytes(48 * 2048, 3));
-    Bay bay(R"([disc data]
-iso = data.iso
-type = DVD-ROM
-
-[drive D]
-model = dvd-rom-reader
-tray = open
-becoming-ready = 0
-
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-
-[operator]
-load = D data 500
-blank = F DVD+R
-blank-delay = 2000
-close-trays-after = 300
-take-finished = yes
-finished = copies
-)",
+    Bay bay(BaySpec()
+                .Iso("data", "DVD-ROM", PatternBytes(48 * 2048, 3))
+                .Drive('D', "dvd-rom-reader")
+                .With("tray = open")
+                .Drive('F', "dvd-rw-dl-recorder")
+                .Operator("load = D data 500")
+                .Blanks('F', "DVD+R")
+                .With("blank-delay = 2000")
+                .With("close-trays-after = 300")
+                .TakeFinished()
+                .With("finished = copies"),
             folder.path());
     Simulator& sim = bay.simulator;
     WriteFile(folder / "copies" / "F-copy1.iso", {1, 2, 3});  // from an earlier run
@@ -147,36 +141,21 @@ finished = copies
 
 TEST(Bay, InjectedFaultsLastAsLongAsTheyAreToldTo) {
     TempFolder folder;
-    WriteFile(folder / "data.iso", PatternBytes(64 * 2048, 5));
-    Bay bay(R"([disc data]
-iso = data.iso
-type = CD-ROM
-fault = read-error 40 2
-
-[drive D]
-model = cd-rom-reader
-disc = data
-
-[drive F]
-model = cd-rw-recorder
-becoming-ready = 0
-fault = write-error 10 14
-fault = long-write 2
-fault = blank-fails
-
-[drive G]
-model = bd-re-recorder
-becoming-ready = 0
-fault = refuse get-performance
-fault = refuse mode-select
-fault = refuse reserve-track
-
-[drive H]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-fault = refuse send-cue-sheet
-fault = not-ready-after-erase 3
-)",
+    Bay bay(BaySpec()
+                .Iso("data", "CD-ROM", PatternBytes(64 * 2048, 5))
+                .With("fault = read-error 40 2")
+                .Drive('D', "cd-rom-reader", "data")
+                .Drive('F', "cd-rw-recorder")
+                .With("fault = write-error 10 14")
+                .With("fault = long-write 2")
+                .With("fault = blank-fails")
+                .Drive('G', "bd-re-recorder")
+                .With("fault = refuse get-performance")
+                .With("fault = refuse mode-select")
+                .With("fault = refuse reserve-track")
+                .Drive('H', "dvd-rw-dl-recorder")
+                .With("fault = refuse send-cue-sheet")
+                .With("fault = not-ready-after-erase 3"),
             folder.path());
     Simulator& sim = bay.simulator;
     std::vector<uint8_t> buffer(25 * 2048);
@@ -220,7 +199,7 @@ fault = not-ready-after-erase 3
 
 TEST(Bay, TransferTimeFollowsTheSelectedSpeed) {
     CountingClock clock;
-    Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
+    Bay bay(RealTimeRecorder());
     Simulator& sim = bay.simulator;
     ASSERT_TRUE(sim.LoadDisc(u'F', sim.MakeBlank(0x001B)));
     ASSERT_TRUE(SelectWriteSpeed(u'F', disc::DvdPlusR));
@@ -249,7 +228,7 @@ TEST(Bay, TransferTimeFollowsTheSelectedSpeed) {
 
 TEST(Bay, TimeTheHostLosesBetweenTransfersIsMadeUpWithinAStream) {
     CountingClock clock;
-    Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
+    Bay bay(RealTimeRecorder());
     Simulator& sim = bay.simulator;
     ASSERT_TRUE(sim.LoadDisc(u'F', sim.MakeBlank(0x001B)));
     ASSERT_TRUE(SendSetCdSpeed(u'F', 11080).ok());
@@ -277,7 +256,7 @@ TEST(Bay, TimeTheHostLosesBetweenTransfersIsMadeUpWithinAStream) {
 
 TEST(Bay, ATransferLongerThanItsTimeoutFailsAsATimedOutRequest) {
     CountingClock clock;
-    Bay bay("[drive F]\nmodel = dvd-rw-dl-recorder\nbecoming-ready = 0\ntiming = real\n");
+    Bay bay(RealTimeRecorder());
     ASSERT_TRUE(bay.simulator.LoadDisc(u'F', bay.simulator.MakeBlank(0x001B)));
     ASSERT_TRUE(SendSetCdSpeed(u'F', 5540).ok());
     ASSERT_TRUE(SendReserveTrack(u'F', 8000).ok());
@@ -297,14 +276,9 @@ TEST(Bay, ATransferLongerThanItsTimeoutFailsAsATimedOutRequest) {
 
 TEST(Bay, FolderDrivesHaveTheFreeSpaceTheyAreGiven) {
     TempFolder folder;
-    Bay bay(R"([folder X]
-path = store
-free = 1M
-label = SCRATCH
-
-[drive E]
-model = cd-rom-reader
-)",
+    Bay bay(BaySpec()
+                .Folder('X', "path = store\nfree = 1M\nlabel = SCRATCH")
+                .Drive('E', "cd-rom-reader"),
             folder.path());
     Simulator& sim = bay.simulator;
     EXPECT_EQ(sim.DriveType(u'X'), DriveKind::Fixed);
@@ -357,25 +331,16 @@ TEST(Bay, DescriptionsAreCheckedLineByLine) {
 }
 
 TEST(Bay, RecordersWorkInParallelWhileTheOperatorRuns) {
-    Bay bay(R"([drive E]
-model = dvd-rom-reader
-becoming-ready = 5
-
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 5
-
-[drive G]
-model = bd-re-recorder
-becoming-ready = 5
-
-[operator]
-blank = F DVD-R
-blank = G BD-R
-blank-delay = 10
-close-trays-after = 10
-take-finished = yes
-)");
+    BaySpec spec;
+    for (auto [letter, model] :
+         {std::pair{'E', "dvd-rom-reader"}, std::pair{'F', "dvd-rw-dl-recorder"},
+          std::pair{'G', "bd-re-recorder"}})
+        spec.Drive(letter, model).With("becoming-ready = 5");
+    Bay bay(spec.Blanks('F', "DVD-R")
+                .Blanks('G', "BD-R")
+                .With("blank-delay = 10")
+                .With("close-trays-after = 10")
+                .TakeFinished());
     Simulator& sim = bay.simulator;
     std::atomic<int> arrivals{0};
     sim.Subscribe([&](const VolumeEvent& e) {

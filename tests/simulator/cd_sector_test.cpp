@@ -114,9 +114,7 @@ TEST(CdSector, AbsoluteTime) {
 TEST(CdSector, DataSectorsOfACdReadRawAreWhatARecorderMakes) {
     TempFolder folder;
     std::vector<uint8_t> image = PatternBytes(20 * 2048, 7);
-    WriteFile(folder / "d.iso", image);
-    Bay bay("[disc d]\niso = d.iso\ntype = CD-ROM\n[drive E]\nmodel = cd-rom-reader\ndisc = d\n",
-            folder.path());
+    Bay bay(BaySpec().Iso("d", "CD-ROM", image).Drive('E', "cd-rom-reader", "d"), folder.path());
     std::vector<uint8_t> raw(2 * kRawSectorSize);
     ASSERT_TRUE(SendReadCd(u'E', 5, 2, raw).ok());
     std::array<uint8_t, kRawSectorSize> expected{};

@@ -31,7 +31,7 @@ class DriveModels : public ::testing::TestWithParam<ModelCase> {};
 
 TEST_P(DriveModels, AnswerAsTheSystemReadsThem) {
     const ModelCase& m = GetParam();
-    Bay bay("[drive E]\nmodel = " + std::string(m.model) + "\nbecoming-ready = 0\n");
+    Bay bay(BaySpec().Drive('E', m.model));
 
     std::vector<uint8_t> inquiry(kInquiryLength);
     ASSERT_TRUE(SendInquiry(u'E', inquiry).ok());
@@ -82,15 +82,10 @@ INSTANTIATE_TEST_SUITE_P(All, DriveModels, ::testing::ValuesIn(kModels), [](cons
 TEST(DriveModels, TraySenseAndTheDiscInTheDrive) {
     vestrel::testing::CountingClock clock;
     TempFolder folder;
-    WriteFile(folder / "movie.iso", PatternBytes(64 * 2048, 1));
-    Bay bay(R"([disc movie]
-iso = movie.iso
-type = DVD-ROM
-
-[drive E]
-model = dvd-rw-dl-recorder
-becoming-ready = 1500
-)",
+    Bay bay(BaySpec()
+                .Iso("movie", "DVD-ROM", PatternBytes(64 * 2048, 1))
+                .Drive('E', "dvd-rw-dl-recorder")
+                .With("becoming-ready = 1500"),
             folder.path());
     Simulator& sim = bay.simulator;
     EXPECT_TRUE(Sensed(SendTestUnitReady(u'E'), 2, 0x3A, 0x01)) << "closed, empty";
@@ -126,7 +121,7 @@ becoming-ready = 1500
 }
 
 TEST(DriveModels, BlanksReportTheirProfileAndSpeeds) {
-    Bay bay("[drive G]\nmodel = bd-re-recorder\nbecoming-ready = 0\n");
+    Bay bay(BaySpec().Drive('G', "bd-re-recorder"));
     Simulator& sim = bay.simulator;
     struct Blank {
         uint16_t profile;
@@ -157,26 +152,14 @@ TEST(DriveModels, BlanksReportTheirProfileAndSpeeds) {
 
 TEST(DriveModels, UnknownDiscTypeAndDevicesThatAreNotDrives) {
     TempFolder folder;
-    WriteFile(folder / "odd.iso", PatternBytes(32 * 2048, 2));
-    Bay bay(R"([disc odd]
-iso = odd.iso
-type = 0x0020
-
-[drive E]
-model = dvd-rom-reader
-disc = odd
-
-[drive H]
-model = no-features
-
-[drive I]
-model = dvd-rom-reader
-open = fails
-
-[drive J]
-model = dvd-rom-reader
-pass-through = fails 1117
-)",
+    Bay bay(BaySpec()
+                .Iso("odd", "0x0020", PatternBytes(32 * 2048, 2))
+                .Drive('E', "dvd-rom-reader", "odd")
+                .Drive('H', "no-features")
+                .Drive('I', "dvd-rom-reader")
+                .With("open = fails")
+                .Drive('J', "dvd-rom-reader")
+                .With("pass-through = fails 1117"),
             folder.path());
     std::vector<uint8_t> config(kGetConfigurationLength);
     ASSERT_TRUE(SendGetConfiguration(u'E', config).ok());

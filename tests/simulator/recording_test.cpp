@@ -9,27 +9,18 @@
 namespace vestrel::sim::testing {
 namespace {
 
-const char* kBay = R"(
-[drive D]
-model = dvd-rom-reader
-becoming-ready = 0
-
-[drive F]
-model = dvd-rw-dl-recorder
-becoming-ready = 0
-
-[drive G]
-model = bd-re-recorder
-becoming-ready = 0
-
-[drive H]
-model = hd-dvd-drive
-becoming-ready = 0
-)";
+// A reader and a recorder of each family that records.
+BaySpec Recorders() {
+    return BaySpec()
+        .Drive('D', "dvd-rom-reader")
+        .Drive('F', "dvd-rw-dl-recorder")
+        .Drive('G', "bd-re-recorder")
+        .Drive('H', "hd-dvd-drive");
+}
 
 class RecordingTest : public ::testing::Test {
   protected:
-    Bay bay{kBay};
+    Bay bay{Recorders()};
     Simulator& sim = bay.simulator;
 
     void LoadBlank(char16_t letter, uint16_t profile) {

@@ -134,16 +134,6 @@ bool Harmless(Fault f) {
     return f == Fault::ReadRetried || f == Fault::WriteRetried || f == Fault::LongWrite;
 }
 
-std::vector<uint8_t> Labelled(uint32_t blocks, const std::string& label, uint32_t seed) {
-    std::vector<uint8_t> bytes = PatternBytes(size_t{blocks} * kDataSectorSize, seed);
-    uint8_t* pvd = bytes.data() + 16 * kDataSectorSize;
-    pvd[0] = 1;
-    std::copy_n("CD001", 5, pvd + 1);
-    std::fill_n(pvd + 40, 32, ' ');
-    std::copy(label.begin(), label.end(), pvd + 40);
-    return bytes;
-}
-
 // What one run found.
 struct Outcome {
     bool onlyHarmless = true;  // no fault that may cost a copy
@@ -169,7 +159,7 @@ class SoakRun {
         return std::uniform_int_distribution<uint32_t>(low, high)(random_);
     }
     void MakeBay();
-    std::string Description();
+    BaySpec Description();
     void Chaos(const std::atomic<int>& phase, std::atomic<bool>& quit);
     void Answer(MemoryPanel& panel, const MemoryPanel::Update& u);
     void CheckCopy(char16_t recorder, size_t job);
@@ -215,10 +205,10 @@ void SoakRun::MakeBay() {
             case Kind::DataCd:
             case Kind::Dvd:
             case Kind::Bd:
-                s.tracks.push_back({true, Labelled(Pick(40, 400), s.label, seed)});
+                s.tracks.push_back({true, LabelledData(Pick(40, 400), s.label, seed)});
                 break;
             case Kind::MixedCd:
-                s.tracks.push_back({true, Labelled(Pick(40, 200), s.label, seed)});
+                s.tracks.push_back({true, LabelledData(Pick(40, 200), s.label, seed)});
                 [[fallthrough]];
             case Kind::AudioCd:
                 for (uint32_t t = Pick(1, 3); t > 0; --t)
@@ -265,16 +255,15 @@ void SoakRun::MakeBay() {
     }
 }
 
-std::string SoakRun::Description() {
-    std::ostringstream d;
-    d << "timing = instant\n";
+BaySpec SoakRun::Description() {
+    BaySpec bay;
     bool fullAtPlanning = std::count(faults_.begin(), faults_.end(), Fault::FullAtPlanning) > 0;
-    d << "appdata-free = " << (fullAtPlanning ? "50M" : "20G") << "\n";
+    bay.Top(std::string("appdata-free = ") + (fullAtPlanning ? "50M" : "20G"));
     std::ostringstream faults;
     auto note = [&](Fault f, const std::string& what) {
         faults << (faults.tellp() > 0 ? ", " : "") << FaultName(f) << what;
     };
-    std::map<char16_t, std::string> driveFaults;
+    std::map<char16_t, std::vector<std::string>> driveFaults;
     for (Fault f : faults_) {
         Source& s = sources_[Pick(0, static_cast<uint32_t>(sources_.size() - 1))];
         Recorder& r = recorders_[Pick(0, static_cast<uint32_t>(recorders_.size() - 1))];
@@ -283,16 +272,16 @@ std::string SoakRun::Description() {
             case Fault::ReadRetried:
             case Fault::ReadFails: {
                 uint32_t count = f == Fault::ReadRetried ? Pick(1, 10) : 15;
-                driveFaults[s.letter] += "fault = read-error " + std::to_string(lba) + " " +
-                                         std::to_string(count) + "\n";
+                driveFaults[s.letter].push_back("fault = read-error " + std::to_string(lba) + " " +
+                                                std::to_string(count));
                 note(f, " " + ToUtf8(std::u16string(1, s.letter)) + ":" + std::to_string(lba));
                 break;
             }
             case Fault::WriteRetried:
             case Fault::WriteFails: {
                 uint32_t count = f == Fault::WriteRetried ? Pick(1, 10) : 15;
-                driveFaults[r.letter] += "fault = write-error " + std::to_string(lba) + " " +
-                                         std::to_string(count) + "\n";
+                driveFaults[r.letter].push_back("fault = write-error " + std::to_string(lba) + " " +
+                                                std::to_string(count));
                 note(f, " " + ToUtf8(std::u16string(1, r.letter)) + ":" + std::to_string(lba));
                 break;
             }
@@ -300,22 +289,24 @@ std::string SoakRun::Description() {
                 // Only verification can tell; without it the copy would be
                 // reported done.
                 verify_ = true;
-                driveFaults[r.letter] += "fault = corrupt-write " + std::to_string(lba) + " 1\n";
+                driveFaults[r.letter].push_back("fault = corrupt-write " + std::to_string(lba) +
+                                                " 1");
                 note(f, " " + ToUtf8(std::u16string(1, r.letter)) + ":" + std::to_string(lba));
                 break;
             case Fault::TocUnreadable:
-                driveFaults[s.letter] += "fault = toc-unreadable\n";
+                driveFaults[s.letter].push_back("fault = toc-unreadable");
                 note(f, " " + ToUtf8(std::u16string(1, s.letter)));
                 break;
             case Fault::LongWrite:
-                driveFaults[r.letter] += "fault = long-write " + std::to_string(Pick(1, 30)) + "\n";
+                driveFaults[r.letter].push_back("fault = long-write " +
+                                                std::to_string(Pick(1, 30)));
                 note(f, " " + ToUtf8(std::u16string(1, r.letter)));
                 break;
             case Fault::Refuses: {
                 static const char* commands[] = {"send-cue-sheet", "reserve-track", "mode-select",
                                                  "get-performance"};
                 std::string c = commands[Pick(0, 3)];
-                driveFaults[r.letter] += "fault = refuse " + c + "\n";
+                driveFaults[r.letter].push_back("fault = refuse " + c);
                 note(f, " " + ToUtf8(std::u16string(1, r.letter)) + ":" + c);
                 break;
             }
@@ -325,34 +316,30 @@ std::string SoakRun::Description() {
         }
     }
     faultText_ = faults.str();
+    // Drives take 200 ms to become ready after a disc goes in.
+    auto drive = [&](char16_t letter, const std::string& model, const std::string& disc) {
+        bay.Drive(static_cast<char>(letter), model, disc).With("becoming-ready = 200");
+        for (const std::string& fault : driveFaults[letter])
+            bay.With(fault);
+    };
     for (size_t i = 0; i < sources_.size(); ++i) {
         const Source& s = sources_[i];
-        d << "[disc s" << i << "]\n";
-        if (s.kind == Kind::AudioCd || s.kind == Kind::MixedCd) {
-            d << "cue = " << WriteCueBin(folder_, "s" + std::to_string(i), s.tracks).string()
-              << "\n";
-        } else {
-            fs::path iso = folder_ / ("s" + std::to_string(i) + ".iso");
-            WriteFile(iso, s.tracks.front().bytes);
-            d << "iso = " << iso.string() << "\ntype = "
-              << (s.kind == Kind::DataCd ? "CD-ROM"
-                  : s.kind == Kind::Dvd  ? "DVD-ROM"
-                                         : "BD-ROM")
-              << "\n";
-        }
-        d << "[drive " << static_cast<char>(s.letter)
-          << "]\nmodel = " << (s.kind == Kind::Bd ? "bd-re-recorder" : "dvd-rom-reader")
-          << "\ndisc = s" << i << "\nbecoming-ready = 200\n"
-          << driveFaults[s.letter];
+        const std::string name = "s" + std::to_string(i);
+        if (s.kind == Kind::AudioCd || s.kind == Kind::MixedCd)
+            bay.Cue(name, s.tracks);
+        else
+            bay.Iso(name,
+                    s.kind == Kind::DataCd ? "CD-ROM"
+                    : s.kind == Kind::Dvd  ? "DVD-ROM"
+                                           : "BD-ROM",
+                    s.tracks.front().bytes);
+        drive(s.letter, s.kind == Kind::Bd ? "bd-re-recorder" : "dvd-rom-reader", name);
     }
     for (const Recorder& r : recorders_) {
-        if (r.model.empty())
-            continue;  // a source drive, described above
-        d << "[drive " << static_cast<char>(r.letter) << "]\nmodel = " << r.model
-          << "\nbecoming-ready = 200\n"
-          << driveFaults[r.letter];
+        if (!r.model.empty())  // else a source drive, described above
+            drive(r.letter, r.model, "");
     }
-    return d.str();
+    return bay;
 }
 
 // The person at a writer's panel: brings a blank from the shelf when asked,
@@ -541,7 +528,9 @@ Outcome SoakRun::Run() {
     MakeBay();
     bay_.emplace();
     std::string error;
-    if (!bay_->LoadText(Description(), folder_, error)) {
+    const BaySpec spec = Description();
+    spec.WriteImages(folder_);
+    if (!bay_->LoadText(spec.Text(), folder_, error)) {
         ADD_FAILURE() << error;
         return out_;
     }

@@ -141,6 +141,7 @@ class BaySpec {
     // Any other disc, by its lines.
     BaySpec& Disc(const std::string& name, const std::string& lines) {
         sections_.push_back({"[disc " + name + "]", lines + "\n", false});
+        discs_.push_back(name);
         operatorLast_ = false;
         return *this;
     }
@@ -159,6 +160,13 @@ class BaySpec {
             lines += "disc = " + disc + "\n";
         sections_.push_back({std::string("[drive ") + letter + "]", lines, true});
         operatorLast_ = false;
+        return *this;
+    }
+
+    // Each disc described so far in a drive of its own, from `first` on.
+    BaySpec& InReaders(char first = 'D', const std::string& model = "dvd-rom-reader") {
+        for (const std::string& disc : discs_)
+            Drive(first++, model, disc);
         return *this;
     }
 
@@ -235,6 +243,7 @@ class BaySpec {
     };
     std::string top_;
     std::vector<Section> sections_;
+    std::vector<std::string> discs_;
     std::string operator_;
     bool operatorLast_ = false;
     std::vector<Image> images_;
