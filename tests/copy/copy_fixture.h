@@ -52,6 +52,12 @@ class QuickClock : public Clock {
     std::atomic<uint32_t> now_{1000};
 };
 
+// The discs, each in a DVD-ROM reader from D: on, and recorder F:, which
+// writes CDs and DVDs, with the person bringing `blank`s.
+inline sim::testing::BaySpec WriterBay(sim::testing::BaySpec discs, const std::string& blank) {
+    return discs.InReaders().Drive('F', "dvd-rw-dl-recorder").Blanks('F', blank);
+}
+
 // Every copy test runs on the quick clock unless it installs another.
 class CopyTest : public ::testing::Test {
   protected:

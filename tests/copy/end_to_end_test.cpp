@@ -451,12 +451,7 @@ TEST_F(DualLayerBlanks, TheBlankCheckFollowsTheSourcesSize) {
     for (const Case& c : {Case{40, "DVD+R DL", false}, Case{kDvdLayerBlocks + 1, "DVD+R", false},
                           Case{kDvdLayerBlocks + 1, "DVD+R DL", true}}) {
         SCOPED_TRACE(std::to_string(c.blocks) + " on " + c.blank);
-        Bay bay(BaySpec()
-                    .Iso("dvd", "DVD-ROM", bytes)
-                    .Drive('D', "dvd-rom-reader", "dvd")
-                    .Drive('F', "dvd-rw-dl-recorder")
-                    .Blanks('F', c.blank)
-                    .TakeFinished(),
+        Bay bay(testing::WriterBay(BaySpec().Iso("dvd", "DVD-ROM", bytes), c.blank).TakeFinished(),
                 folder_.path());
         ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}});
         {

@@ -22,6 +22,7 @@ using namespace vestrel::sim::testing;
 using testing::CommandTrail;
 using testing::EverShown;
 using testing::Offered;
+using testing::WriterBay;
 
 constexpr uint16_t kCdRProfile = 0x0009;
 
@@ -55,12 +56,7 @@ class WriterPathsTest : public testing::CopyTest {};
 TEST_F(WriterPathsTest, AStopInTheSecondTrackEndsTheWriterAndLeavesAPartialDiscInTheTray) {
     const std::vector<SourceTrack> tracks = PatternTracks({-30, -60, -30}, 51);
     const SourceTrack &one = tracks[0], &two = tracks[1];
-    Bay bay(BaySpec()
-                .Cue("audio", tracks)
-                .Drive('D', "dvd-rom-reader", "audio")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .Blanks('F', "CD-R"),
-            folder_.path());
+    Bay bay(WriterBay(BaySpec().Cue("audio", tracks), "CD-R"), folder_.path());
     std::vector<SourceRecord> sources = ReadSources({{u'D', disc::CdRom, {{u'F', 2}}}});
     CommandTrail trail(bay.simulator);
     MemoryPanel panel(u'F');
@@ -116,11 +112,7 @@ TEST_F(WriterPathsTest, AStopInTheSecondTrackEndsTheWriterAndLeavesAPartialDiscI
 }
 
 TEST_F(WriterPathsTest, AStopInTheFirstTrackOfADvdEjectsWithoutSynchronising) {
-    Bay bay(BaySpec()
-                .Iso("dvd", "DVD-ROM", PatternBytes(200 * 2048, 54))
-                .Drive('D', "dvd-rom-reader", "dvd")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .Blanks('F', "DVD-R"),
+    Bay bay(WriterBay(BaySpec().Iso("dvd", "DVD-ROM", PatternBytes(200 * 2048, 54)), "DVD-R"),
             folder_.path());
     ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}});
     CommandTrail trail(bay.simulator);
@@ -144,12 +136,7 @@ TEST_F(WriterPathsTest, AStopInTheFirstTrackOfADvdEjectsWithoutSynchronising) {
 
 TEST_F(WriterPathsTest, ADvdBlankForACdSourceIsChangedForACdRAndRecorded) {
     const std::vector<uint8_t> bytes = PatternBytes(40 * 2048, 55);
-    Bay bay(BaySpec()
-                .Iso("cd", "CD-ROM", bytes)
-                .Drive('D', "dvd-rom-reader", "cd")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .Blanks('F', "DVD-R")
-                .TakeFinished(),
+    Bay bay(WriterBay(BaySpec().Iso("cd", "CD-ROM", bytes), "DVD-R").TakeFinished(),
             folder_.path());
     ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}});
     MemoryPanel panel(u'F');
@@ -184,15 +171,9 @@ TEST_F(WriterPathsTest, ADvdBlankForACdSourceIsChangedForACdRAndRecorded) {
 
 TEST_F(WriterPathsTest, SkipSourceOnAnIncompatibleBlankGoesOnWithTheNextSource) {
     const std::vector<uint8_t> cd = PatternBytes(30 * 2048, 57);
-    Bay bay(BaySpec()
-                .Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 56))
-                .Iso("cd", "CD-ROM", cd)
-                .Drive('D', "dvd-rom-reader", "dvd")
-                .Drive('E', "dvd-rom-reader", "cd")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .Blanks('F', "CD-R")
-                .TakeFinished(),
-            folder_.path());
+    const BaySpec discs =
+        BaySpec().Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 56)).Iso("cd", "CD-ROM", cd);
+    Bay bay(WriterBay(discs, "CD-R").TakeFinished(), folder_.path());
     std::vector<SourceRecord> sources =
         ReadSources({{u'D', disc::DvdRom, {{u'F', 1}}}, {u'E', disc::CdRom, {{u'F', 1}}}});
     MemoryPanel panel(u'F');
@@ -226,12 +207,8 @@ TEST_F(WriterPathsTest, SkipSourceOnAnIncompatibleBlankGoesOnWithTheNextSource) 
 }
 
 TEST_F(WriterPathsTest, ARefusedTrackReservationOffersSkipSourceWhichEndsTheLastJob) {
-    Bay bay(BaySpec()
-                .Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 58))
-                .Drive('D', "dvd-rom-reader", "dvd")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .With("fault = refuse reserve-track")
-                .Blanks('F', "DVD-R"),
+    Bay bay(WriterBay(BaySpec().Iso("dvd", "DVD-ROM", PatternBytes(40 * 2048, 58)), "DVD-R")
+                .Fault('F', "refuse reserve-track"),
             folder_.path());
     ReadSources({{u'D', disc::DvdRom, {{u'F', 2}}}});
     CommandTrail trail(bay.simulator);
@@ -262,13 +239,7 @@ TEST_F(WriterPathsTest, AnImageFileMissingWhileRecordingIsShownAndItsSourceSkipp
     const std::vector<SourceTrack> tracks = PatternTracks({-30, -20, 30}, 59);
     const SourceTrack &one = tracks[0], &two = tracks[1];
     const std::vector<uint8_t>& data = tracks[2].bytes;
-    Bay bay(BaySpec()
-                .Cue("audio", {one, two})
-                .Iso("cd", "CD-ROM", data)
-                .Drive('D', "dvd-rom-reader", "audio")
-                .Drive('E', "dvd-rom-reader", "cd")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .Blanks('F', "CD-R")
+    Bay bay(WriterBay(BaySpec().Cue("audio", {one, two}).Iso("cd", "CD-ROM", data), "CD-R")
                 .TakeFinished(),
             folder_.path());
     std::vector<SourceRecord> sources =

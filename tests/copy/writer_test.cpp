@@ -20,6 +20,7 @@ namespace vestrel {
 namespace {
 
 using namespace vestrel::sim::testing;
+using testing::WriterBay;
 
 class WriterTest : public testing::CopyTest {
   protected:
@@ -39,12 +40,7 @@ class WriterTest : public testing::CopyTest {
 TEST_F(WriterTest, TwoDvdCopiesOnDvdMinusRBlanksReadBackAsTheSource) {
     // 100 blocks: the reservation is rounded up to 112 and padded.
     const std::vector<uint8_t> bytes = PatternBytes(100 * 2048, 11);
-    Bay bay(BaySpec()
-                .Iso("dvd", "DVD-ROM", bytes)
-                .Drive('D', "dvd-rom-reader", "dvd")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .Blanks('F', "DVD-R")
-                .TakeFinished(),
+    Bay bay(WriterBay(BaySpec().Iso("dvd", "DVD-ROM", bytes), "DVD-R").TakeFinished(),
             folder_.path());
     ReadSource(u'D', disc::DvdRom, {{u'F', 2}});
     MemoryPanel panel(u'F');
@@ -127,12 +123,19 @@ TEST_F(WriterTest, AnAudioCdCopyMatchesSampleForSample) {
     EXPECT_EQ(back[1].bytes, tracks[1].bytes);
 }
 
-// A data CD of `bytes` in reader D and recorder F.
-BaySpec CdBay(std::vector<uint8_t> bytes) {
-    return BaySpec()
-        .Iso("cd", "CD-ROM", std::move(bytes))
+// A data CD of `bytes`.
+BaySpec CdSource(std::vector<uint8_t> bytes) {
+    return BaySpec().Iso("cd", "CD-ROM", std::move(bytes));
+}
+
+// A data CD of `bytes` in reader D, and recorder F holding a used disc of
+// `type`; the person closes any tray opened.
+BaySpec UsedDiscBay(std::vector<uint8_t> bytes, const std::string& type) {
+    return CdSource(std::move(bytes))
         .Drive('D', "dvd-rom-reader", "cd")
-        .Drive('F', "dvd-rw-dl-recorder");
+        .Used("used", type, 100)
+        .Drive('F', "dvd-rw-dl-recorder", "used")
+        .Operator("close-trays-after = 50");
 }
 
 // Clicks Skip Source whenever it is offered with no other way on.
@@ -148,9 +151,8 @@ void SkipWhenStuck(MemoryPanel& panel) {
 }
 
 TEST_F(WriterTest, ARefusedCueSheetOffersSkipSourceAndTheLastJobEndsTheWriter) {
-    Bay bay(CdBay(PatternBytes(30 * 2048, 31))
-                .With("fault = refuse send-cue-sheet")
-                .Blanks('F', "CD-R"),
+    Bay bay(WriterBay(CdSource(PatternBytes(30 * 2048, 31)), "CD-R")
+                .Fault('F', "refuse send-cue-sheet"),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
@@ -164,11 +166,7 @@ TEST_F(WriterTest, ARefusedCueSheetOffersSkipSourceAndTheLastJobEndsTheWriter) {
 }
 
 TEST_F(WriterTest, AUsedCdRIsRefusedAndTheTrayLeftForAnotherDisc) {
-    Bay bay(CdBay(PatternBytes(30 * 2048, 32))
-                .With("disc = used")
-                .Used("used", "CD-R", 100)
-                .Operator("close-trays-after = 50"),
-            folder_.path());
+    Bay bay(UsedDiscBay(PatternBytes(30 * 2048, 32), "CD-R"), folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
     SkipWhenStuck(panel);
@@ -180,12 +178,8 @@ TEST_F(WriterTest, AUsedCdRIsRefusedAndTheTrayLeftForAnotherDisc) {
 
 TEST_F(WriterTest, AWriteFailing15TimesInTheThirdTrackAbandonsTheCopy) {
     const std::vector<SourceTrack> tracks = PatternTracks({-30, -30, -30}, 33);
-    Bay bay(BaySpec()
-                .Cue("audio", tracks)
-                .Drive('D', "dvd-rom-reader", "audio")
-                .Drive('F', "dvd-rw-dl-recorder")
-                .With("fault = write-error 70 15")
-                .Blanks('F', "CD-R")
+    Bay bay(WriterBay(BaySpec().Cue("audio", tracks), "CD-R")
+                .Fault('F', "write-error 70 15")
                 .TakeFinished(),
             folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 2}});
@@ -231,7 +225,7 @@ class FailingOpens : public testing::ForwardingFileSystem {
 
 TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
     const std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 36);
-    Bay bay(CdBay(bytes).Blanks('F', "CD-R").TakeFinished(), folder_.path());
+    Bay bay(WriterBay(CdSource(bytes), "CD-R").TakeFinished(), folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     FailingOpens files({2});  // the open after the files were measured
     MemoryPanel panel(u'F');
@@ -266,7 +260,8 @@ TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
 }
 
 TEST_F(WriterTest, SkippingAMiddleSourceGoesOnWithTheNextButDoesNotEndAsFinished) {
-    Bay bay(CdBay(PatternBytes(30 * 2048, 37)).Blanks('F', "CD-R").TakeFinished(), folder_.path());
+    Bay bay(WriterBay(CdSource(PatternBytes(30 * 2048, 37)), "CD-R").TakeFinished(),
+            folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     {
         // The same source twice: the first job's image goes missing.
@@ -288,11 +283,7 @@ TEST_F(WriterTest, SkippingAMiddleSourceGoesOnWithTheNextButDoesNotEndAsFinished
 
 TEST_F(WriterTest, AUsedRewritableIsErasedOnYesAfterAChangeDisc) {
     const std::vector<uint8_t> bytes = PatternBytes(30 * 2048, 38);
-    Bay bay(CdBay(bytes)
-                .With("disc = used")
-                .Used("used", "CD-RW", 100)
-                .Operator("close-trays-after = 50"),
-            folder_.path());
+    Bay bay(UsedDiscBay(bytes, "CD-RW"), folder_.path());
     ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
     int asked = 0;

@@ -180,6 +180,16 @@ class BaySpec {
         return *this;
     }
 
+    // A fault of the drive in `letter`, described already: "write-error 70 15".
+    BaySpec& Fault(char letter, const std::string& fault) {
+        const std::string header = std::string("[drive ") + letter + "]";
+        for (Section& s : sections_) {
+            if (s.header == header)
+                s.lines += "fault = " + fault + "\n";
+        }
+        return *this;
+    }
+
     // The operator puts blanks of `type` into the recorder whenever its tray
     // opens, 50 ms later unless a `blank-delay` step says otherwise.
     BaySpec& Blanks(char letter, const std::string& type) {
