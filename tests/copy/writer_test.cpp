@@ -29,11 +29,14 @@ class WriterTest : public testing::CopyTest {
     void ReadSource(char16_t letter, DiscType type, std::vector<DestinationEntry> destinations) {
         ReadSources({{letter, type, std::move(destinations)}});
     }
-    // Puts a finished copy into the reader and reads it back.
-    std::vector<SourceTrack> ReadCopy(sim::Simulator& sim, sim::FinishedCopy& copy,
-                                      char16_t reader) {
-        EXPECT_TRUE(sim.LoadDisc(reader, std::move(copy.disc)));
-        return ReadBack(reader);
+    // Every copy the person took out, put into the reader and read back.
+    std::vector<std::vector<SourceTrack>> CopiesBack(sim::Simulator& sim, char16_t reader) {
+        std::vector<std::vector<SourceTrack>> copies;
+        for (sim::FinishedCopy& copy : sim.TakeFinishedCopies()) {
+            EXPECT_TRUE(sim.LoadDisc(reader, std::move(copy.disc)));
+            copies.push_back(ReadBack(reader));
+        }
+        return copies;
     }
 };
 
@@ -51,10 +54,9 @@ TEST_F(WriterTest, TwoDvdCopiesOnDvdMinusRBlanksReadBackAsTheSource) {
     EXPECT_TRUE(testing::EverShown(panel, u"Writing to this copy is done."));
     EXPECT_EQ(panel.State().caption, u" - Source: 1/1, Label: (None), Copy: 2/2");
 
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    const auto copies = CopiesBack(bay.simulator, u'D');
     ASSERT_EQ(copies.size(), 2u);
-    for (auto& copy : copies) {
-        std::vector<SourceTrack> back = ReadCopy(bay.simulator, copy, u'D');
+    for (const auto& back : copies) {
         ASSERT_EQ(back.size(), 1u);
         ASSERT_EQ(back[0].bytes.size(), 112u * 2048);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), back[0].bytes.begin()));
@@ -88,9 +90,9 @@ TEST_F(WriterTest, TwoTrackCopiesOnBdRAndHdDvdRHaveEachTrackWhereTheDriveSays) {
         Run(WriterThread, u'F', panel);
         EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
 
-        std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+        const auto copies = CopiesBack(bay.simulator, u'R');
         ASSERT_EQ(copies.size(), 1u);
-        std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'R');
+        const std::vector<SourceTrack>& back = copies[0];
         ASSERT_EQ(back.size(), 2u);
         const uint32_t reserved[] = {128, 96};
         for (size_t t = 0; t < 2; ++t) {
@@ -114,13 +116,12 @@ TEST_F(WriterTest, AnAudioCdCopyMatchesSampleForSample) {
     MemoryPanel panel(u'G');
     Run(WriterThread, u'G', panel);
     EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    const auto copies = CopiesBack(bay.simulator, u'D');
     ASSERT_EQ(copies.size(), 1u);
-    std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'D');
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_FALSE(back[0].data);
-    EXPECT_EQ(back[0].bytes, tracks[0].bytes);
-    EXPECT_EQ(back[1].bytes, tracks[1].bytes);
+    ASSERT_EQ(copies[0].size(), 2u);
+    EXPECT_FALSE(copies[0][0].data);
+    EXPECT_EQ(copies[0][0].bytes, tracks[0].bytes);
+    EXPECT_EQ(copies[0][1].bytes, tracks[1].bytes);
 }
 
 // A data CD of `bytes`.
@@ -195,7 +196,8 @@ TEST_F(WriterTest, AWriteFailing15TimesInTheThirdTrackAbandonsTheCopy) {
     EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
     std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
     ASSERT_EQ(copies.size(), 2u);
-    std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[1], u'D');
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[1].disc)));
+    std::vector<SourceTrack> back = ReadBack(u'D');
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[2].bytes, tracks[2].bytes);
 }
@@ -252,11 +254,10 @@ TEST_F(WriterTest, AnImageFileThatCannotBeOpenedOffersItsPathAndRetry) {
     EXPECT_EQ(panel.Information(),
               std::vector<std::u16string>{u"Cannot open the file:\r\n" + path});
     EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    const auto copies = CopiesBack(bay.simulator, u'D');
     ASSERT_EQ(copies.size(), 1u);
-    std::vector<SourceTrack> back = ReadCopy(bay.simulator, copies[0], u'D');
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0].bytes, bytes);
+    ASSERT_EQ(copies[0].size(), 1u);
+    EXPECT_EQ(copies[0][0].bytes, bytes);
 }
 
 TEST_F(WriterTest, SkippingAMiddleSourceGoesOnWithTheNextButDoesNotEndAsFinished) {
