@@ -1,6 +1,9 @@
 // The pass-through request block, byte by byte, in both pointer widths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/pass_through_block.h"
@@ -12,46 +15,39 @@ using Bytes = std::vector<uint8_t>;
 
 const uint8_t kCdb[10] = {0x46, 0, 0, 0, 0, 0, 0, 0xF0, 0x08, 0};
 
+// `size` zeros but for the runs of bytes at their offsets.
+Bytes Placed(size_t size, std::initializer_list<std::pair<size_t, Bytes>> runs) {
+    Bytes bytes(size, 0);
+    for (const auto& [offset, run] : runs)
+        std::copy(run.begin(), run.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+    return bytes;
+}
+
 TEST(PassThroughBlock, ThirtyTwoBitLayoutIsTheEightyByteBlock) {
     Bytes block(80, 0xCC);
     BuildPassThroughBlock(kPassThroughLayout32, block, kCdb, 10, 1, 61448, 15, 0x00A1B2C3);
-    Bytes expected(80, 0);
-    // Length 44, status 0, path/target/lun 0, CDB length 10, sense length 24, data in.
-    expected[0] = 44;
-    expected[6] = 10;
-    expected[7] = 24;
-    expected[8] = 1;
-    // Transfer length 61448, timeout 15, buffer, sense offset 48.
-    expected[12] = 0x08;
-    expected[13] = 0xF0;
-    expected[16] = 15;
-    expected[20] = 0xC3;
-    expected[21] = 0xB2;
-    expected[22] = 0xA1;
-    expected[24] = 48;
-    for (int i = 0; i < 10; ++i)
-        expected[28 + i] = kCdb[i];
-    EXPECT_EQ(block, expected);
+    // Length 44, status 0, path/target/lun 0, CDB length 10, sense length 24,
+    // data in; transfer length 61448, timeout 15, buffer, sense offset 48.
+    EXPECT_EQ(block, Placed(80, {{0, {44}},
+                                 {6, {10, 24, 1}},
+                                 {12, {0x08, 0xF0}},
+                                 {16, {15}},
+                                 {20, {0xC3, 0xB2, 0xA1}},
+                                 {24, {48}},
+                                 {28, Bytes(kCdb, kCdb + 10)}}));
 }
 
 TEST(PassThroughBlock, SixtyFourBitLayoutAlignsThePointer) {
     Bytes block(96, 0xCC);
     const uint8_t cdb6[6] = {0x12, 0, 0, 0, 0x60, 0};
     BuildPassThroughBlock(kPassThroughLayout64, block, cdb6, 6, 1, 96, 15, 0x0000123456789ABCull);
-    Bytes expected(96, 0);
-    expected[0] = 56;
-    expected[6] = 6;
-    expected[7] = 24;
-    expected[8] = 1;
-    expected[12] = 96;
-    expected[16] = 15;
-    const uint8_t ptr[8] = {0xBC, 0x9A, 0x78, 0x56, 0x34, 0x12, 0, 0};
-    for (int i = 0; i < 8; ++i)
-        expected[24 + i] = ptr[i];
-    expected[32] = 60;
-    for (int i = 0; i < 6; ++i)
-        expected[36 + i] = cdb6[i];
-    EXPECT_EQ(block, expected);
+    EXPECT_EQ(block, Placed(96, {{0, {56}},
+                                 {6, {6, 24, 1}},
+                                 {12, {96}},
+                                 {16, {15}},
+                                 {24, {0xBC, 0x9A, 0x78, 0x56, 0x34, 0x12, 0, 0}},
+                                 {32, {60}},
+                                 {36, Bytes(cdb6, cdb6 + 6)}}));
 }
 
 TEST(PassThroughBlock, StatusAndSenseAreReadBack) {

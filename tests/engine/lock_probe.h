@@ -1,7 +1,9 @@
 // Whether the drive lock is held, seen from a thread that does not hold it.
 #pragma once
 
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "drive/clock.h"
 #include "drive/drive_lock.h"
@@ -29,6 +31,18 @@ class LockWatchingClock : public CountingClock {
         CountingClock::Sleep(ms);
     }
     std::vector<bool> lockHeldDuringSleep;
+};
+
+// A scripted drive that notes, for every command, whether the drive lock
+// was held while it ran.
+struct LockWatchingDrive {
+    explicit LockWatchingDrive(std::function<ScsiResult(const ScsiCommand&)> answer)
+        : drive([this, answer](const ScsiCommand& c) {
+              lockHeldDuringCommand.push_back(DriveLockIsHeld());
+              return answer(c);
+          }) {}
+    std::vector<bool> lockHeldDuringCommand;
+    ScriptedTransport drive;
 };
 
 }  // namespace vestrel::testing

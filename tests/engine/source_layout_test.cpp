@@ -19,15 +19,25 @@ using testing::TocDescriptor;
 using testing::TocReply;
 using Bytes = std::vector<uint8_t>;
 
-// A drive that answers READ TOC with the given MSF and LBA replies; either
-// may fail, and TEST UNIT READY may report no disc.
+// A mixed-mode CD: a data track, two audio tracks, the lead-out. The MSF
+// addresses are not what the tracks are measured by, so they are left 0.
+Bytes MixedCdMsf() {
+    return TocReply(3, {{0x4}, {0x0}, {0x0}, {0x0}});
+}
+Bytes MixedCdLba() {
+    return TocReply(3, {{0x4, 0}, {0x0, 1000}, {0x0, 4000}, {0x0, 4750}});
+}
+
+// A drive that answers READ TOC with the given MSF and LBA replies, the
+// mixed CD's unless told otherwise; either may fail, and TEST UNIT READY may
+// report no disc.
 struct SourceDrive {
     SourceDrive() = default;
     SourceDrive(const SourceDrive&) = delete;
     SourceDrive& operator=(const SourceDrive&) = delete;
 
-    Bytes msf;
-    Bytes lba;
+    Bytes msf = MixedCdMsf();
+    Bytes lba = MixedCdLba();
     bool ready = true;
     bool msfFails = false;
     bool lbaFails = false;
@@ -44,15 +54,6 @@ struct SourceDrive {
     }};
 };
 
-// A mixed-mode CD: a data track, two audio tracks, the lead-out. The MSF
-// addresses are not what the tracks are measured by, so they are left 0.
-Bytes MixedCdMsf() {
-    return TocReply(3, {{0x4}, {0x0}, {0x0}, {0x0}});
-}
-Bytes MixedCdLba() {
-    return TocReply(3, {{0x4, 0}, {0x0, 1000}, {0x0, 4000}, {0x0, 4750}});
-}
-
 SourceRecord Source(char16_t letter) {
     SourceRecord s;
     s.driveLetter = letter;
@@ -62,8 +63,6 @@ SourceRecord Source(char16_t letter) {
 
 TEST(SourceLayout, KindsFromTheMsfTocAndExtentsFromTheLbaToc) {
     SourceDrive d;
-    d.msf = MixedCdMsf();
-    d.lba = MixedCdLba();
     SourceRecord s = Source(u'E');
     ASSERT_EQ(ReadSourceLayout(s), LayoutOutcome::Read);
     ASSERT_EQ(s.tracks.size(), 3u);
@@ -102,8 +101,6 @@ TEST(SourceLayout, DataMeansTheDataBitWithoutTheFourChannelBit) {
 
 TEST(SourceLayout, ADriveThatIsNotReadyOrCannotReadItsTocGivesNoTracks) {
     SourceDrive d;
-    d.msf = MixedCdMsf();
-    d.lba = MixedCdLba();
     d.ready = false;
     SourceRecord s = Source(u'E');
     s.tracks.resize(2);
@@ -121,8 +118,6 @@ TEST(SourceLayout, ADriveThatIsNotReadyOrCannotReadItsTocGivesNoTracks) {
 
 TEST(SourceLayout, ASecondTocReadThatFailsLeavesNoHalfDescribedTracks) {
     SourceDrive d;
-    d.msf = MixedCdMsf();
-    d.lba = MixedCdLba();
     d.lbaFails = true;
     SourceRecord s = Source(u'E');
     EXPECT_EQ(ReadSourceLayout(s), LayoutOutcome::AddressesUnread);
@@ -132,8 +127,6 @@ TEST(SourceLayout, ASecondTocReadThatFailsLeavesNoHalfDescribedTracks) {
 
 TEST(SourceLayout, ALastTrackBeyondWhatTheReplyHoldsIsRefusedNotReadPast) {
     SourceDrive d;
-    d.msf = MixedCdMsf();
-    d.lba = MixedCdLba();
     d.msf[3] = 0xFF;  // 255 tracks would need 2052 bytes; the reply has 804
     d.msf[0] = 0xFF;
     d.msf[1] = 0xFF;
@@ -181,8 +174,6 @@ TEST(SourceLayout, TocsThatDisagreeOrRunBackwardsAreRefused) {
 
 TEST(ReadSourceLayouts, EverySourceInOrderWithItsOutcome) {
     SourceDrive d;
-    d.msf = MixedCdMsf();
-    d.lba = MixedCdLba();
     d.drive.SetResponder([&d](const ScsiCommand& c) {
         if (c.letter == u'F')
             return CheckCondition(2, 0x3A, 0x00);

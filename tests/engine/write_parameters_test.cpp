@@ -74,10 +74,9 @@ TEST(WriteParametersPage, AReplyThatIsNotPage05hIsLeftAlone) {
 }
 
 // A recorder whose MODE SELECT is refused the first `refusals` times.
-struct Recorder {
+struct Recorder : testing::LockWatchingDrive {
     explicit Recorder(int refusals, bool buf = true)
-        : drive([this, refusals, buf](const ScsiCommand& c) {
-              lockHeldDuringCommand.push_back(testing::DriveLockIsHeld());
+        : LockWatchingDrive([this, refusals, buf](const ScsiCommand& c) {
               if (c.cdb[0] == 0x5A && c.cdb[2] == 0x85) {
                   FillReply(c, WriteParametersPageReply());
               } else if (c.cdb[0] == 0x5A && c.cdb[2] == 0xAA) {
@@ -88,8 +87,6 @@ struct Recorder {
               return ScsiResult{};
           }) {}
     int selects = 0;
-    std::vector<bool> lockHeldDuringCommand;
-    ScriptedTransport drive;
 };
 
 TEST(SetWriteParameters, SendsTheChangedDefaultPageBack) {

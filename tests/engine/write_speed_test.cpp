@@ -54,10 +54,9 @@ TEST(ChooseWriteSpeed, NoDescriptorsNoChoiceAndASlowDriveIsNotWrappedAround) {
 }
 
 // A recorder whose SET CD SPEED is refused the first `refusals` times.
-struct Recorder {
+struct Recorder : testing::LockWatchingDrive {
     Recorder(std::vector<SpeedPair> speeds, int refusals)
-        : drive([this, speeds, refusals](const ScsiCommand& c) {
-              lockHeldDuringCommand.push_back(testing::DriveLockIsHeld());
+        : LockWatchingDrive([this, speeds, refusals](const ScsiCommand& c) {
               if (c.cdb[0] == 0xAC)
                   FillReply(c, PerformanceReply(speeds));
               if (c.cdb[0] == 0xBB && ++speedCommands <= refusals)
@@ -65,8 +64,6 @@ struct Recorder {
               return ScsiResult{};
           }) {}
     int speedCommands = 0;
-    std::vector<bool> lockHeldDuringCommand;
-    ScriptedTransport drive;
 };
 
 TEST(SelectWriteSpeed, SetsBothSpeedsAndNotesThem) {

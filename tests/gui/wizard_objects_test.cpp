@@ -65,7 +65,7 @@ TEST(WizardObjects, DoNotGrowOverTwentyCycles) {
     // The cycles wait on Remove discs each time: one screen setting suffices.
     if (RequestedDpi() != 0 && RequestedDpi() != 144)
         GTEST_SKIP() << "run at 144 dpi";
-    Wizard wizard("quick.txt");
+    Wizard wizard(bays::Quick());
     ASSERT_TRUE(wizard.WaitForFrame());
     ASSERT_TRUE(wizard.WalkTo(2));
     // The first cycle fills the caches that live as long as the program.

@@ -5,18 +5,18 @@
 namespace vestrel::gui {
 namespace {
 
-std::vector<std::pair<std::wstring, std::wstring>> BayEnvironment(
-    const char* bay, std::vector<std::pair<std::wstring, std::wstring>> environment) {
-    environment.emplace_back(L"VESTREL_BAY",
-                             bay ? SourceFile(std::string("tests/gui/bays/") + bay) : L"");
+std::vector<std::pair<std::wstring, std::wstring>> WithBay(
+    const std::wstring& bayFile, std::vector<std::pair<std::wstring, std::wstring>> environment) {
+    environment.emplace_back(L"VESTREL_BAY", bayFile);
     return environment;
 }
 
 }  // namespace
 
-Wizard::Wizard(const char* bay, const wchar_t* program,
+Wizard::Wizard(const sim::testing::BaySpec* bay, const wchar_t* program,
                const std::vector<std::pair<std::wstring, std::wstring>>& environment)
-    : program_(BuildProgram(program), BayEnvironment(bay, environment)) {}
+    : bayFile_(bay ? bay->WriteTo(folder_.path()).wstring() : L""),
+      program_(BuildProgram(program), WithBay(bayFile_, environment)) {}
 
 bool Wizard::WaitForFrame(DWORD timeoutMs) {
     if (!program_.Started()) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/gui/bays.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace vestrel::gui {
@@ -31,16 +32,21 @@ inline constexpr const wchar_t* kStepTitles[] = {L"Welcome!",
 
 class Wizard {
   public:
-    // bay: a file of tests/gui/bays, or nullptr for the built-in bay;
-    // environment: further variables for the program.
-    explicit Wizard(const char* bay, const wchar_t* program = kVirtualWizard,
+    // bay: the simulated drives (nullptr: the built-in bay), written to a
+    // folder of the test's own; environment: further variables for the
+    // program.
+    explicit Wizard(const sim::testing::BaySpec* bay, const wchar_t* program = kVirtualWizard,
                     const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
+    explicit Wizard(const sim::testing::BaySpec& bay) : Wizard(&bay) {}
 
     // Waits for the frame; false (with a reason in Error()) when none shows.
     bool WaitForFrame(DWORD timeoutMs = 15000);
     const std::wstring& Error() const { return error_; }
 
     Program& Process() { return program_; }
+    // The description file the wizard was started with; empty for the
+    // built-in bay.
+    const std::wstring& BayFile() const { return bayFile_; }
     HWND Frame() const { return frame_; }
     HWND Control(int id) const { return GetDlgItem(frame_, id); }
     std::wstring Header() const { return Text(Control(kHeader)); }
@@ -58,6 +64,8 @@ class Wizard {
     bool Exit(DWORD timeoutMs = 5000);
 
   private:
+    sim::testing::TempFolder folder_;
+    std::wstring bayFile_;
     Program program_;
     HWND frame_ = nullptr;
     std::wstring error_;

@@ -117,7 +117,7 @@ class WizardTest : public ::testing::Test {
 };
 
 TEST_F(WizardTest, StartsWithCaptionStepListHeaderAndButtonIcons) {
-    Wizard wizard("quick.txt");
+    Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);
     EXPECT_EQ(Text(wizard.Frame()), L"t4k Vestrel\x2122 0.75 BETA");
     EXPECT_EQ(wizard.Header(), L"Welcome!");
@@ -188,13 +188,12 @@ TEST_F(WizardTest, StartsWithCaptionStepListHeaderAndButtonIcons) {
 }
 
 TEST_F(WizardTest, ASecondInstanceRaisesTheFirstAndShowsNothing) {
-    Wizard first("quick.txt");
+    Wizard first(bays::Quick());
     ASSERT_FRAME(first);
     PostMessageW(first.Frame(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(WaitFor([&] { return IsIconic(first.Frame()) != FALSE; }, 3000));
 
-    Program second(BuildProgram(kVirtualWizard),
-                   {{L"VESTREL_BAY", SourceFile("tests/gui/bays/quick.txt")}});
+    Program second(BuildProgram(kVirtualWizard), {{L"VESTREL_BAY", first.BayFile()}});
     ASSERT_TRUE(second.Started());
     bool shown = false;
     DWORD exitCode = 99;
@@ -213,7 +212,7 @@ TEST_F(WizardTest, ASecondInstanceRaisesTheFirstAndShowsNothing) {
 }
 
 TEST_F(WizardTest, WelcomeListsTheSupportedDiscTypes) {
-    Wizard wizard("quick.txt");
+    Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);
     HWND here = FindControl(wizard.Page(), 3202, L"l0");
     ASSERT_NE(here, nullptr);
@@ -251,27 +250,28 @@ DWORD TimeOnRemoveDiscs(Wizard& wizard, DWORD timeoutMs) {
     return GetTickCount() - shown;
 }
 
-TEST_F(WizardTest, RemoveDiscsMovesOnAboutASecondAfterItShows) {
-    Wizard wizard("quick.txt");
-    ASSERT_FRAME(wizard);
-    DWORD ms = TimeOnRemoveDiscs(wizard, 8000);
-    EXPECT_GE(ms, 800u);
-    EXPECT_LE(ms, 3000u);
-    EXPECT_TRUE(wizard.Exit());
-}
-
-TEST_F(WizardTest, RemoveDiscsWaitsUntilTheEjectedTraysAreClosed) {
-    // Both trays are opened by the page; the person closes them 2.5 s later.
-    Wizard wizard("trays.txt");
-    ASSERT_FRAME(wizard);
-    DWORD ms = TimeOnRemoveDiscs(wizard, 10000);
-    EXPECT_GE(ms, 2300u);
-    EXPECT_LE(ms, 6000u);
-    EXPECT_TRUE(wizard.Exit());
+// Remove discs moves on about a second after it shows, or, where the page
+// opened a recorder's tray, once the person closes it 2.5 s later.
+TEST_F(WizardTest, RemoveDiscsMovesOnOnceTheTraysAreClosed) {
+    struct Case {
+        const char* what;
+        sim::testing::BaySpec bay;
+        DWORD timeoutMs, atLeast, atMost;
+    };
+    for (const Case& c : {Case{"no recorder", bays::Quick(), 8000, 800, 3000},
+                          Case{"trays closed later", bays::Trays(), 10000, 2300, 6000}}) {
+        SCOPED_TRACE(c.what);
+        Wizard wizard(c.bay);
+        ASSERT_FRAME(wizard);
+        DWORD ms = TimeOnRemoveDiscs(wizard, c.timeoutMs);
+        EXPECT_GE(ms, c.atLeast);
+        EXPECT_LE(ms, c.atMost);
+        EXPECT_TRUE(wizard.Exit());
+    }
 }
 
 TEST_F(WizardTest, RemoveDiscsIsHeldUpByARecordersOpenTray) {
-    Wizard wizard("open-recorder.txt");
+    Wizard wizard(bays::OpenRecorder());
     ASSERT_FRAME(wizard);
     ASSERT_TRUE(Click(wizard.Control(kNext)));
     ASSERT_TRUE(wizard.WaitForStep(1));
@@ -302,7 +302,7 @@ TEST_F(WizardTest, RemoveDiscsIsHeldUpByARecordersOpenTray) {
 }
 
 TEST_F(WizardTest, AboutBoxTextsLinkOkAndEscape) {
-    Wizard wizard("quick.txt");
+    Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);
     const DWORD id = wizard.Process().Id();
     for (int way : {VK_ESCAPE, IDOK}) {
@@ -340,7 +340,7 @@ TEST_F(WizardTest, BackAndExitOnEachPage) {
                               L"reading", L"writing",      L"finish"};
     for (int index = 0; index < 6; ++index) {
         SCOPED_TRACE(index);
-        Wizard wizard(index == 1 ? "open-recorder.txt" : "quick.txt");
+        Wizard wizard(index == 1 ? bays::OpenRecorder() : bays::Quick());
         ASSERT_FRAME(wizard);
         ASSERT_TRUE(wizard.WalkTo(index));
         EXPECT_TRUE(SaveScreenshot(wizard.Frame(), names[index]));
@@ -370,7 +370,7 @@ TEST_F(WizardTest, BackAndExitOnEachPage) {
 }
 
 TEST_F(WizardTest, BackFromReadingConfirmedReturnsToTheSelectPage) {
-    Wizard wizard("quick.txt");
+    Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);
     ASSERT_TRUE(wizard.WalkTo(3));
     ASSERT_TRUE(Click(wizard.Control(kBack)));
@@ -386,7 +386,7 @@ TEST_F(WizardTest, BackFromReadingConfirmedReturnsToTheSelectPage) {
 }
 
 TEST_F(WizardTest, FinishTextsForEachOutcomeAndHereLeadsToRemoveDiscs) {
-    Wizard wizard("quick.txt");
+    Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);
     Markers current = StepMarkers(wizard.Control(kSidePanel));
     ASSERT_EQ(current.rows.size(), 1u);

@@ -270,19 +270,17 @@ BaySpec SoakRun::Description() {
         const uint32_t lba = Pick(0, s.tracks.front().blocks() - 1);
         switch (f) {
             case Fault::ReadRetried:
-            case Fault::ReadFails: {
-                uint32_t count = f == Fault::ReadRetried ? Pick(1, 10) : 15;
-                driveFaults[s.letter].push_back("fault = read-error " + std::to_string(lba) + " " +
-                                                std::to_string(count));
-                note(f, " " + ToUtf8(std::u16string(1, s.letter)) + ":" + std::to_string(lba));
-                break;
-            }
+            case Fault::ReadFails:
             case Fault::WriteRetried:
             case Fault::WriteFails: {
-                uint32_t count = f == Fault::WriteRetried ? Pick(1, 10) : 15;
-                driveFaults[r.letter].push_back("fault = write-error " + std::to_string(lba) + " " +
-                                                std::to_string(count));
-                note(f, " " + ToUtf8(std::u16string(1, r.letter)) + ":" + std::to_string(lba));
+                const bool read = f == Fault::ReadRetried || f == Fault::ReadFails;
+                const bool retried = f == Fault::ReadRetried || f == Fault::WriteRetried;
+                const char16_t letter = read ? s.letter : r.letter;
+                const uint32_t count = retried ? Pick(1, 10) : 15;
+                driveFaults[letter].push_back(std::string("fault = ") +
+                                              (read ? "read-error " : "write-error ") +
+                                              std::to_string(lba) + " " + std::to_string(count));
+                note(f, " " + ToUtf8(std::u16string(1, letter)) + ":" + std::to_string(lba));
                 break;
             }
             case Fault::Corrupts:
