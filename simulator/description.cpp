@@ -5,19 +5,13 @@
 #include <charconv>
 #include <sstream>
 
+#include "simulator/trim.h"
+
 namespace vestrel::sim {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Trim(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string_view::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t\r");
-    return std::string(s.substr(b, e - b + 1));
-}
 
 std::vector<std::string> Words(std::string_view s) {
     std::vector<std::string> out;
