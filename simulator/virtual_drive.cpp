@@ -203,13 +203,21 @@ uint32_t VirtualDrive::FaultCount(FaultKind kind) const {
     return 0;
 }
 
-void VirtualDrive::StartLongOperation(uint8_t ascq, FaultKind slow,
-                                      std::optional<ScsiResult> deferred) {
+std::optional<ScsiResult> VirtualDrive::RunLongOperation(bool immediate, uint8_t ascq,
+                                                         FaultKind slow, FaultKind failing,
+                                                         ScsiResult failure) {
+    const bool fails = HasFault(failing);
+    if (!immediate) {
+        if (uint32_t ms = FaultCount(slow))
+            ActiveClock().Sleep(ms);
+        return fails ? std::optional(failure) : std::nullopt;
+    }
     busyFrom_ = ActiveClock().TickCount();
     busyUntil_ = busyFrom_ + FaultCount(slow);
     busyAscq_ = ascq;
     busy_ = busyUntil_ != busyFrom_;
-    deferred_ = deferred;
+    deferred_ = fails ? std::optional(failure) : std::nullopt;
+    return fails ? std::optional(Good()) : std::nullopt;
 }
 
 ScsiResult VirtualDrive::Reply(const ScsiCommand& c, const std::vector<uint8_t>& bytes,

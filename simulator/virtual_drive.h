@@ -112,9 +112,13 @@ class VirtualDrive {
     // State, readiness and faults (virtual_drive.cpp).
     std::optional<ScsiResult> NotReady();
     bool BusyNow();
-    // After an immediate close or format: busy for as long as the drive's
-    // `slow` fault says, then `deferred` (if any) answers the next command.
-    void StartLongOperation(uint8_t ascq, FaultKind slow, std::optional<ScsiResult> deferred);
+    // A close or format, taking as long as the drive's `slow` fault says: an
+    // immediate one answers at once and leaves the drive busy (2/04/`ascq`),
+    // another blocks. Under the `failing` fault it ends in `failure`, which an
+    // immediate one leaves to the next command. Returns the command's answer
+    // when the operation fails.
+    std::optional<ScsiResult> RunLongOperation(bool immediate, uint8_t ascq, FaultKind slow,
+                                               FaultKind failing, ScsiResult failure);
     uint32_t FaultCount(FaultKind kind) const;
     bool Ready() const;
     bool Compatible() const;

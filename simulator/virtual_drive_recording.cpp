@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "drive/bytes.h"
-#include "drive/clock.h"
 #include "simulator/cd_sector.h"
 #include "simulator/virtual_drive.h"
 #include "simulator/virtual_drive_replies.h"
@@ -333,18 +332,10 @@ ScsiResult VirtualDrive::CloseTrackSession(const ScsiCommand& c) {
     const bool nothingRecorded = disc_->status() == DiscStatus::Empty && !rules.takesFormat();
     if (nothingRecorded)
         return kSequenceError;
-    // A close takes the drive's time: an immediate one answers at once and
-    // reports how it ended to a later command, another blocks meanwhile.
-    const bool fails = HasFault(FaultKind::CloseFails);
-    const ScsiResult failure = Sense(3, 0x0C, 0x00);
-    if (immediate) {
-        StartLongOperation(0x07, FaultKind::LongClose,
-                           fails ? std::optional<ScsiResult>(failure) : std::nullopt);
-    } else if (uint32_t ms = FaultCount(FaultKind::LongClose)) {
-        ActiveClock().Sleep(ms);
-    }
-    if (fails)
-        return immediate ? Good() : failure;
+    // 3/0C/00: the close failed.
+    if (auto failed = RunLongOperation(immediate, 0x07, FaultKind::LongClose, FaultKind::CloseFails,
+                                       Sense(3, 0x0C, 0x00)))
+        return *failed;
     if (rules.takesFormat() || rules.takesCueSheet() || function == 1)
         return Good();  // a track was padded when the cache was written out
     disc_->closed = true;
@@ -417,16 +408,10 @@ ScsiResult VirtualDrive::FormatUnit(const ScsiCommand& c) {
     // certification; the other types take none.
     if (subtype != 0 && formatType != 0x30)
         return kInvalidParameter;
-    const bool fails = HasFault(FaultKind::FormatFails);
-    const ScsiResult failure = Sense(3, 0x31, 0x01);  // format command failed
-    if (immediate) {
-        StartLongOperation(0x04, FaultKind::LongFormat,
-                           fails ? std::optional<ScsiResult>(failure) : std::nullopt);
-    } else if (uint32_t ms = FaultCount(FaultKind::LongFormat)) {
-        ActiveClock().Sleep(ms);
-    }
-    if (fails)
-        return immediate ? Good() : failure;
+    // 3/31/01: format command failed.
+    if (auto failed = RunLongOperation(immediate, 0x04, FaultKind::LongFormat,
+                                       FaultKind::FormatFails, Sense(3, 0x31, 0x01)))
+        return *failed;
     disc_->Format();
     overwriteEnd_ = 0;
     lastFormat_ = list.U8(8);
