@@ -303,43 +303,42 @@ ScsiResult VirtualDrive::Execute(const ScsiCommand& c) {
     if (TakeFault(FaultKind::UnitAttention, 0, 1))
         return Sense(0x06, 0x29, 0x00);  // power on or reset occurred
     switch (c.cdb[0]) {
+        // The drive's state.
         case opcode::TestUnitReady:
             return TestUnitReady();
         case opcode::RequestSense:
             return RequestSense(c);
-        case opcode::ReadTrackInformation:
-            return ReadTrackInformation(c);
         case opcode::Inquiry:
             return Inquiry(c);
         case opcode::GetConfiguration:
             return GetConfiguration(c);
-        case opcode::ModeSense10:
-            return ModeSense(c);
-        case opcode::ModeSelect10:
-            return ModeSelect(c);
-        case opcode::ReadDiscInformation:
-            return ReadDiscInformation(c);
+        case kPreventAllow:
+            prevented_ = (c.cdb[4] & 1) != 0;
+            return Good();
+        case kStartStopUnit:
+            return StartStopUnit(c);
+        // Reading.
         case opcode::ReadToc:
             return ReadToc(c);
         case kReadCapacity:
             return ReadCapacity(c);
+        case opcode::ReadDiscInformation:
+            return ReadDiscInformation(c);
+        case opcode::ReadTrackInformation:
+            return ReadTrackInformation(c);
         case opcode::Read10:
             return Read10(c);
         case opcode::ReadCd:
             return ReadCd(c);
+        // Recording.
         case opcode::Write10:
             return Write10(c);
         case opcode::SendCueSheet:
             return SendCueSheet(c);
         case opcode::ReserveTrack:
             return ReserveTrack(c);
-        case opcode::SynchronizeCache: {
-            if (auto r = NotReady())
-                return *r;
-            if (TakeFault(FaultKind::LongSync, 0, 0))
-                return Sense(2, 0x04, 0x08);
+        case opcode::SynchronizeCache:
             return SynchronizeCache();
-        }
         case opcode::CloseTrackSession:
             return CloseTrackSession(c);
         case opcode::Blank:
@@ -348,17 +347,17 @@ ScsiResult VirtualDrive::Execute(const ScsiCommand& c) {
             return FormatUnit(c);
         case opcode::ReadFormatCapacities:
             return ReadFormatCapacities(c);
+        // Speeds and mode pages.
+        case opcode::ModeSense10:
+            return ModeSense(c);
+        case opcode::ModeSelect10:
+            return ModeSelect(c);
         case opcode::SetCdSpeed:
             return SetCdSpeed(c);
         case opcode::SetStreaming:
             return SetStreaming(c);
         case opcode::GetPerformance:
             return GetPerformance(c);
-        case kPreventAllow:
-            prevented_ = (c.cdb[4] & 1) != 0;
-            return Good();
-        case kStartStopUnit:
-            return StartStopUnit(c);
         default:
             return kInvalidOpcode;
     }

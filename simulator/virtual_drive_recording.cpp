@@ -312,6 +312,10 @@ void VirtualDrive::FinishRecording() {
 }
 
 ScsiResult VirtualDrive::SynchronizeCache() {
+    if (auto r = NotReady())
+        return *r;
+    if (TakeFault(FaultKind::LongSync, 0, 0))
+        return Sense(2, 0x04, 0x08);
     if (dirty_)
         FinishRecording();
     return Good();
