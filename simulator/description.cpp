@@ -4,20 +4,15 @@
 #include <cctype>
 #include <charconv>
 #include <sstream>
+#include <utility>
+
+#include "simulator/trim.h"
 
 namespace vestrel::sim {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Trim(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string_view::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t\r");
-    return std::string(s.substr(b, e - b + 1));
-}
 
 std::vector<std::string> Words(std::string_view s) {
     std::vector<std::string> out;
@@ -141,6 +136,38 @@ bool ParseBool(std::string_view s, bool& value) {
     return true;
 }
 
+// The faults a description names by one word, and how many numbers follow
+// the word: an address and a count, a count, or none.
+struct FaultWord {
+    std::string_view word;
+    FaultKind kind;
+    size_t numbers;
+};
+constexpr FaultWord kFaultWords[] = {
+    {"read-error", FaultKind::ReadError, 2},
+    {"write-error", FaultKind::WriteError, 2},
+    {"corrupt-write", FaultKind::CorruptWrite, 2},
+    {"long-write", FaultKind::LongWrite, 1},
+    {"unit-attention", FaultKind::UnitAttention, 1},
+    {"not-ready-after-erase", FaultKind::NotReadyAfterErase, 1},
+    {"blank-fails", FaultKind::BlankFails, 0},
+    {"long-sync", FaultKind::LongSync, 1},
+    {"close-fails", FaultKind::CloseFails, 0},
+    {"format-fails", FaultKind::FormatFails, 0},
+    {"long-close", FaultKind::LongClose, 1},
+    {"long-format", FaultKind::LongFormat, 1},
+    {"nwa-offset", FaultKind::NwaOffset, 1},
+    {"toc-unreadable", FaultKind::TocUnreadable, 0},
+};
+
+// The commands `refuse COMMAND` can name.
+constexpr std::pair<std::string_view, FaultKind> kRefusals[] = {
+    {"send-cue-sheet", FaultKind::RefuseCueSheet},
+    {"reserve-track", FaultKind::RefuseReserveTrack},
+    {"mode-select", FaultKind::RefuseModeSelect},
+    {"get-performance", FaultKind::RefuseGetPerformance},
+};
+
 bool ParseFault(std::string_view text, Fault& f) {
     std::vector<std::string> w = Words(text);
     if (w.empty())
@@ -160,66 +187,20 @@ bool ParseFault(std::string_view text, Fault& f) {
         }
         return want == 0 || ParseU32(w[1], f.count);
     };
-    if (k == "read-error") {
-        f.kind = FaultKind::ReadError;
-        return numbers(2);
-    }
-    if (k == "write-error") {
-        f.kind = FaultKind::WriteError;
-        return numbers(2);
-    }
-    if (k == "corrupt-write") {
-        f.kind = FaultKind::CorruptWrite;
-        return numbers(2);
-    }
-    if (k == "long-write") {
-        f.kind = FaultKind::LongWrite;
-        return numbers(1);
-    }
-    if (k == "unit-attention") {
-        f.kind = FaultKind::UnitAttention;
-        return numbers(1);
-    }
-    if (k == "not-ready-after-erase") {
-        f.kind = FaultKind::NotReadyAfterErase;
-        return numbers(1);
-    }
-    if (k == "blank-fails") {
-        f.kind = FaultKind::BlankFails;
-        return numbers(0);
-    }
-    if (k == "long-sync") {
-        f.kind = FaultKind::LongSync;
-        return numbers(1);
-    }
-    if (k == "close-fails" || k == "format-fails") {
-        f.kind = k == "close-fails" ? FaultKind::CloseFails : FaultKind::FormatFails;
-        return numbers(0);
-    }
-    if (k == "long-close" || k == "long-format") {
-        f.kind = k == "long-close" ? FaultKind::LongClose : FaultKind::LongFormat;
-        return numbers(1);
-    }
-    if (k == "nwa-offset") {
-        f.kind = FaultKind::NwaOffset;
-        return numbers(1) && f.count > 0;
-    }
-    if (k == "toc-unreadable") {
-        f.kind = FaultKind::TocUnreadable;
-        return numbers(0);
+    for (const FaultWord& named : kFaultWords) {
+        if (k == named.word) {
+            f.kind = named.kind;
+            // An offset of no blocks would be no fault.
+            return numbers(named.numbers) && (f.kind != FaultKind::NwaOffset || f.count > 0);
+        }
     }
     if (k == "refuse" && w.size() == 2) {
-        if (w[1] == "send-cue-sheet")
-            f.kind = FaultKind::RefuseCueSheet;
-        else if (w[1] == "reserve-track")
-            f.kind = FaultKind::RefuseReserveTrack;
-        else if (w[1] == "mode-select")
-            f.kind = FaultKind::RefuseModeSelect;
-        else if (w[1] == "get-performance")
-            f.kind = FaultKind::RefuseGetPerformance;
-        else
-            return false;
-        return true;
+        for (const auto& [command, kind] : kRefusals) {
+            if (w[1] == command) {
+                f.kind = kind;
+                return true;
+            }
+        }
     }
     return false;
 }

@@ -9,6 +9,7 @@
 #include "drive/text.h"
 #include "drive/volume_label.h"
 #include "simulator/cd_sector.h"
+#include "simulator/trim.h"
 
 namespace vestrel::sim {
 
@@ -17,14 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kExportChunk = 256;
-
-std::string Trim(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string_view::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return std::string(s.substr(b, e - b + 1));
-}
 
 // Cue sheet keywords are read in any case.
 std::string Upper(std::string text) {

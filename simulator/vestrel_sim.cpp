@@ -7,8 +7,6 @@
 // the build (VESTREL_SAMPLES names another sample folder).
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,8 +16,8 @@
 #include "drive/replies.h"
 #include "drive/scsi_text.h"
 #include "drive/text.h"
-#include "simulator/default_bay.h"
 #include "simulator/simulator.h"
+#include "tools/bay_options.h"
 
 using namespace vestrel;
 
@@ -27,19 +25,6 @@ namespace {
 
 std::string Utf8(const std::u16string& s) {
     return ToUtf8(s);
-}
-
-std::filesystem::path SampleFolder(const char* argv0) {
-    if (const char* env = std::getenv("VESTREL_SAMPLES"))
-        return env;
-    std::filesystem::path beside = std::filesystem::path(argv0).parent_path() / "samples";
-    if (std::filesystem::exists(beside / "sample-data.iso"))
-        return beside;
-#ifdef VESTREL_SAMPLE_FOLDER
-    return VESTREL_SAMPLE_FOLDER;
-#else
-    return beside;
-#endif
 }
 
 struct Listed {
@@ -173,18 +158,16 @@ void ReadSample(char16_t letter) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    sim::Simulator bay;
-    std::string error;
-    bool loaded = false;
+    const char* farm = nullptr;
     if (argc == 3 && std::string(argv[1]) == "--farm") {
-        loaded = bay.LoadFile(argv[2], error);
-    } else if (argc == 1) {
-        loaded = bay.LoadText(sim::DefaultBayDescription(), SampleFolder(argv[0]), error);
-    } else {
+        farm = argv[2];
+    } else if (argc != 1) {
         std::fprintf(stderr, "usage: vestrel-sim [--farm FILE]\n");
         return 2;
     }
-    if (!loaded) {
+    sim::Simulator bay;
+    std::string error;
+    if (!LoadBay(bay, farm, argv[0], error)) {
         std::fprintf(stderr, "vestrel-sim: %s\n", error.c_str());
         return 1;
     }

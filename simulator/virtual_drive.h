@@ -89,6 +89,8 @@ class VirtualDrive {
     }
 
   private:
+    // A Session At Once recording's layout from its cue sheet, and the
+    // tracks reserved for a recording under way.
     struct CueRegion {
         int32_t start = 0;
         uint32_t count = 0;
@@ -107,11 +109,16 @@ class VirtualDrive {
         uint32_t written = 0;
     };
 
+    // State, readiness and faults (virtual_drive.cpp).
     std::optional<ScsiResult> NotReady();
     bool BusyNow();
-    // After an immediate close or format: busy for as long as the drive's
-    // `slow` fault says, then `deferred` (if any) answers the next command.
-    void StartLongOperation(uint8_t ascq, FaultKind slow, std::optional<ScsiResult> deferred);
+    // A close or format, taking as long as the drive's `slow` fault says: an
+    // immediate one answers at once and leaves the drive busy (2/04/`ascq`),
+    // another blocks. Under the `failing` fault it ends in `failure`, which an
+    // immediate one leaves to the next command. Returns the command's answer
+    // when the operation fails.
+    std::optional<ScsiResult> RunLongOperation(bool immediate, uint8_t ascq, FaultKind slow,
+                                               FaultKind failing, ScsiResult failure);
     uint32_t FaultCount(FaultKind kind) const;
     bool Ready() const;
     bool Compatible() const;
@@ -123,42 +130,50 @@ class VirtualDrive {
     // faults at an address, `hit` receives that address.
     bool TakeFault(FaultKind kind, int32_t lba, uint32_t count, int32_t* hit = nullptr);
     bool HasFault(FaultKind kind) const;
-    uint32_t EffectiveWriteSpeed() const;
-    uint32_t EffectiveReadSpeed() const;
     void OpenTrayLocked();
-    void FinishRecording();
 
+    // Commands on the drive's state (virtual_drive.cpp).
     ScsiResult TestUnitReady();
     ScsiResult RequestSense(const ScsiCommand& c);
-    ScsiResult ReadTrackInformation(const ScsiCommand& c);
     ScsiResult Inquiry(const ScsiCommand& c);
     ScsiResult GetConfiguration(const ScsiCommand& c);
-    ScsiResult ModeSense(const ScsiCommand& c);
-    ScsiResult ModeSelect(const ScsiCommand& c);
+    ScsiResult StartStopUnit(const ScsiCommand& c);
+
+    // Reading (virtual_drive_reading.cpp).
     ScsiResult ReadDiscInformation(const ScsiCommand& c);
+    ScsiResult ReadTrackInformation(const ScsiCommand& c);
     ScsiResult ReadToc(const ScsiCommand& c);
     ScsiResult ReadCapacity(const ScsiCommand& c);
     ScsiResult Read10(const ScsiCommand& c);
     ScsiResult ReadCd(const ScsiCommand& c);
+
+    // Recording (virtual_drive_recording.cpp).
     ScsiResult Write10(const ScsiCommand& c);
     ScsiResult WriteCd(const ScsiCommand& c, int32_t lba, uint32_t count);
     ScsiResult SendCueSheet(const ScsiCommand& c);
     ScsiResult ReserveTrack(const ScsiCommand& c);
+    void FinishRecording();
     ScsiResult SynchronizeCache();
     ScsiResult CloseTrackSession(const ScsiCommand& c);
     ScsiResult Blank(const ScsiCommand& c);
     ScsiResult FormatUnit(const ScsiCommand& c);
     ScsiResult ReadFormatCapacities(const ScsiCommand& c);
+
+    // Speeds and mode pages (virtual_drive_speeds_pages.cpp).
+    uint32_t EffectiveWriteSpeed() const;
+    uint32_t EffectiveReadSpeed() const;
+    ScsiResult ModeSense(const ScsiCommand& c);
+    ScsiResult ModeSelect(const ScsiCommand& c);
     ScsiResult SetCdSpeed(const ScsiCommand& c);
     ScsiResult SetStreaming(const ScsiCommand& c);
     ScsiResult GetPerformance(const ScsiCommand& c);
-    ScsiResult StartStopUnit(const ScsiCommand& c);
 
     const char16_t letter_;
     const DriveModel model_;
     DriveOptions options_;
 
     std::mutex mutex_;
+    // The tray and the disc.
     bool trayOpen_ = false;
     bool prevented_ = false;
     std::unique_ptr<Disc> disc_;
@@ -166,6 +181,7 @@ class VirtualDrive {
     uint32_t notReadyReplies_ = 0;
     std::vector<TrayEvent> events_;
 
+    // Speeds and the write parameters page as the host set them.
     std::vector<uint8_t> writeParameters_;
     uint32_t cdReadSpeed_ = 0xFFFF;
     uint32_t cdWriteSpeed_ = 0xFFFF;
@@ -173,6 +189,7 @@ class VirtualDrive {
     uint32_t streamingWrite_ = 0;
     uint32_t setStreamingCount_ = 0;
 
+    // The recording under way.
     std::optional<CuePlan> cue_;
     int32_t nextCdLba_ = 0;
     std::vector<Reservation> reservations_;
@@ -195,6 +212,8 @@ class VirtualDrive {
 };
 
 // ScsiResult of a Check Condition.
-ScsiResult Sense(uint8_t key, uint8_t asc, uint8_t ascq);
+constexpr ScsiResult Sense(uint8_t key, uint8_t asc, uint8_t ascq) {
+    return ScsiResult{StatusCheckCondition, 0, key, asc, ascq};
+}
 
 }  // namespace vestrel::sim

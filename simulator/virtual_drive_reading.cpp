@@ -1,0 +1,272 @@
+// Reading: the table of contents, capacity, disc and track information,
+// and user data and raw sectors.
+#include <cstring>
+
+#include "drive/bytes.h"
+#include "drive/cdb.h"
+#include "simulator/cd_sector.h"
+#include "simulator/virtual_drive.h"
+#include "simulator/virtual_drive_replies.h"
+
+namespace vestrel::sim {
+
+// --- disc and track information -------------------------------------------
+
+ScsiResult VirtualDrive::ReadDiscInformation(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    if ((c.cdb[1] & 0x07) != 0)
+        return kInvalidField;
+    if (auto r = NotReady())
+        return *r;
+    std::vector<uint8_t> d(34, 0);
+    ByteWriter w(d.data(), d.size());
+    const Disc& disc = *disc_;
+    DiscStatus status = disc.status();
+    uint8_t sessionState = status == DiscStatus::Empty        ? 0
+                           : status == DiscStatus::Incomplete ? 1
+                                                              : 3;
+    w.Be16(0, 32);
+    w.U8(2, static_cast<uint8_t>((disc.rules().erasableBit ? 0x10 : 0) | (sessionState << 2) |
+                                 static_cast<uint8_t>(status)));
+    uint8_t lastTrack = disc.tracks().empty() ? 1 : disc.tracks().back().number;
+    if (status == DiscStatus::Incomplete)
+        ++lastTrack;  // the invisible track that takes the next recording
+    w.U8(3, 1);
+    w.U8(4, 1);
+    w.U8(5, 1);
+    w.U8(6, lastTrack);
+    w.U8(7, 0x20);  // unrestricted use
+    if (disc.rules().family == MediaFamily::Cd) {
+        Msf end = LbaToMsf(static_cast<int32_t>(disc.capacity()));
+        w.Be32(16, 0x00611A00);  // lead-in start 97:26:00
+        w.Be32(20, (uint32_t{end.minute} << 16) | (uint32_t{end.second} << 8) | end.frame);
+    } else {
+        w.Be32(16, 0xFFFFFFFF);
+        w.Be32(20, disc.capacity());
+    }
+    return Reply(c, d, cdb.Be16(7));
+}
+
+// By track number (address type 1) only: the recorded tracks, the
+// reservations of the recording under way, and the invisible track (FFh)
+// that takes the next one, as long as the disc takes more.
+ScsiResult VirtualDrive::ReadTrackInformation(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    const uint8_t addressType = c.cdb[1] & 0x03;
+    const uint32_t wanted = cdb.Be32(2);
+    if (auto r = NotReady())
+        return *r;
+    if (addressType != 1)
+        return kInvalidField;  // by address and by session are not modelled
+    struct Info {
+        uint32_t number = 0;
+        int32_t start = 0;
+        uint32_t size = 0;
+        bool audio = false;
+        bool reserved = false;
+        bool blank = false;
+        bool nwaValid = false;
+        int64_t nwa = 0;
+        uint32_t free = 0;
+    };
+    const Disc& disc = *disc_;
+    std::vector<Info> tracks;
+    for (const DiscTrack& t : disc.tracks())
+        tracks.push_back(Info{t.number, t.start, t.length, t.audio});
+    for (const Reservation& r : reservations_) {
+        tracks.push_back(Info{r.number, r.start, r.length, false, true, r.written == 0,
+                              r.written < r.length, int64_t{r.start} + r.written,
+                              r.length - r.written});
+    }
+    const bool appendable = disc.rules().writable() && !disc.rules().takesFormat() &&
+                            disc.status() != DiscStatus::Complete && !cue_;
+    if (appendable) {
+        Info invisible;
+        invisible.number = tracks.empty() ? 1 : tracks.back().number + 1;
+        invisible.start =
+            tracks.empty() ? 0 : tracks.back().start + static_cast<int32_t>(tracks.back().size);
+        invisible.size = disc.capacity() - static_cast<uint32_t>(invisible.start);
+        invisible.blank = invisible.nwaValid = true;
+        invisible.nwa = invisible.start;
+        invisible.free = invisible.size;
+        tracks.push_back(invisible);
+    }
+    const Info* found = nullptr;
+    for (const Info& t : tracks) {
+        if (t.number == wanted || (wanted == kInvisibleTrack && &t == &tracks.back()))
+            found = &t;
+    }
+    if (!found)
+        return kInvalidField;
+    const int64_t nwa = found->nwa + FaultCount(FaultKind::NwaOffset);
+    std::vector<uint8_t> d(kTrackInformationLength, 0);
+    ByteWriter w(d.data(), d.size());
+    w.Be16(0, static_cast<uint16_t>(d.size() - 2));
+    w.U8(2, static_cast<uint8_t>(found->number));
+    w.U8(32, static_cast<uint8_t>(found->number >> 8));
+    w.U8(3, 1);  // session
+    w.U8(5, found->audio ? 0x00 : 0x04);
+    w.U8(6, static_cast<uint8_t>((found->reserved ? 0x80 : 0) | (found->blank ? 0x40 : 0) |
+                                 (found->audio ? 0x0F : 0x01)));
+    w.U8(7, found->nwaValid ? 0x01 : 0x00);
+    w.Be32(8, static_cast<uint32_t>(found->start));
+    w.Be32(12, found->nwaValid ? static_cast<uint32_t>(nwa) : 0);
+    w.Be32(16, found->free);
+    w.Be32(20, disc.rules().reservationUnit);
+    w.Be32(24, found->size);
+    return Reply(c, d, cdb.Be16(7));
+}
+
+ScsiResult VirtualDrive::ReadToc(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    bool msf = c.cdb[1] & 0x02;
+    uint8_t format = c.cdb[2] & 0x0F;
+    if (auto r = NotReady())
+        return *r;
+    if (!ReadableHere())
+        return Sense(5, 0x30, 0x02);  // cannot read medium, incompatible format
+    if (HasFault(FaultKind::TocUnreadable))
+        return Sense(3, 0x57, 0x00);  // unable to recover table of contents
+    const std::vector<DiscTrack>& tracks = disc_->tracks();
+    if (tracks.empty() || format > 1)
+        return kInvalidField;
+    auto address = [&](int32_t lba) -> uint32_t {
+        if (!msf)
+            return static_cast<uint32_t>(lba);
+        Msf m = LbaToMsf(lba);
+        return (uint32_t{m.minute} << 16) | (uint32_t{m.second} << 8) | m.frame;
+    };
+    auto control = [](const DiscTrack& t) -> uint8_t { return t.audio ? 0x10 : 0x14; };
+    std::vector<uint8_t> d(4, 0);
+    auto descriptor = [&](uint8_t adrControl, uint8_t number, uint32_t addr) {
+        size_t at = d.size();
+        d.resize(at + 8, 0);
+        ByteWriter w(d.data(), d.size());
+        w.U8(at + 1, adrControl);
+        w.U8(at + 2, number);
+        w.Be32(at + 4, addr);
+    };
+    if (format == 1) {  // session information: the first track of the last session
+        descriptor(control(tracks.front()), tracks.front().number, address(tracks.front().start));
+        d[2] = 1;
+        d[3] = 1;
+    } else {
+        uint8_t first = c.cdb[6];
+        if (first > tracks.back().number && first != 0xAA)
+            return kInvalidField;
+        for (const DiscTrack& t : tracks) {
+            if (t.number >= first && first != 0xAA)
+                descriptor(control(t), t.number, address(t.start));
+        }
+        descriptor(control(tracks.back()), 0xAA, address(disc_->LeadOut()));
+        d[2] = tracks.front().number;
+        d[3] = tracks.back().number;
+    }
+    ByteWriter(d.data(), d.size()).Be16(0, static_cast<uint16_t>(d.size() - 2));
+    return Reply(c, d, cdb.Be16(7));
+}
+
+ScsiResult VirtualDrive::ReadCapacity(const ScsiCommand& c) {
+    if (auto r = NotReady())
+        return *r;
+    std::vector<uint8_t> d(8, 0);
+    ByteWriter w(d.data(), d.size());
+    int32_t end = disc_->LeadOut();
+    w.Be32(0, end > 0 ? static_cast<uint32_t>(end - 1) : 0);
+    w.Be32(4, kUserDataSize);
+    return Reply(c, d, 8);
+}
+
+// --- user data and raw sectors ---------------------------------------------
+
+ScsiResult VirtualDrive::Read10(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    int32_t lba = static_cast<int32_t>(cdb.Be32(2));
+    uint32_t count = cdb.Be16(7);
+    if (auto r = NotReady())
+        return *r;
+    if (count == 0)
+        return Good();
+    if (c.direction != DataDirection::FromDevice || !c.data ||
+        c.transferLength < uint64_t{count} * kUserDataSize)
+        return IoFailure(kErrorIoDevice);
+    if (!ReadableHere())
+        return Sense(5, 0x30, 0x02);
+    if (disc_->tracks().empty() || lba < disc_->tracks().front().start ||
+        int64_t{lba} + count > disc_->LeadOut())
+        return kOutOfRange;
+    if (TakeFault(FaultKind::ReadError, lba, count))
+        return Sense(3, 0x11, 0x00);
+    if (disc_->rules().takesCueSheet() && int64_t{lba} + count > disc_->recordedEnd)
+        return Sense(3, 0x11, 0x00);  // a recording that stopped short
+    switch (disc_->ReadUserData(lba, count, c.data)) {
+        case SectorRead::Ok:
+            break;
+        case SectorRead::IllegalMode:
+            return kIllegalMode;
+        case SectorRead::OutOfRange:
+            return kOutOfRange;
+        default:
+            return Sense(3, 0x11, 0x00);
+    }
+    if (!Transfer(uint64_t{count} * kUserDataSize, false, c.timeoutSeconds))
+        return IoFailure(kErrorSemTimeout);
+    return Good();
+}
+
+ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    uint8_t expected = (c.cdb[1] >> 2) & 0x07;
+    int32_t lba = static_cast<int32_t>(cdb.Be32(2));
+    uint32_t count = cdb.Be24(6);
+    uint8_t fields = cdb.U8(9);
+    if (cdb.U8(10) != 0 || (fields != 0xF8 && fields != 0x10) || expected > 2)
+        return kInvalidField;  // sub-channels and partial headers are not modelled
+    if (auto r = NotReady())
+        return *r;
+    if (disc_->rules().family != MediaFamily::Cd)
+        return kIllegalMode;
+    if (count == 0)
+        return Good();
+    if (!disc_->tracks().empty() && lba >= 0 && int64_t{lba} + count <= disc_->LeadOut()) {
+        for (uint32_t i = 0; i < count; ++i) {
+            bool audio = disc_->IsAudio(lba + static_cast<int32_t>(i));
+            if ((expected == 1 && !audio) || (expected == 2 && audio))
+                return kIllegalMode;
+        }
+    } else {
+        return kOutOfRange;
+    }
+    bool userOnly = fields == 0x10;
+    uint64_t need = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        bool audio = disc_->IsAudio(lba + static_cast<int32_t>(i));
+        need += userOnly && !audio ? kUserDataSize : kRawSectorSize;
+    }
+    if (c.direction != DataDirection::FromDevice || !c.data || c.transferLength < need)
+        return IoFailure(kErrorIoDevice);
+    if (TakeFault(FaultKind::ReadError, lba, count))
+        return Sense(3, 0x11, 0x00);
+    if (int64_t{lba} + count > disc_->recordedEnd)
+        return Sense(3, 0x11, 0x00);
+    uint8_t* out = c.data;
+    std::vector<uint8_t> raw(kRawSectorSize);
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t at = lba + static_cast<int32_t>(i);
+        if (disc_->ReadRaw(at, 1, raw.data()) != SectorRead::Ok)
+            return Sense(3, 0x11, 0x00);
+        bool audio = disc_->IsAudio(at);
+        if (userOnly && !audio) {
+            std::memcpy(out, raw.data() + kUserDataOffset, kUserDataSize);
+            out += kUserDataSize;
+        } else {
+            std::memcpy(out, raw.data(), kRawSectorSize);
+            out += kRawSectorSize;
+        }
+    }
+    if (!Transfer(need, false, c.timeoutSeconds))
+        return IoFailure(kErrorSemTimeout);
+    return Good();
+}
+
+}  // namespace vestrel::sim
