@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "tests/gui/page_server.h"
 #include "tests/gui/wizard_session.h"
@@ -103,15 +104,21 @@ class UpdateTest : public ::testing::Test {
         return box;
     }
 
+    // The wizard started on a page that offers another build; its prompt.
+    HWND StartWithOffer() {
+        server_.Serve("/offer/index.html", kPackagePage);
+        wizard_.emplace(nullptr, kVirtualWizard, Pointed("/offer/index.html"));
+        return wizard_->WaitForFrame() ? WaitForPrompt(*wizard_) : nullptr;
+    }
+
     PageServer server_;
+    std::optional<Wizard> wizard_;
 };
 
 TEST_F(UpdateTest, PromptOnWelcomeStaysOnCancelWithNothingOpened) {
-    server_.Serve("/offer/index.html", kPackagePage);
-    Wizard wizard(nullptr, kVirtualWizard, Pointed("/offer/index.html"));
-    ASSERT_TRUE(wizard.WaitForFrame());
-    HWND box = WaitForPrompt(wizard);
+    HWND box = StartWithOffer();
     ASSERT_TRUE(box) << "no prompt";
+    Wizard& wizard = *wizard_;
     EXPECT_TRUE(SaveScreenshot(wizard.Frame(), L"update-prompt"));
     ASSERT_TRUE(AnswerMessageBox(box, IDCANCEL));
     Sleep(kSilenceMs);
@@ -124,11 +131,9 @@ TEST_F(UpdateTest, PromptOnWelcomeStaysOnCancelWithNothingOpened) {
 }
 
 TEST_F(UpdateTest, ConsentOpensThePackageAndEndsTheWizard) {
-    server_.Serve("/offer/index.html", kPackagePage);
-    Wizard wizard(nullptr, kVirtualWizard, Pointed("/offer/index.html"));
-    ASSERT_TRUE(wizard.WaitForFrame());
-    HWND box = WaitForPrompt(wizard);
+    HWND box = StartWithOffer();
     ASSERT_TRUE(box) << "no prompt";
+    Wizard& wizard = *wizard_;
     const DWORD answered = GetTickCount();
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
     ASSERT_TRUE(wizard.Process().WaitForExit(15000));
