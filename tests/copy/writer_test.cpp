@@ -22,12 +22,31 @@ namespace {
 using namespace vestrel::sim::testing;
 using testing::WriterBay;
 
+// Clicks Skip Source whenever it is offered with no other way on.
+void SkipWhenStuck(MemoryPanel& panel) {
+    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
+        if (u.links == panel_link::SkipSource ||
+            u.links == (panel_link::SkipSource | panel_link::ChangeDisc)) {
+            p.Click(panel_link::SkipSource, true);
+        }
+        if (u.links == panel_link::SkipCopy)
+            p.Click(panel_link::SkipCopy);
+    });
+}
+
 class WriterTest : public testing::CopyTest {
   protected:
     // Reads the source in `letter` into image files, as the reading page
     // does, and gives it the destinations.
     void ReadSource(char16_t letter, DiscType type, std::vector<DestinationEntry> destinations) {
         ReadSources({{letter, type, std::move(destinations)}});
+    }
+    // Reads the CD in D: for `copies` copies by F:, and runs F:'s writer
+    // with a person who skips whatever stops it.
+    void WriteCdSkipping(MemoryPanel& panel, uint32_t copies) {
+        ReadSource(u'D', disc::CdRom, {{u'F', copies}});
+        SkipWhenStuck(panel);
+        Run(WriterThread, u'F', panel);
     }
     // Every copy the person took out, put into the reader and read back.
     std::vector<std::vector<SourceTrack>> CopiesBack(sim::Simulator& sim, char16_t reader) {
@@ -139,26 +158,12 @@ BaySpec UsedDiscBay(std::vector<uint8_t> bytes, const std::string& type) {
         .Operator("close-trays-after = 50");
 }
 
-// Clicks Skip Source whenever it is offered with no other way on.
-void SkipWhenStuck(MemoryPanel& panel) {
-    panel.SetObserver([](MemoryPanel& p, const MemoryPanel::Update& u) {
-        if (u.links == panel_link::SkipSource ||
-            u.links == (panel_link::SkipSource | panel_link::ChangeDisc)) {
-            p.Click(panel_link::SkipSource, true);
-        }
-        if (u.links == panel_link::SkipCopy)
-            p.Click(panel_link::SkipCopy);
-    });
-}
-
 TEST_F(WriterTest, ARefusedCueSheetOffersSkipSourceAndTheLastJobEndsTheWriter) {
     Bay bay(WriterBay(CdSource(PatternBytes(30 * 2048, 31)), "CD-R")
                 .Fault('F', "refuse send-cue-sheet"),
             folder_.path());
-    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
-    SkipWhenStuck(panel);
-    Run(WriterThread, u'F', panel);
+    WriteCdSkipping(panel, 1);
     EXPECT_TRUE(testing::Offered(panel, u"Error: Drive has refused the cue sheet.",
                                  panel_link::SkipSource));
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
@@ -168,10 +173,8 @@ TEST_F(WriterTest, ARefusedCueSheetOffersSkipSourceAndTheLastJobEndsTheWriter) {
 
 TEST_F(WriterTest, AUsedCdRIsRefusedAndTheTrayLeftForAnotherDisc) {
     Bay bay(UsedDiscBay(PatternBytes(30 * 2048, 32), "CD-R"), folder_.path());
-    ReadSource(u'D', disc::CdRom, {{u'F', 1}});
     MemoryPanel panel(u'F');
-    SkipWhenStuck(panel);
-    Run(WriterThread, u'F', panel);
+    WriteCdSkipping(panel, 1);
     EXPECT_TRUE(testing::Offered(panel, u"The disc is not empty and can't be erased.",
                                  panel_link::SkipSource | panel_link::ChangeDisc));
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
@@ -183,10 +186,8 @@ TEST_F(WriterTest, AWriteFailing15TimesInTheThirdTrackAbandonsTheCopy) {
                 .Fault('F', "write-error 70 15")
                 .TakeFinished(),
             folder_.path());
-    ReadSource(u'D', disc::CdRom, {{u'F', 2}});
     MemoryPanel panel(u'F');
-    SkipWhenStuck(panel);
-    Run(WriterThread, u'F', panel);
+    WriteCdSkipping(panel, 2);
     EXPECT_TRUE(testing::Offered(panel, u"Cannot write data to disc (despite 15 retries).",
                                  panel_link::SkipCopy));
     EXPECT_TRUE(testing::Offered(panel, u"Skipping to the next copy...", 0));

@@ -1,6 +1,8 @@
 // Whether the drive lock is held, seen from a thread that does not hold it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <thread>
 #include <vector>
@@ -44,5 +46,18 @@ struct LockWatchingDrive {
     std::vector<bool> lockHeldDuringCommand;
     ScriptedTransport drive;
 };
+
+// What a command retried on refusal leaves: `attempts` pauses shorter than
+// 100 ms, none under the drive lock, and every command under it.
+inline void ExpectRetriesUnderTheLock(const LockWatchingClock& clock,
+                                      const LockWatchingDrive& drive, size_t attempts) {
+    ASSERT_EQ(clock.sleeps.size(), attempts);
+    for (uint32_t ms : clock.sleeps)
+        EXPECT_LT(ms, 100u);
+    for (bool held : clock.lockHeldDuringSleep)
+        EXPECT_FALSE(held);
+    for (bool held : drive.lockHeldDuringCommand)
+        EXPECT_TRUE(held);
+}
 
 }  // namespace vestrel::testing

@@ -111,13 +111,7 @@ TEST(SetWriteParameters, FiveAttemptsEachUnderTheLockAfterAPauseWithoutIt) {
     EXPECT_FALSE(SetWriteParameters(u'F', disc::DvdR));
     EXPECT_EQ(recorder.selects, 5);
     EXPECT_EQ(recorder.drive.commands.size(), 15u);
-    ASSERT_EQ(clock.sleeps.size(), 5u);
-    for (uint32_t ms : clock.sleeps)
-        EXPECT_LT(ms, 100u);
-    for (bool held : clock.lockHeldDuringSleep)
-        EXPECT_FALSE(held);
-    for (bool held : recorder.lockHeldDuringCommand)
-        EXPECT_TRUE(held);
+    testing::ExpectRetriesUnderTheLock(clock, recorder, 5);
     EXPECT_FALSE(testing::DriveLockIsHeld());
 }
 

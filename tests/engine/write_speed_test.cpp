@@ -102,13 +102,7 @@ TEST(SelectWriteSpeed, ARefusedSpeedStillSendsStreamingAndIsTriedFiveTimesUnderT
     }
     EXPECT_EQ(commands[1].cdb[4], 0x1A);  // 6906 = 1AFAh
     EXPECT_EQ(commands[1].cdb[5], 0xFA);
-    ASSERT_EQ(clock.sleeps.size(), 5u);
-    for (uint32_t ms : clock.sleeps)
-        EXPECT_LT(ms, 100u);
-    for (bool held : clock.lockHeldDuringSleep)
-        EXPECT_FALSE(held);
-    for (bool held : recorder.lockHeldDuringCommand)
-        EXPECT_TRUE(held);
+    testing::ExpectRetriesUnderTheLock(clock, recorder, 5);
 }
 
 TEST(SelectWriteSpeed, AFailedOrEmptyPerformanceReplySetsNothing) {
