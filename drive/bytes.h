@@ -99,47 +99,29 @@ class ByteWriter {
         if (Has(offset, 1))
             data_[offset] = v;
     }
-    constexpr void Be16(size_t offset, uint16_t v) {
-        if (!Has(offset, 2))
+    constexpr void Be16(size_t offset, uint16_t v) { Big(offset, 2, v); }
+    constexpr void Be24(size_t offset, uint32_t v) { Big(offset, 3, v); }
+    constexpr void Be32(size_t offset, uint32_t v) { Big(offset, 4, v); }
+    constexpr void Le16(size_t offset, uint16_t v) { Little(offset, 2, v); }
+    constexpr void Le32(size_t offset, uint32_t v) { Little(offset, 4, v); }
+    constexpr void Le64(size_t offset, uint64_t v) { Little(offset, 8, v); }
+
+  private:
+    // The low `count` bytes of `v`, most significant first.
+    constexpr void Big(size_t offset, size_t count, uint64_t v) {
+        if (!Has(offset, count))
             return;
-        data_[offset] = static_cast<uint8_t>(v >> 8);
-        data_[offset + 1] = static_cast<uint8_t>(v);
+        for (size_t i = 0; i < count; ++i)
+            data_[offset + i] = static_cast<uint8_t>(v >> (8 * (count - 1 - i)));
     }
-    constexpr void Be24(size_t offset, uint32_t v) {
-        if (!Has(offset, 3))
+    // The low `count` bytes of `v`, least significant first.
+    constexpr void Little(size_t offset, size_t count, uint64_t v) {
+        if (!Has(offset, count))
             return;
-        data_[offset] = static_cast<uint8_t>(v >> 16);
-        data_[offset + 1] = static_cast<uint8_t>(v >> 8);
-        data_[offset + 2] = static_cast<uint8_t>(v);
-    }
-    constexpr void Be32(size_t offset, uint32_t v) {
-        if (!Has(offset, 4))
-            return;
-        data_[offset] = static_cast<uint8_t>(v >> 24);
-        data_[offset + 1] = static_cast<uint8_t>(v >> 16);
-        data_[offset + 2] = static_cast<uint8_t>(v >> 8);
-        data_[offset + 3] = static_cast<uint8_t>(v);
-    }
-    constexpr void Le16(size_t offset, uint16_t v) {
-        if (!Has(offset, 2))
-            return;
-        data_[offset] = static_cast<uint8_t>(v);
-        data_[offset + 1] = static_cast<uint8_t>(v >> 8);
-    }
-    constexpr void Le32(size_t offset, uint32_t v) {
-        if (!Has(offset, 4))
-            return;
-        for (size_t i = 0; i < 4; ++i)
-            data_[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    constexpr void Le64(size_t offset, uint64_t v) {
-        if (!Has(offset, 8))
-            return;
-        for (size_t i = 0; i < 8; ++i)
+        for (size_t i = 0; i < count; ++i)
             data_[offset + i] = static_cast<uint8_t>(v >> (8 * i));
     }
 
-  private:
     uint8_t* data_;
     size_t size_;
 };

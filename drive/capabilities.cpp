@@ -1,5 +1,6 @@
 #include "drive/capabilities.h"
 
+#include <span>
 #include <vector>
 
 #include "drive/cdb.h"
@@ -34,113 +35,90 @@ std::optional<uint16_t> HighestProfile(ByteReader reply) {
 
 namespace {
 
-DriveCapabilities FromCapabilitiesPage(ByteReader reply) {
-    DriveCapabilities c;
-    CapabilitiesPage page = ReadCapabilitiesPage(reply);
-    const uint8_t r = page.readSupport, w = page.writeSupport;
-    if (r & 0x01)
-        c.reads |= CdRom | CdR;
-    if (r & 0x02)
-        c.reads |= CdRom | CdRw;
-    if (r & 0x08)
-        c.reads |= DvdRom;
-    if (r & 0x10)
-        c.reads |= DvdRom | DvdR;
-    if (r & 0x20)
-        c.reads |= DvdRam;
-    if (w & 0x01)
-        c.writes |= CdR;
-    if (w & 0x02)
-        c.writes |= CdR | CdRw;
-    if (w & 0x10)
-        c.writes |= DvdR;
-    if (w & 0x20)
-        c.writes |= DvdRam;
-    return c;
+// What one bit of the capabilities page's read or write support byte adds.
+struct SupportBit {
+    uint8_t bit;
+    DiscTypeMask types;
+};
+
+constexpr SupportBit kReadSupport[] = {
+    {0x01, CdRom | CdR},   {0x02, CdRom | CdRw}, {0x08, DvdRom},
+    {0x10, DvdRom | DvdR}, {0x20, DvdRam},
+};
+constexpr SupportBit kWriteSupport[] = {
+    {0x01, CdR},
+    {0x02, CdR | CdRw},
+    {0x10, DvdR},
+    {0x20, DvdRam},
+};
+
+DiscTypeMask Supported(uint8_t support, std::span<const SupportBit> bits) {
+    DiscTypeMask types = 0;
+    for (const SupportBit& b : bits) {
+        if (support & b.bit)
+            types |= b.types;
+    }
+    return types;
 }
+
+DriveCapabilities FromCapabilitiesPage(ByteReader reply) {
+    const CapabilitiesPage page = ReadCapabilitiesPage(reply);
+    return {Supported(page.readSupport, kReadSupport), Supported(page.writeSupport, kWriteSupport)};
+}
+
+// What a feature adds to the masks: always, or only when bit `bit` of its
+// byte `byte` is set.
+struct FeatureRule {
+    uint16_t code;
+    int byte;  // kAlways: whatever the feature's bytes say
+    unsigned bit;
+    DiscTypeMask reads;
+    DiscTypeMask writes;
+};
+constexpr int kAlways = -1;
+
+constexpr FeatureRule kFeatureRules[] = {
+    {0x001E, kAlways, 0, CdRom | CdR | CdRw, 0},     // CD Read
+    {0x001F, kAlways, 0, DvdRom | DvdR | DvdRw, 0},  // DVD Read
+    {0x001F, 6, 0, DvdRDl, 0},
+    {0x001F, 6, 1, DvdRwDl, 0},
+    {0x002A, kAlways, 0, DvdPlusRw, 0},  // DVD+RW
+    {0x002A, 4, 0, 0, DvdPlusRw},
+    {0x002B, kAlways, 0, DvdPlusR, 0},  // DVD+R
+    {0x002B, 4, 0, 0, DvdPlusR},
+    {0x002D, kAlways, 0, 0, CdR},  // Track at Once
+    {0x002E, kAlways, 0, 0, CdR},  // Session at Once
+    {0x002E, 4, 1, 0, CdRw},
+    {0x002F, kAlways, 0, 0, DvdR | DvdRw},  // DVD-R/-RW Write
+    {0x002F, 4, 3, 0, DvdRDl},
+    {0x0037, kAlways, 0, 0, CdRw},         // CD-RW Media Write
+    {0x003A, kAlways, 0, DvdPlusRwDl, 0},  // DVD+RW Dual Layer
+    {0x003A, 4, 0, 0, DvdPlusRwDl},
+    {0x003B, kAlways, 0, DvdPlusRDl, 0},  // DVD+R Dual Layer
+    {0x003B, 4, 0, 0, DvdPlusRDl},
+    {0x0040, 9, 1, BdRe, 0},  // BD Read
+    {0x0040, 9, 2, BdRe, 0},
+    {0x0040, 17, 1, BdR, 0},
+    {0x0040, 25, 1, BdRom, 0},
+    {0x0041, 9, 2, 0, BdRe},  // BD Write
+    {0x0041, 17, 1, 0, BdR},
+    {0x0050, kAlways, 0, HdDvdRom, 0},  // HD DVD Read
+    {0x0050, 4, 0, HdDvdR | HdDvdRw, 0},
+    {0x0050, 6, 0, HdDvdRam, 0},
+    {0x0051, 4, 0, 0, HdDvdR | HdDvdRw},  // HD DVD Write
+    {0x0051, 6, 0, 0, HdDvdRam},
+    {0x0080, kAlways, 0, HybridDisc, 0},  // Hybrid Disc
+};
 
 DriveCapabilities FromFeature(const Feature& f) {
     DriveCapabilities c;
-    const ByteReader& d = f.bytes;
-    switch (f.code) {
-        case 0x001E:
-            c.reads |= CdRom | CdR | CdRw;
-            break;
-        case 0x001F:
-            c.reads |= DvdRom | DvdR | DvdRw;
-            if (d.Bit(6, 0))
-                c.reads |= DvdRDl;
-            if (d.Bit(6, 1))
-                c.reads |= DvdRwDl;
-            break;
-        case 0x002A:
-            c.reads |= DvdPlusRw;
-            if (d.Bit(4, 0))
-                c.writes |= DvdPlusRw;
-            break;
-        case 0x002B:
-            c.reads |= DvdPlusR;
-            if (d.Bit(4, 0))
-                c.writes |= DvdPlusR;
-            break;
-        case 0x002D:
-            c.writes |= CdR;
-            break;
-        case 0x002E:
-            c.writes |= CdR;
-            if (d.Bit(4, 1))
-                c.writes |= CdRw;
-            break;
-        case 0x002F:
-            c.writes |= DvdR | DvdRw;
-            if (d.Bit(4, 3))
-                c.writes |= DvdRDl;
-            break;
-        case 0x0037:
-            c.writes |= CdRw;
-            break;
-        case 0x003A:
-            c.reads |= DvdPlusRwDl;
-            if (d.Bit(4, 0))
-                c.writes |= DvdPlusRwDl;
-            break;
-        case 0x003B:
-            c.reads |= DvdPlusRDl;
-            if (d.Bit(4, 0))
-                c.writes |= DvdPlusRDl;
-            break;
-        case 0x0040:
-            if (d.Bit(9, 1) || d.Bit(9, 2))
-                c.reads |= BdRe;
-            if (d.Bit(17, 1))
-                c.reads |= BdR;
-            if (d.Bit(25, 1))
-                c.reads |= BdRom;
-            break;
-        case 0x0041:
-            if (d.Bit(9, 2))
-                c.writes |= BdRe;
-            if (d.Bit(17, 1))
-                c.writes |= BdR;
-            break;
-        case 0x0050:
-            c.reads |= HdDvdRom;
-            if (d.Bit(4, 0))
-                c.reads |= HdDvdR | HdDvdRw;
-            if (d.Bit(6, 0))
-                c.reads |= HdDvdRam;
-            break;
-        case 0x0051:
-            if (d.Bit(4, 0))
-                c.writes |= HdDvdR | HdDvdRw;
-            if (d.Bit(6, 0))
-                c.writes |= HdDvdRam;
-            break;
-        case 0x0080:
-            c.reads |= HybridDisc;
-            break;
-        default:
-            break;
+    for (const FeatureRule& rule : kFeatureRules) {
+        if (rule.code != f.code)
+            continue;
+        if (rule.byte == kAlways || f.bytes.Bit(static_cast<size_t>(rule.byte), rule.bit)) {
+            c.reads |= rule.reads;
+            c.writes |= rule.writes;
+        }
     }
     return c;
 }

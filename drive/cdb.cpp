@@ -21,6 +21,18 @@ ByteWriter Bytes(CommandBlock& b) {
     return ByteWriter(b.cdb.data(), b.cdb.size());
 }
 
+// A command whose length field (byte 4 of a 6-byte block, bytes 7 and 8 of
+// a 10-byte one) carries the whole transfer.
+CommandBlock MakeSized(uint8_t op, uint8_t length, DataDirection direction, uint32_t transfer,
+                       uint32_t timeout) {
+    CommandBlock b = Make(op, length, direction, transfer, timeout);
+    if (length == 6)
+        b.cdb[4] = static_cast<uint8_t>(transfer);
+    else
+        Bytes(b).Be16(7, static_cast<uint16_t>(transfer));
+    return b;
+}
+
 constexpr auto In = DataDirection::FromDevice;
 constexpr auto Out = DataDirection::ToDevice;
 
@@ -31,64 +43,51 @@ CommandBlock TestUnitReadyCdb() {
 }
 
 CommandBlock RequestSenseCdb() {
-    CommandBlock b = Make(opcode::RequestSense, 6, In, kRequestSenseLength, 15);
-    b.cdb[4] = static_cast<uint8_t>(kRequestSenseLength);
-    return b;
+    return MakeSized(opcode::RequestSense, 6, In, kRequestSenseLength, 15);
 }
 
 CommandBlock InquiryCdb() {
-    CommandBlock b = Make(opcode::Inquiry, 6, In, kInquiryLength, 15);
-    b.cdb[4] = static_cast<uint8_t>(kInquiryLength);
-    return b;
+    return MakeSized(opcode::Inquiry, 6, In, kInquiryLength, 15);
 }
 
 CommandBlock GetConfigurationCdb() {
-    CommandBlock b = Make(opcode::GetConfiguration, 10, In, kGetConfigurationLength, 15);
-    Bytes(b).Be16(7, static_cast<uint16_t>(kGetConfigurationLength));
-    return b;
+    return MakeSized(opcode::GetConfiguration, 10, In, kGetConfigurationLength, 15);
 }
 
 CommandBlock ModeSenseCapabilitiesCdb(uint16_t allocationLength) {
-    CommandBlock b = Make(opcode::ModeSense10, 10, In, allocationLength, 15);
+    CommandBlock b = MakeSized(opcode::ModeSense10, 10, In, allocationLength, 15);
     b.cdb[1] = 0x08;  // DBD: no block descriptors
     b.cdb[2] = 0xAA;  // default values, page 2Ah
-    Bytes(b).Be16(7, allocationLength);
     return b;
 }
 
 CommandBlock ModeSenseWriteParametersCdb() {
-    CommandBlock b = Make(opcode::ModeSense10, 10, In, kWriteParametersPageLength, 15);
+    CommandBlock b = MakeSized(opcode::ModeSense10, 10, In, kWriteParametersPageLength, 15);
     b.cdb[1] = 0x08;
     b.cdb[2] = 0x85;  // default values, page 05h
-    Bytes(b).Be16(7, static_cast<uint16_t>(kWriteParametersPageLength));
     return b;
 }
 
 CommandBlock ModeSelect10Cdb() {
-    CommandBlock b = Make(opcode::ModeSelect10, 10, Out, kWriteParametersPageLength, 15);
+    CommandBlock b = MakeSized(opcode::ModeSelect10, 10, Out, kWriteParametersPageLength, 15);
     b.cdb[1] = 0x10;  // PF
-    Bytes(b).Be16(7, static_cast<uint16_t>(kWriteParametersPageLength));
     return b;
 }
 
 CommandBlock ReadDiscInformationCdb() {
-    CommandBlock b = Make(opcode::ReadDiscInformation, 10, In, kDiscInformationLength, 60);
-    Bytes(b).Be16(7, static_cast<uint16_t>(kDiscInformationLength));
-    return b;
+    return MakeSized(opcode::ReadDiscInformation, 10, In, kDiscInformationLength, 60);
 }
 
 CommandBlock ReadTrackInformationCdb(uint32_t trackNumber) {
-    CommandBlock b = Make(opcode::ReadTrackInformation, 10, In, kTrackInformationLength, 60);
+    CommandBlock b = MakeSized(opcode::ReadTrackInformation, 10, In, kTrackInformationLength, 60);
     b.cdb[1] = 0x01;  // address type: track number
     Bytes(b).Be32(2, trackNumber);
-    Bytes(b).Be16(7, static_cast<uint16_t>(kTrackInformationLength));
     return b;
 }
 
 CommandBlock ReadTocCdb(bool msf) {
-    CommandBlock b = Make(opcode::ReadToc, 10, In, kTocLength, 30);
+    CommandBlock b = MakeSized(opcode::ReadToc, 10, In, kTocLength, 30);
     b.cdb[1] = msf ? 0x02 : 0x00;
-    Bytes(b).Be16(7, static_cast<uint16_t>(kTocLength));
     return b;
 }
 
@@ -183,9 +182,7 @@ CommandBlock FormatUnitCdb() {
 }
 
 CommandBlock ReadFormatCapacitiesCdb() {
-    CommandBlock b = Make(opcode::ReadFormatCapacities, 10, In, kFormatCapacitiesLength, 15);
-    Bytes(b).Be16(7, static_cast<uint16_t>(kFormatCapacitiesLength));
-    return b;
+    return MakeSized(opcode::ReadFormatCapacities, 10, In, kFormatCapacitiesLength, 15);
 }
 
 CommandBlock CloseTrackSessionCdb(uint8_t closeFunction, uint16_t track, bool immediate) {

@@ -13,62 +13,31 @@ const char16_t* const kNames[] = {
 };
 constexpr unsigned kNamedBits = sizeof(kNames) / sizeof(kNames[0]);
 
+struct ProfileType {
+    uint16_t profile;
+    DiscType type;
+};
+
+constexpr ProfileType kProfileTypes[] = {
+    {0x0000, disc::None},       {0x0008, disc::CdRom},    {0x0009, disc::CdR},
+    {0x000A, disc::CdRw},       {0x0010, disc::DvdRom},   {0x0011, disc::DvdR},
+    {0x0012, disc::DvdRam},     {0x0013, disc::DvdRw},    {0x0014, disc::DvdRw},
+    {0x0015, disc::DvdRDl},     {0x0016, disc::DvdRDl},   {0x0017, disc::DvdRwDl},
+    {0x001A, disc::DvdPlusRw},  {0x001B, disc::DvdPlusR}, {0x002A, disc::DvdPlusRwDl},
+    {0x002B, disc::DvdPlusRDl}, {0x0050, disc::HdDvdRom}, {0x0051, disc::HdDvdR},
+    {0x0052, disc::HdDvdRam},   {0x0053, disc::HdDvdRw},  {0x0058, disc::HdDvdRDl},
+    {0x005A, disc::HdDvdRwDl},  {0x0040, disc::BdRom},    {0x0041, disc::BdR},
+    {0x0042, disc::BdR},        {0x0043, disc::BdRe},
+};
+
 }  // namespace
 
 DiscType ProfileToDiscType(uint16_t profile) {
-    switch (profile) {
-        case 0x0000:
-            return disc::None;
-        case 0x0008:
-            return disc::CdRom;
-        case 0x0009:
-            return disc::CdR;
-        case 0x000A:
-            return disc::CdRw;
-        case 0x0010:
-            return disc::DvdRom;
-        case 0x0011:
-            return disc::DvdR;
-        case 0x0012:
-            return disc::DvdRam;
-        case 0x0013:
-        case 0x0014:
-            return disc::DvdRw;
-        case 0x0015:
-        case 0x0016:
-            return disc::DvdRDl;
-        case 0x0017:
-            return disc::DvdRwDl;
-        case 0x001A:
-            return disc::DvdPlusRw;
-        case 0x001B:
-            return disc::DvdPlusR;
-        case 0x002A:
-            return disc::DvdPlusRwDl;
-        case 0x002B:
-            return disc::DvdPlusRDl;
-        case 0x0050:
-            return disc::HdDvdRom;
-        case 0x0051:
-            return disc::HdDvdR;
-        case 0x0052:
-            return disc::HdDvdRam;
-        case 0x0053:
-            return disc::HdDvdRw;
-        case 0x0058:
-            return disc::HdDvdRDl;
-        case 0x005A:
-            return disc::HdDvdRwDl;
-        case 0x0040:
-            return disc::BdRom;
-        case 0x0041:
-        case 0x0042:
-            return disc::BdR;
-        case 0x0043:
-            return disc::BdRe;
-        default:
-            return disc::Unknown;
+    for (const ProfileType& entry : kProfileTypes) {
+        if (entry.profile == profile)
+            return entry.type;
     }
+    return disc::Unknown;
 }
 
 std::u16string DiscTypeName(DiscType type) {

@@ -140,24 +140,26 @@ SenseData ReadSenseData(ByteReader reply) {
         if (field.Has(0, 3) && field.Bit(0, 7) && (d.senseKey == 0x00 || d.senseKey == 0x02))
             d.progress = field.Be16(1);
     };
-    if (code == 0x70 || code == 0x71) {
-        // The additional length in byte 7 bounds the rest.
-        ByteReader sense = reply.Sub(0, 8 + size_t{reply.U8(7)});
-        if (!sense.Has(0, 14))
-            return d;
+    // The additional length in byte 7 bounds the rest.
+    const ByteReader sense = reply.Sub(0, 8 + size_t{reply.U8(7)});
+    // The key, ASC and ASCQ where the format keeps them; false when the sense
+    // data is shorter than the format's `minimum`.
+    auto readKey = [&](size_t minimum, size_t keyAt, size_t ascAt) {
+        if (!sense.Has(0, minimum))
+            return false;
         d.valid = true;
-        d.senseKey = sense.U8(2) & 0x0F;
-        d.asc = sense.U8(12);
-        d.ascq = sense.U8(13);
+        d.senseKey = sense.U8(keyAt) & 0x0F;
+        d.asc = sense.U8(ascAt);
+        d.ascq = sense.U8(ascAt + 1);
+        return true;
+    };
+    if (code == 0x70 || code == 0x71) {
+        if (!readKey(14, 2, 12))
+            return d;
         progressAt(sense.Sub(15, 3));
     } else if (code == 0x72 || code == 0x73) {
-        ByteReader sense = reply.Sub(0, 8 + size_t{reply.U8(7)});
-        if (!sense.Has(0, 8))
+        if (!readKey(8, 1, 2))
             return d;
-        d.valid = true;
-        d.senseKey = sense.U8(1) & 0x0F;
-        d.asc = sense.U8(2);
-        d.ascq = sense.U8(3);
         for (size_t at = 8; sense.Has(at, 2); at += 2 + size_t{sense.U8(at + 1)}) {
             if (sense.U8(at) == 0x02)  // sense key specific
                 progressAt(sense.Sub(at + 4, 3));

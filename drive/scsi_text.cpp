@@ -1,54 +1,57 @@
 #include "drive/scsi_text.h"
 
+#include <span>
+
 #include "drive/system_error.h"
 #include "drive/text.h"
 
 namespace vestrel {
 
-std::u16string CommandName(uint8_t opcode) {
-    switch (opcode) {
-        case 0x00:
-            return u"Test Unit Ready";
-        case 0x12:
-            return u"Inquiry";
-        case 0x46:
-            return u"Get Configuration";
-        case 0x5A:
-            return u"Mode Sense (10)";
-        default:
-            return u"Unknown command";
+namespace {
+
+struct CodeName {
+    uint32_t code;
+    const char16_t* name;
+};
+
+constexpr CodeName kCommandNames[] = {
+    {0x00, u"Test Unit Ready"},
+    {0x12, u"Inquiry"},
+    {0x46, u"Get Configuration"},
+    {0x5A, u"Mode Sense (10)"},
+};
+
+constexpr CodeName kStatusNames[] = {
+    {0x00, u"Good"},
+    {0x02, u"Check Condition"},
+    {0x04, u"Condition Met"},
+    {0x08, u"Busy"},
+    {0x10, u"Intermediate"},
+    {0x14, u"Intermediate - Condition Met"},
+    {0x18, u"Reservation Conflict"},
+    {0x22, u"Command Terminated"},
+    {0x28, u"Queue Full"},
+    {0x30, u"ACA Active"},
+    {0x40, u"Task Aborted"},
+    {0xFF, u"DeviceIoControl() error"},
+};
+
+std::u16string NameOf(std::span<const CodeName> names, uint32_t code, const char16_t* unknown) {
+    for (const CodeName& entry : names) {
+        if (entry.code == code)
+            return entry.name;
     }
+    return unknown;
+}
+
+}  // namespace
+
+std::u16string CommandName(uint8_t opcode) {
+    return NameOf(kCommandNames, opcode, u"Unknown command");
 }
 
 std::u16string ScsiStatusName(uint32_t status) {
-    switch (status) {
-        case 0x00:
-            return u"Good";
-        case 0x02:
-            return u"Check Condition";
-        case 0x04:
-            return u"Condition Met";
-        case 0x08:
-            return u"Busy";
-        case 0x10:
-            return u"Intermediate";
-        case 0x14:
-            return u"Intermediate - Condition Met";
-        case 0x18:
-            return u"Reservation Conflict";
-        case 0x22:
-            return u"Command Terminated";
-        case 0x28:
-            return u"Queue Full";
-        case 0x30:
-            return u"ACA Active";
-        case 0x40:
-            return u"Task Aborted";
-        case 0xFF:
-            return u"DeviceIoControl() error";
-        default:
-            return u"Unknown status";
-    }
+    return NameOf(kStatusNames, status, u"Unknown status");
 }
 
 std::u16string FormatProbeDetails(ProbeFailureKind kind, uint8_t opcode, uint32_t osError,

@@ -5,6 +5,23 @@
 
 namespace vestrel {
 
+namespace {
+
+// One field read or written under the drive lock.
+template <typename T>
+T Locked(const T& field) {
+    DriveLockGuard lock;
+    return field;
+}
+
+template <typename T>
+void SetLocked(T& field, const T& value) {
+    DriveLockGuard lock;
+    field = value;
+}
+
+}  // namespace
+
 MemoryPanel::MemoryPanel(char16_t driveLetter) {
     state_.driveLetter = driveLetter;
     state_.status = u"Preparing.";
@@ -35,28 +52,23 @@ void MemoryPanel::RequestStop() {
 }
 
 PanelState MemoryPanel::State() {
-    DriveLockGuard lock;
-    return state_;
+    return Locked(state_);
 }
 
 uint32_t MemoryPanel::Links() {
-    DriveLockGuard lock;
-    return links_;
+    return Locked(links_);
 }
 
 uint32_t MemoryPanel::Progress() {
-    DriveLockGuard lock;
-    return progress_;
+    return Locked(progress_);
 }
 
 bool MemoryPanel::Busy() {
-    DriveLockGuard lock;
-    return busy_;
+    return Locked(busy_);
 }
 
 std::vector<MemoryPanel::Update> MemoryPanel::Updates() {
-    DriveLockGuard lock;
-    return updates_;
+    return Locked(updates_);
 }
 
 std::vector<std::u16string> MemoryPanel::Statuses() {
@@ -70,28 +82,23 @@ std::vector<std::u16string> MemoryPanel::Statuses() {
 }
 
 std::vector<std::u16string> MemoryPanel::Information() {
-    DriveLockGuard lock;
-    return information_;
+    return Locked(information_);
 }
 
 std::vector<uint32_t> MemoryPanel::ProgressPositions() {
-    DriveLockGuard lock;
-    return positions_;
+    return Locked(positions_);
 }
 
 void MemoryPanel::SetStatus(const std::u16string& text) {
-    DriveLockGuard lock;
-    state_.status = text;
+    SetLocked(state_.status, text);
 }
 
 void MemoryPanel::SetCaption(const std::u16string& text) {
-    DriveLockGuard lock;
-    state_.caption = text;
+    SetLocked(state_.caption, text);
 }
 
 RunState MemoryPanel::GetRunState() {
-    DriveLockGuard lock;
-    return runState_;
+    return Locked(runState_);
 }
 
 void MemoryPanel::SetRunState(RunState state) {
@@ -103,23 +110,19 @@ void MemoryPanel::SetRunState(RunState state) {
 }
 
 uint32_t MemoryPanel::GetSkipFlag() {
-    DriveLockGuard lock;
-    return skipFlag_;
+    return Locked(skipFlag_);
 }
 
 void MemoryPanel::SetSkipFlag(uint32_t flag) {
-    DriveLockGuard lock;
-    skipFlag_ = flag;
+    SetLocked(skipFlag_, flag);
 }
 
 uint32_t MemoryPanel::GetUserReply() {
-    DriveLockGuard lock;
-    return userReply_;
+    return Locked(userReply_);
 }
 
 void MemoryPanel::SetUserReply(uint32_t reply) {
-    DriveLockGuard lock;
-    userReply_ = reply;
+    SetLocked(userReply_, reply);
 }
 
 void MemoryPanel::PostUpdate(uint32_t how, uint32_t links) {

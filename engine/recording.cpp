@@ -202,6 +202,19 @@ class CopyRecorder {
         return AbandonCopy(
             FormatText(u"Cannot write data to disc (despite %d retries).", {kWriteAttempts}));
     }
+    // What a wait leaves the copy with: nothing when the drive is done; the
+    // copy abandoned with `failure` when it failed; a stop when stopped.
+    std::optional<CopyOutcome> EndAfter(Wait wait, const std::u16string& failure) {
+        switch (wait) {
+            case Wait::Done:
+                break;
+            case Wait::Failed:
+                return AbandonCopy(failure);
+            case Wait::Stopped:
+                return CopyOutcome::Stop;
+        }
+        return std::nullopt;
+    }
     Wait WaitForDrive(uint32_t allowanceMs);
     Wait FormatIfNew();
     Wait Synchronize();
@@ -437,15 +450,12 @@ std::optional<CopyOutcome> CopyRecorder::Verify() {
     Show(u"Verifying the copy...", 0);
     panel_.SetProgress(0);
     // A disc just closed or synchronised may take a moment to be read.
-    switch (WaitForDrive(60 * 1000)) {
-        case Wait::Done:
-            break;
-        case Wait::Stopped:
-            EjectMedium(letter_);
-            return CopyOutcome::Stop;
-        case Wait::Failed:
-            return AbandonCopy(u"Cannot verify the copy: the drive is not ready.");
-    }
+    const Wait ready = WaitForDrive(60 * 1000);
+    if (ready == Wait::Stopped)
+        EjectMedium(letter_);
+    if (std::optional<CopyOutcome> end =
+            EndAfter(ready, u"Cannot verify the copy: the drive is not ready."))
+        return end;
     uint64_t total = 0, done = 0;
     for (const WriterTrack& t : job_.tracks)
         total += t.blockCount;
@@ -509,14 +519,9 @@ CopyOutcome CopyRecorder::Run() {
         next += ReservedBlocks(t.blockCount, unit_);
     }
     if (IsOverwritable(blank_)) {
-        switch (FormatIfNew()) {
-            case Wait::Done:
-                break;
-            case Wait::Failed:
-                return AbandonCopy(u"Cannot format the disc.");
-            case Wait::Stopped:
-                return CopyOutcome::Stop;  // the drive formats on by itself
-        }
+        // A stop leaves the drive to format on by itself.
+        if (std::optional<CopyOutcome> end = EndAfter(FormatIfNew(), u"Cannot format the disc."))
+            return *end;
     }
     if (cd_) {
         if (!SendCueSheet(letter_, cue_).ok()) {
@@ -539,24 +544,16 @@ CopyOutcome CopyRecorder::Run() {
         if (outcome != CopyOutcome::Done)
             return outcome;
     }
-    switch (Synchronize()) {
-        case Wait::Done:
-            break;
-        case Wait::Failed:
-            return AbandonCopy(u"Cannot write the drive's cache to the disc.");
-        case Wait::Stopped:
-            CleanUp();
-            return CopyOutcome::Stop;
-    }
+    const Wait synchronized = Synchronize();
+    if (synchronized == Wait::Stopped)
+        CleanUp();
+    if (std::optional<CopyOutcome> end =
+            EndAfter(synchronized, u"Cannot write the drive's cache to the disc."))
+        return *end;
     if (NeedsClosing(blank_)) {
-        switch (Close()) {
-            case Wait::Done:
-                break;
-            case Wait::Failed:
-                return AbandonCopy(u"Cannot close the disc.");
-            case Wait::Stopped:
-                return CopyOutcome::Stop;  // the drive closes on by itself
-        }
+        // A stop leaves the drive to close on by itself.
+        if (std::optional<CopyOutcome> end = EndAfter(Close(), u"Cannot close the disc."))
+            return *end;
     }
     if (verify_) {
         if (std::optional<CopyOutcome> failed = Verify())

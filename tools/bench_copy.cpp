@@ -92,6 +92,27 @@ struct Stopwatch {
     }
 };
 
+using Panels = std::vector<std::unique_ptr<MemoryPanel>>;
+
+// Starts `body` on a panel of its own for the drive `letter`.
+void StartOnPanel(Panels& panels, char16_t letter, uint32_t first, Stopwatch* watch,
+                  void (*body)(ThreadStartBlock&)) {
+    panels.push_back(std::make_unique<MemoryPanel>(letter));
+    if (watch)
+        watch->Watch(*panels.back(), letter);
+    ThreadStartBlock block;
+    block.first = first;
+    block.panel = panels.back().get();
+    StartWorker(block, body);
+}
+
+// Waits for every worker; true when each of them finished.
+bool AllFinished(const Panels& panels) {
+    JoinAllWorkers();
+    return std::all_of(panels.begin(), panels.end(),
+                       [](const auto& p) { return p->GetRunState() == RunState::Finished; });
+}
+
 std::string Bay(const std::string& timing, const std::string& sources, int recorders,
                 const std::string& blank) {
     std::string text = "timing = " + timing + "\n" + sources;
@@ -135,22 +156,10 @@ bool ReadAll(const fs::path& images, int sources, Stopwatch* watch) {
         DriveLockGuard lock;
         SourceTable() = table;
     }
-    std::vector<std::unique_ptr<MemoryPanel>> panels;
-    for (int s = 0; s < sources; ++s) {
-        panels.push_back(std::make_unique<MemoryPanel>(table[s].driveLetter));
-        if (watch)
-            watch->Watch(*panels.back(), table[s].driveLetter);
-        ThreadStartBlock block;
-        block.first = static_cast<uint32_t>(s);
-        block.panel = panels.back().get();
-        StartWorker(block, ReaderThread);
-    }
-    JoinAllWorkers();
-    for (auto& p : panels) {
-        if (p->GetRunState() != RunState::Finished)
-            return false;
-    }
-    return true;
+    Panels panels;
+    for (int s = 0; s < sources; ++s)
+        StartOnPanel(panels, table[s].driveLetter, static_cast<uint32_t>(s), watch, ReaderThread);
+    return AllFinished(panels);
 }
 
 // Writes `copies` copies of every source on each of `recorders` recorders.
@@ -167,23 +176,12 @@ bool WriteAll(int recorders, int copiesEach, Stopwatch* watch) {
             }
         }
     }
-    std::vector<std::unique_ptr<MemoryPanel>> panels;
+    Panels panels;
     for (int r = 0; r < recorders; ++r) {
-        char16_t letter = static_cast<char16_t>(u'L' + r);
-        panels.push_back(std::make_unique<MemoryPanel>(letter));
-        if (watch)
-            watch->Watch(*panels.back(), letter);
-        ThreadStartBlock block;
-        block.first = letter;
-        block.panel = panels.back().get();
-        StartWorker(block, WriterThread);
+        const char16_t letter = static_cast<char16_t>(u'L' + r);
+        StartOnPanel(panels, letter, letter, watch, WriterThread);
     }
-    JoinAllWorkers();
-    for (auto& p : panels) {
-        if (p->GetRunState() != RunState::Finished)
-            return false;
-    }
-    return true;
+    return AllFinished(panels);
 }
 
 long PeakResidentKiB() {

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "ui/dpi.h"
-#include "ui/gdi.h"
 #include "ui/messages.h"
 #include "ui/painting.h"
 #include "ui/scroll_panel.h"
@@ -14,27 +12,23 @@ namespace {
 
 PanelContainerHooks hooks;
 
-constexpr const wchar_t* kFontProperties[] = {kContainerFontRegular, kContainerFontBold,
-                                              kContainerFontBold2};
+constexpr PanelFont kFonts[] = {
+    {kContainerFontRegular, 8, FW_NORMAL},
+    {kContainerFontBold, 8, FW_BOLD},
+    {kContainerFontBold2, 8, FW_BOLD},
+};
 
 void SetWorkMode(HWND panel, WPARAM mode) {
     SetPropW(panel, kContainerWorkMode, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(mode)));
 }
 
-void CreateFonts(HWND panel) {
-    ScopedWindowDC dc(panel);
-    SetPropW(panel, kContainerFontRegular, CreateTahomaFont(dc.get(), 8, FW_NORMAL));
-    SetPropW(panel, kContainerFontBold, CreateTahomaFont(dc.get(), 8, FW_BOLD));
-    SetPropW(panel, kContainerFontBold2, CreateTahomaFont(dc.get(), 8, FW_BOLD));
+void OnCreate(HWND panel) {
+    CreatePanelFonts(panel, kFonts);
 }
 
 void OnDestroy(HWND panel) {
     DestroyPanelParts(panel, kContainerFamily);
-    for (const wchar_t* name : kFontProperties) {
-        if (HGDIOBJ font = GetPropW(panel, name))
-            DeleteObject(font);
-        RemovePropW(panel, name);
-    }
+    DeletePanelFonts(panel, kFonts);
     RemovePropW(panel, kContainerWorkMode);
 }
 
@@ -63,34 +57,27 @@ int PanelContainerWorkMode(HWND container) {
 }
 
 LRESULT CALLBACK PanelContainerProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        LRESULT result = 0;
+    auto handle = [&](LRESULT& result) {
         switch (message) {
-            case WM_CREATE:
-                CreateFonts(panel);
-                return 0;
-            case WM_DESTROY:
-                OnDestroy(panel);
-                return 0;
             case WM_ERASEBKGND:
                 FillFromFrameBackground(panel, reinterpret_cast<HDC>(wParam));
-                return 1;
+                result = 1;
+                return true;
             case WM_ADDDRIVEPANEL:
-                return OnAddDrivePanel(panel, wParam, lParam);
+                result = OnAddDrivePanel(panel, wParam, lParam);
+                return true;
             case WM_STARTPANELTHREADS:
                 SetWorkMode(panel, wParam);
                 if (hooks.startThreads)
                     hooks.startThreads(panel, static_cast<int>(wParam));
-                return 0;
+                result = 0;
+                return true;
             default:
-                break;
+                return false;
         }
-        if (HandleCommonPanelMessage(panel, kContainerFamily, message, wParam, lParam, result))
-            return result;
-    } catch (...) {
-        return 0;
-    }
-    return DefWindowProcW(panel, message, wParam, lParam);
+    };
+    return PanelProcedure(panel, kContainerFamily, message, wParam, lParam, OnCreate, OnDestroy,
+                          handle);
 }
 
 }  // namespace vestrel

@@ -1,8 +1,23 @@
 #include "ui/scaling.h"
 
+#include <array>
 #include <cstdint>
 
 namespace vestrel {
+
+namespace {
+
+// The first of an icon's sizes (its base, 125%, 150%, 200%) that holds
+// `scaledSize`; the largest when none does.
+int SnapTo(int scaledSize, const std::array<int, 4>& sizes) {
+    for (int size : sizes) {
+        if (scaledSize <= size)
+            return size;
+    }
+    return sizes.back();
+}
+
+}  // namespace
 
 int ScaleForDpi(int value, int dpi) {
     if (dpi <= 0)
@@ -14,24 +29,10 @@ int ScaleForDpi(int value, int dpi) {
 }
 
 int SnapIconSize(int scaledSize, int baseSize) {
-    if (baseSize == 20) {
-        if (scaledSize <= 20)
-            return 20;
-        if (scaledSize <= 25)
-            return 25;
-        if (scaledSize <= 30)
-            return 30;
-        return 40;
-    }
-    if (baseSize == 48) {
-        if (scaledSize <= 48)
-            return 48;
-        if (scaledSize <= 60)
-            return 60;
-        if (scaledSize <= 72)
-            return 72;
-        return 96;
-    }
+    if (baseSize == 20)
+        return SnapTo(scaledSize, {20, 25, 30, 40});
+    if (baseSize == 48)
+        return SnapTo(scaledSize, {48, 60, 72, 96});
     return scaledSize;
 }
 

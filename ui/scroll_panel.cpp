@@ -8,6 +8,7 @@
 
 #include "ui/dpi.h"
 #include "ui/drive_list_panel.h"
+#include "ui/gdi.h"
 #include "ui/painting.h"
 #include "ui/panel_container.h"
 #include "ui/scroll_logic.h"
@@ -356,6 +357,20 @@ void DestroyPanelParts(HWND panel, const PanelFamily& family) {
          {family.rowsProperty, family.scrollBarProperty, family.viewportProperty,
           family.contentProperty, family.focusedRowProperty, family.wheelProperty})
         RemovePropW(panel, name);
+}
+
+void CreatePanelFonts(HWND panel, std::span<const PanelFont> fonts) {
+    ScopedWindowDC dc(panel);
+    for (const PanelFont& font : fonts)
+        SetPropW(panel, font.property, CreateTahomaFont(dc.get(), font.points, font.weight));
+}
+
+void DeletePanelFonts(HWND panel, std::span<const PanelFont> fonts) {
+    for (const PanelFont& font : fonts) {
+        if (HGDIOBJ object = GetPropW(panel, font.property))
+            DeleteObject(object);
+        RemovePropW(panel, font.property);
+    }
 }
 
 }  // namespace vestrel

@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include <span>
+
 namespace vestrel {
 
 // What tells one family from the other: classes, sizes and the names of
@@ -76,5 +78,46 @@ HWND CreateScrollPanel(const PanelFamily& family, HWND parent, int x, int y, int
 // WM_DESTROY: destroys the rows, content, scroll bar and viewport, frees
 // the row list and removes those properties.
 void DestroyPanelParts(HWND panel, const PanelFamily& family);
+
+// A Tahoma font the panel keeps in a property for its rows.
+struct PanelFont {
+    const wchar_t* property;
+    int points;
+    int weight;
+};
+// WM_CREATE: makes the fonts; WM_DESTROY: deletes them and removes their
+// properties.
+void CreatePanelFonts(HWND panel, std::span<const PanelFont> fonts);
+void DeletePanelFonts(HWND panel, std::span<const PanelFont> fonts);
+
+// A panel procedure, guarded. WM_CREATE calls `create` and WM_DESTROY
+// `destroy`; HandleCommonPanelMessage answers what both families share;
+// `body(result)` may answer the rest, true when it did; whatever is left
+// gets default processing.
+template <typename Body>
+LRESULT PanelProcedure(HWND panel, const PanelFamily& family, UINT message, WPARAM wParam,
+                       LPARAM lParam, void (*create)(HWND panel), void (*destroy)(HWND panel),
+                       Body body) {
+    try {
+        switch (message) {
+            case WM_CREATE:
+                create(panel);
+                return 0;
+            case WM_DESTROY:
+                destroy(panel);
+                return 0;
+            default:
+                break;
+        }
+        LRESULT result = 0;
+        if (HandleCommonPanelMessage(panel, family, message, wParam, lParam, result))
+            return result;
+        if (body(result))
+            return result;
+    } catch (...) {
+        return 0;
+    }
+    return DefWindowProcW(panel, message, wParam, lParam);
+}
 
 }  // namespace vestrel

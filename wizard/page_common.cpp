@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "ui/dpi.h"
 #include "ui/gdi.h"
+#include "ui/link.h"
 #include "ui/messages.h"
 #include "ui/painting.h"
 #include "wizard/background.h"
@@ -61,8 +62,6 @@ HWND MoveLinkAfter(HWND page, const InlineLink& line, const RECT& lead) {
     return link;
 }
 
-}  // namespace
-
 void PlaceInlineLink(HWND page, const InlineLink& line) {
     ScopedWindowDC dc(page);
     if (!dc)
@@ -82,6 +81,30 @@ void PaintInlineLink(HWND page, HDC dc, const InlineLink& line) {
     DrawMeasuredText(dc, lead.left, lead.top, line.lead);
     const RECT link = RectOnPage(page, MoveLinkAfter(page, line, lead));
     DrawMeasuredText(dc, link.right, lead.top, L".");
+}
+
+}  // namespace
+
+void CreateInlineLink(HWND page, const InlineLink& line) {
+    CreateLink(page, ScaledX(237), ScaledY(97), L"here", line.linkId);
+    PlaceInlineLink(page, line);
+}
+
+bool HandleInlineLink(HWND page, UINT message, WPARAM wParam, const InlineLink& line,
+                      void (*onClick)(HWND page)) {
+    switch (message) {
+        case WM_PAINT: {
+            ScopedPaint paint(page);
+            PaintInlineLink(page, paint.get(), line);
+            return true;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wParam) == line.linkId && HIWORD(wParam) == 0)
+                onClick(page);
+            return true;
+        default:
+            return false;
+    }
 }
 
 HWND CreatePage(HWND frame, int index) {

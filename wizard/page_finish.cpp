@@ -34,8 +34,11 @@ void OnInit(HWND page) {
     RemovePropW(frame, kPropCopyOutcome);
     SendDlgItemMessageW(page, IDC_FINISH_RESULT, WM_SETFONT,
                         reinterpret_cast<WPARAM>(SmallBoldFont(frame)), TRUE);
-    CreateLink(page, ScaledX(237), ScaledY(97), L"here", IDC_FINISH_LINK);
-    PlaceInlineLink(page, kCopyAgainLine);
+    CreateInlineLink(page, kCopyAgainLine);
+}
+
+void PostRestart(HWND page) {
+    PostMessageW(page, WM_RESTARTWIZARD, 0, 0);
 }
 
 // From "Welcome!" the frame's Next leads to Remove discs: the copy cycle
@@ -50,30 +53,15 @@ void RestartWizard(HWND page) {
 }  // namespace
 
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Guarded([&]() -> INT_PTR {
-        INT_PTR result = FALSE;
-        if (HandlePageBackground(page, message, wParam, lParam,
-                                 kFillStatics | kAnswerFillBackground, nullptr, result))
-            return result;
-        switch (message) {
-            case WM_INITDIALOG:
-                OnInit(page);
-                return FALSE;
-            case WM_PAINT: {
-                ScopedPaint paint(page);
-                PaintInlineLink(page, paint.get(), kCopyAgainLine);
-                return TRUE;
-            }
-            case WM_COMMAND:
-                if (LOWORD(wParam) == IDC_FINISH_LINK && HIWORD(wParam) == 0)
-                    PostMessageW(page, WM_RESTARTWIZARD, 0, 0);
-                return TRUE;
-            case WM_RESTARTWIZARD:
-                RestartWizard(page);
-                return TRUE;
+    auto handle = [&]() -> INT_PTR {
+        if (message == WM_RESTARTWIZARD) {
+            RestartWizard(page);
+            return TRUE;
         }
-        return FALSE;
-    });
+        return HandleInlineLink(page, message, wParam, kCopyAgainLine, PostRestart);
+    };
+    return PageProcedure(page, message, wParam, lParam, kFillStatics | kAnswerFillBackground,
+                         nullptr, OnInit, handle);
 }
 
 }  // namespace vestrel::wizard

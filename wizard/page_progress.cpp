@@ -62,17 +62,18 @@ void OnInit(HWND page, bool writing) {
     SendMessageW(container, WM_STARTPANELTHREADS, writing ? kWriteMode : kReadMode, 0);
 }
 
+void OnReadingInit(HWND page) {
+    OnInit(page, false);
+}
+
+void OnWritingInit(HWND page) {
+    OnInit(page, true);
+}
+
 INT_PTR ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, bool writing) {
-    return Guarded([&]() -> INT_PTR {
-        INT_PTR result = FALSE;
-        HWND icon = GetDlgItem(page, writing ? IDC_WRITING_ICON : IDC_READING_ICON);
-        if (HandlePageBackground(page, message, wParam, lParam,
-                                 kFillStatics | kAnswerFillBackground, icon, result))
-            return result;
-        if (message == WM_INITDIALOG)
-            OnInit(page, writing);
-        return FALSE;
-    });
+    HWND icon = GetDlgItem(page, writing ? IDC_WRITING_ICON : IDC_READING_ICON);
+    return PageProcedure(page, message, wParam, lParam, kFillStatics | kAnswerFillBackground, icon,
+                         writing ? OnWritingInit : OnReadingInit);
 }
 
 }  // namespace

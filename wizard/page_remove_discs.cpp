@@ -138,15 +138,8 @@ void OnDestroy(HWND page) {
 }  // namespace
 
 INT_PTR CALLBACK RemoveDiscsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Guarded([&]() -> INT_PTR {
-        INT_PTR result = FALSE;
-        if (HandlePageBackground(page, message, wParam, lParam, kAnswerFillBackground, nullptr,
-                                 result))
-            return result;
+    auto handle = [&]() -> INT_PTR {
         switch (message) {
-            case WM_INITDIALOG:
-                OnInit(page);
-                return FALSE;
             case WM_COMMAND:
                 if (LOWORD(wParam) == IDC_REMOVE_INFO_LINK && HIWORD(wParam) == 0 &&
                     reinterpret_cast<HWND>(lParam) == GetDlgItem(page, IDC_REMOVE_INFO_LINK))
@@ -160,7 +153,9 @@ INT_PTR CALLBACK RemoveDiscsPageProc(HWND page, UINT message, WPARAM wParam, LPA
                 return FALSE;
         }
         return FALSE;
-    });
+    };
+    return PageProcedure(page, message, wParam, lParam, kAnswerFillBackground, nullptr, OnInit,
+                         handle);
 }
 
 }  // namespace vestrel::wizard

@@ -61,16 +61,7 @@ void OnInit(HWND page) {
 }  // namespace
 
 INT_PTR CALLBACK SelectDrivesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Guarded([&]() -> INT_PTR {
-        INT_PTR result = FALSE;
-        if (HandlePageBackground(page, message, wParam, lParam, kPlainStatics, nullptr, result))
-            return result;
-        if (message == WM_INITDIALOG) {
-            OnInit(page);
-            return FALSE;
-        }
-        return FALSE;
-    });
+    return PageProcedure(page, message, wParam, lParam, kPlainStatics, nullptr, OnInit);
 }
 
 }  // namespace vestrel::wizard

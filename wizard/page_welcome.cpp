@@ -35,8 +35,7 @@ constexpr wchar_t kSupportedTypes[] =
 void OnInit(HWND page) {
     SendDlgItemMessageW(page, IDC_WELCOME_WARNING, WM_SETFONT,
                         reinterpret_cast<WPARAM>(SmallBoldFont(GetParent(page))), TRUE);
-    CreateLink(page, ScaledX(237), ScaledY(97), L"here", IDC_WELCOME_LINK);
-    PlaceInlineLink(page, kTypesLine);
+    CreateInlineLink(page, kTypesLine);
 }
 
 void ShowSupportedTypes(HWND page) {
@@ -49,27 +48,11 @@ void ShowSupportedTypes(HWND page) {
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Guarded([&]() -> INT_PTR {
-        INT_PTR result = FALSE;
-        if (HandlePageBackground(page, message, wParam, lParam, kAnswerFillBackground, nullptr,
-                                 result))
-            return result;
-        switch (message) {
-            case WM_INITDIALOG:
-                OnInit(page);
-                return FALSE;
-            case WM_PAINT: {
-                ScopedPaint paint(page);
-                PaintInlineLink(page, paint.get(), kTypesLine);
-                return TRUE;
-            }
-            case WM_COMMAND:
-                if (LOWORD(wParam) == IDC_WELCOME_LINK && HIWORD(wParam) == 0)
-                    ShowSupportedTypes(page);
-                return TRUE;
-        }
-        return FALSE;
-    });
+    auto handle = [&]() -> INT_PTR {
+        return HandleInlineLink(page, message, wParam, kTypesLine, ShowSupportedTypes);
+    };
+    return PageProcedure(page, message, wParam, lParam, kAnswerFillBackground, nullptr, OnInit,
+                         handle);
 }
 
 }  // namespace vestrel::wizard

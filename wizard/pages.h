@@ -42,11 +42,14 @@ struct InlineLink {
     int linkId;
     COLORREF colour;  // CLR_INVALID: the DC's own
 };
-// Moves the link to the end of the text; the page does it as soon as the
-// link exists, so that it never jumps once shown.
-void PlaceInlineLink(HWND page, const InlineLink& line);
-// WM_PAINT: draws the text and the full stop, and places the link.
-void PaintInlineLink(HWND page, HDC dc, const InlineLink& line);
+// Creates the line's link, "here", and moves it to the end of the text at
+// once, so that it never jumps once shown.
+void CreateInlineLink(HWND page, const InlineLink& line);
+// The messages of a page built around `line`: WM_PAINT draws the text and
+// the full stop and places the link; WM_COMMAND calls `onClick` when it is
+// the link's click. True when handled (the answer is TRUE).
+bool HandleInlineLink(HWND page, UINT message, WPARAM wParam, const InlineLink& line,
+                      void (*onClick)(HWND page));
 
 // Runs a page or frame handler, never letting an exception out of a window
 // procedure.
@@ -57,6 +60,31 @@ INT_PTR Guarded(Body body) {
     } catch (...) {
         return FALSE;
     }
+}
+
+// A page procedure, guarded. The background messages are answered as
+// HandlePageBackground answers them; WM_INITDIALOG calls `init` and leaves
+// the focus to it; `body` answers the others.
+template <typename Body>
+INT_PTR PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam, unsigned flags,
+                      HWND ownColours, void (*init)(HWND page), Body body) {
+    return Guarded([&]() -> INT_PTR {
+        INT_PTR result = FALSE;
+        if (HandlePageBackground(page, message, wParam, lParam, flags, ownColours, result))
+            return result;
+        if (message == WM_INITDIALOG) {
+            init(page);
+            return FALSE;
+        }
+        return body();
+    });
+}
+
+// The same for a page that answers no other message.
+inline INT_PTR PageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam, unsigned flags,
+                             HWND ownColours, void (*init)(HWND page)) {
+    return PageProcedure(page, message, wParam, lParam, flags, ownColours, init,
+                         []() -> INT_PTR { return FALSE; });
 }
 
 }  // namespace vestrel::wizard

@@ -69,6 +69,18 @@ class Win32File : public File {
     HANDLE handle_;
 };
 
+// CreateFileW with share-read; null with the system's error when it fails.
+std::unique_ptr<File> OpenFile(std::u16string_view path, DWORD access, DWORD disposition,
+                               DWORD attributes, uint32_t& error) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                           attributes, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return nullptr;
+    }
+    return std::make_unique<Win32File>(h);
+}
+
 class Win32FileSystem : public FileSystem {
   public:
     bool Exists(std::u16string_view path) override {
@@ -106,23 +118,11 @@ class Win32FileSystem : public FileSystem {
             error = ERROR_ACCESS_DENIED;
             return nullptr;
         }
-        HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            return nullptr;
-        }
-        return std::make_unique<Win32File>(h);
+        return OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, error);
     }
 
     std::unique_ptr<File> OpenRead(std::u16string_view path, uint32_t& error) override {
-        HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            error = GetLastError();
-            return nullptr;
-        }
-        return std::make_unique<Win32File>(h);
+        return OpenFile(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
     }
 
     bool SetReadOnly(std::u16string_view path, bool readOnly) override {
