@@ -153,6 +153,16 @@ class CopyTest : public ::testing::Test {
         return source;
     }
 
+    // Every copy the person took out, put into the reader and read back.
+    std::vector<std::vector<SourceTrack>> CopiesBack(sim::Simulator& sim, char16_t reader) {
+        std::vector<std::vector<SourceTrack>> copies;
+        for (sim::FinishedCopy& copy : sim.TakeFinishedCopies()) {
+            EXPECT_TRUE(sim.LoadDisc(reader, std::move(copy.disc)));
+            copies.push_back(ReadBack(reader));
+        }
+        return copies;
+    }
+
     // The names of the image files in the scratch image folder, sorted.
     std::vector<std::string> ImageFilesLeft() {
         std::vector<std::string> names;

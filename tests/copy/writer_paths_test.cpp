@@ -197,12 +197,10 @@ TEST_F(WriterPathsTest, SkipSourceOnAnIncompatibleBlankGoesOnWithTheNextSource) 
     // the run from ending as finished.
     EXPECT_EQ(panel.State().status, u"Terminated by user.");
     EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    const auto copies = CopiesBack(bay.simulator, u'E');
     ASSERT_EQ(copies.size(), 1u);
-    ASSERT_TRUE(bay.simulator.LoadDisc(u'E', std::move(copies[0].disc)));
-    std::vector<SourceTrack> back = ReadBack(u'E');
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0].bytes, cd);
+    ASSERT_EQ(copies[0].size(), 1u);
+    EXPECT_EQ(copies[0][0].bytes, cd);
     EXPECT_EQ(ImageFilesLeft(), (std::vector<std::string>{"D000.iso", "E000.iso"}));
 }
 

@@ -48,15 +48,6 @@ class WriterTest : public testing::CopyTest {
         SkipWhenStuck(panel);
         Run(WriterThread, u'F', panel);
     }
-    // Every copy the person took out, put into the reader and read back.
-    std::vector<std::vector<SourceTrack>> CopiesBack(sim::Simulator& sim, char16_t reader) {
-        std::vector<std::vector<SourceTrack>> copies;
-        for (sim::FinishedCopy& copy : sim.TakeFinishedCopies()) {
-            EXPECT_TRUE(sim.LoadDisc(reader, std::move(copy.disc)));
-            copies.push_back(ReadBack(reader));
-        }
-        return copies;
-    }
 };
 
 TEST_F(WriterTest, TwoDvdCopiesOnDvdMinusRBlanksReadBackAsTheSource) {

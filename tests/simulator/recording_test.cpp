@@ -33,6 +33,15 @@ class RecordingTest : public ::testing::Test {
         ASSERT_TRUE(disc);
         ASSERT_TRUE(sim.LoadDisc(to, std::move(disc)));
     }
+    // Records `tracks` on a blank of `profile` in `letter` and reads the copy
+    // back there: it must hold `expected`.
+    void RecordAndReadBack(char16_t letter, uint16_t profile, DiscType type,
+                           const std::vector<SourceTrack>& tracks,
+                           const std::vector<SourceTrack>& expected) {
+        LoadBlank(letter, profile);
+        RecordCopy(letter, tracks, type);
+        ExpectSame(ReadBack(letter), expected);
+    }
     void ExpectSame(const std::vector<SourceTrack>& a, const std::vector<SourceTrack>& b) {
         ASSERT_EQ(a.size(), b.size());
         for (size_t i = 0; i < a.size(); ++i) {
@@ -44,9 +53,7 @@ class RecordingTest : public ::testing::Test {
 
 TEST_F(RecordingTest, DataCdIsReadBackIdenticallyByRecorderAndReader) {
     std::vector<SourceTrack> source{{true, PatternBytes(301 * 2048, 1)}};
-    LoadBlank(u'F', 0x0009);
-    RecordCopy(u'F', source, disc::CdR);
-    ExpectSame(ReadBack(u'F'), source);
+    RecordAndReadBack(u'F', 0x0009, disc::CdR, source, source);
 
     Move(u'F', u'D');
     ExpectSame(ReadBack(u'D'), source);
@@ -108,17 +115,13 @@ TEST_F(RecordingTest, AudioCdCopiedFromAPressedCdMatchesItsSource) {
     EXPECT_EQ(toc.entries[2].trackNumber, 0xAA);
     EXPECT_EQ(toc.entries[2].address, 350u);
 
-    LoadBlank(u'F', 0x000A);
-    RecordCopy(u'F', read, disc::CdRw);
-    ExpectSame(ReadBack(u'F'), source);
+    RecordAndReadBack(u'F', 0x000A, disc::CdRw, read, source);
 }
 
 TEST_F(RecordingTest, MixedModeCdKeepsEachTracksKind) {
     std::vector<SourceTrack> source{{true, PatternBytes(180 * 2048, 4)},
                                     {false, PatternBytes(90 * 2352, 5)}};
-    LoadBlank(u'G', 0x0009);
-    RecordCopy(u'G', source, disc::CdR);
-    ExpectSame(ReadBack(u'G'), source);
+    RecordAndReadBack(u'G', 0x0009, disc::CdR, source, source);
     std::vector<uint8_t> msf(kTocLength);
     ASSERT_TRUE(SendReadToc(u'G', true, msf).ok());
     Toc toc = ReadTocReply(ByteReader(msf.data(), msf.size()));
@@ -133,9 +136,7 @@ TEST_F(RecordingTest, MixedModeCdKeepsEachTracksKind) {
 
 TEST_F(RecordingTest, DvdPlusRIsReadableElsewhereOnlyAfterClosing) {
     std::vector<SourceTrack> source{{true, PatternBytes(480 * 2048, 6)}};
-    LoadBlank(u'F', 0x001B);
-    RecordCopy(u'F', source, disc::DvdPlusR);
-    ExpectSame(ReadBack(u'F'), source);
+    RecordAndReadBack(u'F', 0x001B, disc::DvdPlusR, source, source);
 
     Move(u'F', u'D');
     std::vector<uint8_t> toc(kTocLength);
