@@ -4,6 +4,7 @@
 
 #include "drive/clock.h"
 #include "drive/disc_types.h"
+#include "drive/text.h"
 
 namespace vestrel {
 
@@ -16,6 +17,39 @@ DriveRowTexts RowTexts(const DriveRecord& record) {
     if (record.blank)
         t.currentDisc += u" (Empty)";
     return t;
+}
+
+std::u16string DestinationLetterText(const DestinationEntry& destination) {
+    return FormatText(u"%C:", {destination.recorderLetter});
+}
+
+std::u16string DestinationCountText(const DestinationEntry& destination) {
+    return FormatText(u"x%d", {destination.copies});
+}
+
+std::u16string DestinationListText(const std::vector<DestinationEntry>& destinations) {
+    std::u16string text;
+    for (const DestinationEntry& d : destinations) {
+        if (!text.empty())
+            text += u", ";
+        text += DestinationLetterText(d) + u" " + DestinationCountText(d);
+    }
+    return text;
+}
+
+std::u16string DescribeRow(const DriveRecord& record, const RowDestination& destination,
+                           std::u16string_view unusableName) {
+    if (!record.usable())
+        return std::u16string(unusableName) + u"\n    " + kUnusableText + u"\n";
+    const DriveRowTexts t = RowTexts(record);
+    std::u16string text = t.title + u"\n    Reads: " + t.reads + u"\n    Writes: " + t.writes +
+                          u"\n    " + t.currentDisc + u"\n";
+    if (record.holdsSource())
+        text += FormatText(u"    Copies: %d\n", {record.copies});
+    const std::u16string column = destination.kind == DestinationKind::Destinations
+                                      ? DestinationListText(destination.destinations)
+                                      : destination.text;
+    return text + u"    Destination: " + column + u"\n";
 }
 
 void DriveList::Receive(DriveListMessage message, char16_t letter) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "drive/drive_record.h"
@@ -36,6 +37,26 @@ struct DriveRowTexts {
 };
 DriveRowTexts RowTexts(const DriveRecord& record);
 inline constexpr char16_t kUnusableText[] = u"Unusable (Click for details)";
+
+// A destination as the strip labels it: its letter "%C:" and its count
+// "x%d"; and a list of them as text, "G: x1, F: x2".
+std::u16string DestinationLetterText(const DestinationEntry& destination);
+std::u16string DestinationCountText(const DestinationEntry& destination);
+std::u16string DestinationListText(const std::vector<DestinationEntry>& destinations);
+
+// A row as lines of text, one line per thing it shows, for those who read
+// it rather than look at it: the console tool prints it, and the wizard's
+// row carries it as its window text. `unusableName` names an unusable
+// drive (the shell's name of it in the wizard).
+//
+//   DVD-ROM Drive (D:) [LUMEN]          Drive (G:)
+//       Reads: CD-ROM, ...                  Unusable (Click for details)
+//       Writes: Not supported
+//       Current disc type: CD-ROM
+//       Copies: 1
+//       Destination: G: x1
+std::u16string DescribeRow(const DriveRecord& record, const RowDestination& destination,
+                           std::u16string_view unusableName);
 
 // After a new row is added, the list waits this long, dispatching
 // messages, before it plans.

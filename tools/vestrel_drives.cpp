@@ -54,35 +54,14 @@ void PrintIndented(std::u16string_view text, std::u16string_view indent) {
     }
 }
 
-std::u16string DestinationList(const std::vector<DestinationEntry>& destinations) {
-    std::u16string text;
-    for (const DestinationEntry& d : destinations) {
-        if (!text.empty())
-            text += u", ";
-        text += FormatText(u"%C: x%d", {d.recorderLetter, d.copies});
-    }
-    return text;
-}
-
-std::u16string DestinationColumn(const RowDestination& column) {
-    return column.kind == DestinationKind::Destinations ? DestinationList(column.destinations)
-                                                        : column.text;
-}
-
+// The row as the wizard's row describes itself; an unusable drive, named
+// here by its letter where the wizard has the shell's name for it, is
+// followed by its probe details, which the wizard shows on a click.
 void PrintRow(const DriveRow& row, const RowDestination& column) {
     const DriveRecord& r = row.record;
-    if (!r.usable()) {
-        // The wizard shows the shell's name of the drive here.
-        Print(FormatText(u"Drive (%C:)\n    %s\n", {r.letter, kUnusableText}));
+    Print(DescribeRow(r, column, FormatText(u"Drive (%C:)", {r.letter})));
+    if (!r.usable())
         PrintIndented(ProbeDetails(r.probe), u"      ");
-        return;
-    }
-    DriveRowTexts t = RowTexts(r);
-    Print(t.title + u"\n    Reads: " + t.reads + u"\n    Writes: " + t.writes + u"\n    " +
-          t.currentDisc + u"\n");
-    if (r.holdsSource())
-        Print(FormatText(u"    Copies: %d\n", {r.copies}));
-    Print(u"    Destination: " + DestinationColumn(column) + u"\n");
 }
 
 void PrintPlan(const DriveList& list) {
@@ -93,7 +72,7 @@ void PrintPlan(const DriveList& list) {
     for (const SourceRecord& s : table) {
         std::u16string label = s.volumeLabel.empty() ? u"" : u" \"" + s.volumeLabel + u"\"";
         std::u16string where =
-            s.destinations.empty() ? u"no destination" : DestinationList(s.destinations);
+            s.destinations.empty() ? u"no destination" : DestinationListText(s.destinations);
         Print(FormatText(u"    %C: %s%s, %d %s: %s\n",
                          {s.driveLetter, DiscTypeName(s.discType), label, s.copies,
                           s.copies == 1 ? u"copy" : u"copies", where}));

@@ -27,6 +27,10 @@ void OnDestroy(HWND panel) {
     // The cursors are the system's shared ones.
     RemovePropW(panel, kDriveListArrowCursor);
     RemovePropW(panel, kDriveListHandCursor);
+    // The rows are gone: what they were drawn from may go too.
+    LRESULT ignored = 0;
+    if (rowMessageHandler)
+        rowMessageHandler(panel, WM_DESTROY, 0, 0, ignored);
 }
 
 }  // namespace

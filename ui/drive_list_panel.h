@@ -23,7 +23,7 @@ inline constexpr wchar_t kDriveListHandCursor[] = L"_6";
 // Handles the panel's row messages (WM_ADDDRIVEROW, WM_REMOVEDRIVEROW,
 // WM_REFRESHDRIVEROW) and any other message the panel does not handle
 // itself; returns true when it handled one. Unset, those messages get
-// default processing.
+// default processing. It also hears WM_DESTROY once the rows are gone.
 using DriveRowMessageHandler = bool (*)(HWND panel, UINT message, WPARAM wParam, LPARAM lParam,
                                         LRESULT& result);
 void SetDriveRowMessageHandler(DriveRowMessageHandler handler);

@@ -321,6 +321,29 @@ int PanelScrollPosition(HWND panel) {
     return scrollBar ? ScrollPosition(scrollBar) : 0;
 }
 
+void ScrollRowIntoView(HWND panel, HWND row) {
+    HWND scrollBar = PanelScrollBar(panel);
+    if (!scrollBar || !IsWindowEnabled(scrollBar))
+        return;
+    int index = -1;
+    for (int i = 0; i < PanelRowCount(panel) && index < 0; ++i)
+        index = PanelRow(panel, i) == row ? i : -1;
+    if (index < 0)
+        return;
+    const int rowHeight = PanelRowHeight(panel);
+    const int top = index * rowHeight;
+    const int view = ClientSize(PanelViewport(panel)).cy;
+    const int position = ScrollPosition(scrollBar);
+    int wanted = position;
+    if (top < position)
+        wanted = top;
+    else if (top + rowHeight > position + view)
+        wanted = top + rowHeight - view;
+    if (wanted != position)
+        SendMessageW(panel, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, wanted),
+                     reinterpret_cast<LPARAM>(scrollBar));
+}
+
 bool HandleCommonPanelMessage(HWND panel, const PanelFamily& family, UINT message, WPARAM wParam,
                               LPARAM, LRESULT& result) {
     result = 0;

@@ -62,6 +62,8 @@ HWND PanelContent(HWND panel);
 int PanelRowHeight(HWND panel);
 // The current scroll position (the content's offset upwards).
 int PanelScrollPosition(HWND panel);
+// Scrolls as little as needed for the whole of `row` to be in view.
+void ScrollRowIntoView(HWND panel, HWND row);
 
 // The pieces both panel procedures share; each family's procedure hands
 // them the messages they handle. They return true when they handled it.

@@ -5,6 +5,14 @@
 // the system's own WM_DEVICECHANGE volume notifications, sent on the
 // user-interface thread.
 //
+// The GUI tests act at the trays as a person would: a WM_COPYDATA to the
+// window of class "t4kVestrelSimulatorEvents" (a message-only window of the
+// process) with dwData kTrayCommand carries one command in ASCII: "load D
+// NAME" (opens D's tray, puts the bay's disc NAME in and closes it),
+// "remove D" (opens the tray and takes the disc out), "detach D" (the drive
+// is unplugged) or "attach D".
+// The answer is 1 when the command was done.
+//
 // For the tests of the update check: it looks for another build only on
 // the page VESTREL_UPDATE_PAGE names; web addresses are written to the file
 // VESTREL_OPEN_LOG names instead of being opened; the process stays
@@ -39,6 +47,7 @@ constexpr wchar_t kEventWindowClass[] = L"t4kVestrelSimulatorEvents";
 constexpr UINT WM_SIMULATORVOLUME = WM_APP + 40;
 
 constexpr DWORD kMostLingerMs = 10000;
+constexpr ULONG_PTR kTrayCommand = 0x56534D43;  // "VSMC"
 
 sim::Simulator* gBay = nullptr;
 HWND gEventWindow = nullptr;
@@ -62,9 +71,41 @@ std::filesystem::path SampleFolder() {
     return ProgramFolder() / L"samples";
 }
 
+// A test's command at the trays: a verb, a space and a drive letter, and
+// for "load" a space and the disc's name. True when it was done.
+bool RunTrayCommand(const std::string& command) {
+    const size_t space = command.find(' ');
+    if (!gBay || space == std::string::npos || space + 1 >= command.size())
+        return false;
+    const std::string verb = command.substr(0, space);
+    const auto letter = static_cast<char16_t>(command[space + 1]);
+    const std::string rest = command.substr(space + 2);
+    if (verb == "load") {
+        std::string error;
+        std::unique_ptr<sim::Disc> disc =
+            rest.size() > 1 && rest[0] == ' ' ? gBay->MakeDisc(rest.substr(1), error) : nullptr;
+        return disc && gBay->LoadDisc(letter, std::move(disc));
+    }
+    if (!rest.empty())
+        return false;
+    if (verb == "remove")
+        return gBay->OpenTray(letter) && gBay->RemoveDisc(letter) != nullptr;
+    if (verb == "detach")
+        return gBay->DetachDrive(letter);
+    if (verb == "attach")
+        return gBay->AttachDrive(letter);
+    return false;
+}
+
 // The notification the system sends for a volume change, sent to the
 // frame as the system would.
 LRESULT CALLBACK EventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (!data || data->dwData != kTrayCommand || !data->lpData || data->cbData > 256)
+            return 0;
+        return RunTrayCommand(std::string(static_cast<const char*>(data->lpData), data->cbData));
+    }
     if (message != WM_SIMULATORVOLUME)
         return DefWindowProcW(window, message, wParam, lParam);
     const auto kind = static_cast<VolumeEventKind>(wParam);

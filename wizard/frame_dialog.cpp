@@ -17,6 +17,7 @@
 #include "ui/messages.h"
 #include "wizard/about_box.h"
 #include "wizard/background.h"
+#include "wizard/drive_rows.h"
 #include "wizard/frame.h"
 #include "wizard/frame_state.h"
 #include "wizard/navigation.h"
@@ -162,7 +163,13 @@ void OnDestroy(HWND frame) {
 void OnCommand(HWND frame, WPARAM wParam) {
     if (HIWORD(wParam) != 0)
         return;
-    switch (LOWORD(wParam)) {
+    const int id = LOWORD(wParam);
+    WizardProcess& p = Process();
+    if (p.driveListBusy > 0 && (id == IDC_NEXT || id == IDC_BACK || id == IDC_EXIT)) {
+        p.deferredCommand = id;
+        return;
+    }
+    switch (id) {
         case IDC_NEXT:
             OnNext(frame);
             break;
@@ -191,18 +198,6 @@ void ActivateInstance(HWND other) {
     FlashWindowEx(&flash);
 }
 
-// The frame's drive list target: the select page's panel, looked up when
-// the message goes out, since the wait before a refresh may have left it.
-class CurrentDriveList : public DriveListTarget {
-  public:
-    void Receive(DriveListMessage message, char16_t letter) override {
-        HWND page = Process().currentPage.load();
-        HWND list = page ? GetDlgItem(page, IDC_DRIVE_LIST) : nullptr;
-        if (list)
-            SendMessageW(list, static_cast<UINT>(message), letter, 0);
-    }
-};
-
 INT_PTR OnDeviceChange(HWND frame, WPARAM event, LPARAM data) {
     if (PageIndex(frame) != kSelectDrivesPage || !data)
         return FALSE;
@@ -214,7 +209,10 @@ INT_PTR OnDeviceChange(HWND frame, WPARAM event, LPARAM data) {
     const std::optional<VolumeEvent> change =
         VolumeEventFromNotification(static_cast<uint32_t>(event), volume->dbcv_devicetype,
                                     volume->dbcv_unitmask, volume->dbcv_flags);
-    if (change) {
+    WizardProcess& p = Process();
+    if (change && p.holdVolumeEvents) {
+        p.heldVolumeEvents.push_back(*change);
+    } else if (change) {
         CurrentDriveList target;
         HandleVolumeEvent(*change, target);
     }

@@ -1,9 +1,14 @@
 // Next, Back and Exit: the page changes with their questions, the image
 // files planned before reading and deleted when a copy is abandoned.
+#include <utility>
+#include <vector>
 #include "drive/source_table.h"
 #include "engine/image_store.h"
 #include "engine/source_layout.h"
 #include "resources/resource_ids.h"
+
+#include "drive/volume_notifications.h"
+#include "wizard/drive_rows.h"
 #include "wizard/frame.h"
 #include "wizard/frame_state.h"
 #include "wizard/frame_threads.h"
@@ -21,14 +26,28 @@ bool AskYesNo(HWND frame, const char16_t* question) {
 }
 
 // Leaving the select page: each source's tracks, a place for every image
-// file, and consent for files already there.
+// file, and consent for files already there. Volume changes meanwhile are
+// held back: a plan made now would undo the one being prepared.
 bool PrepareImageFiles(HWND frame) {
+    WizardProcess& p = Process();
+    p.holdVolumeEvents = true;
     ReadSourceLayouts();
-    if (!PlanImageFiles(SourceTable())) {
+    bool ready = PlanImageFiles(SourceTable());
+    if (!ready)
         ShowMessage(frame, Wide(kNotEnoughSpaceMessage), MB_ICONEXCLAMATION);
-        return false;
+    ready = ready && ConfirmImageOverwrite(frame);
+    p.holdVolumeEvents = false;
+    return ready;
+}
+
+// The volume changes held back while Next was leaving the select page,
+// acted on now that the wizard stays there.
+void ActOnHeldVolumeEvents() {
+    std::vector<VolumeEvent> held = std::exchange(Process().heldVolumeEvents, {});
+    for (const VolumeEvent& event : held) {
+        CurrentDriveList target;
+        HandleVolumeEvent(event, target);
     }
-    return ConfirmImageOverwrite(frame);
 }
 
 // The page goes first, so that its reader or writer threads have stopped
@@ -41,10 +60,12 @@ void DestroyCurrentPage() {
 }  // namespace
 
 void GoToPage(HWND frame, int index, HWND previous) {
+    // The new index holds while the page is made: what the page starts
+    // then (threads, waits that dispatch messages) sees the step it is on.
+    SetPageIndex(frame, index);
     SetDlgItemTextW(frame, IDC_HEADER, Wide(PageAt(index).title));
     HWND page = CreatePage(frame, index);
     Process().currentPage.store(page);
-    SetPageIndex(frame, index);
     RenderStepList(frame, index);
     ShowStepList(frame);
     if (previous)
@@ -60,8 +81,10 @@ void OnNext(HWND frame) {
         return;
     if (step.needsImageFiles && !PrepareImageFiles(frame)) {
         EnableWindow(next, TRUE);
+        ActOnHeldVolumeEvents();
         return;
     }
+    Process().heldVolumeEvents.clear();
     GoToPage(frame, step.newIndex, previous);
 }
 
@@ -74,8 +97,11 @@ void OnBack(HWND frame) {
     if (!AskYesNo(frame, kBackQuestion))
         return;
     EnableWindow(back, FALSE);
+    // The select page plans anew as it is made, which clears the source
+    // table: the abandoned run's files are taken from it first.
+    const std::vector<SourceRecord> abandoned = SourceTable();
     GoToPage(frame, kSelectDrivesPage, Process().currentPage.load());
-    DeleteImageFiles(SourceTable());
+    DeleteImageFiles(abandoned);
 }
 
 void OnExit(HWND frame) {

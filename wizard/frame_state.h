@@ -6,6 +6,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <vector>
+
+#include "drive/drive_letters.h"
 
 namespace vestrel::wizard {
 
@@ -39,6 +42,21 @@ struct WizardProcess {
     HWND frame = nullptr;
     CRITICAL_SECTION frameLock{};
     HANDLE updateThread = nullptr;
+
+    // The select page's drive list panel while it exists; the frame sends
+    // it the drive list messages its volume notifications call for.
+    HWND driveListPanel = nullptr;
+    // How deep the drive list is in its own handling, which may wait
+    // dispatching messages: Next, Back and Exit wait meanwhile (the last one
+    // asked is kept) and run once it is done, so that no page goes away
+    // under a handler still running on it.
+    int driveListBusy = 0;
+    int deferredCommand = 0;
+    // While Next is leaving the select page (planning the image files,
+    // asking about stale ones), volume changes are kept back; they are acted
+    // on only if the wizard stays on the page.
+    bool holdVolumeEvents = false;
+    std::vector<VolumeEvent> heldVolumeEvents;
 };
 WizardProcess& Process();
 

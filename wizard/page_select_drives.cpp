@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "ui/dpi.h"
 #include "ui/drive_list_panel.h"
+#include "wizard/drive_rows.h"
 #include "wizard/frame_state.h"
 #include "wizard/page_layout.h"
 #include "wizard/pages.h"
@@ -51,8 +52,11 @@ void OnInit(HWND page) {
     SendDlgItemMessageW(page, IDC_SOURCE_HEADING, WM_SETFONT, font, FALSE);
     SendDlgItemMessageW(page, IDC_DESTINATION_HEADING, WM_SETFONT, font, FALSE);
     const RECT panel = PanelRectOnPage(page, GetDlgItem(page, IDC_SOURCE_HEADING), kDriveRowHeight);
+    InstallDriveRows();
     HWND list = CreateDriveListPanel(page, panel.left, panel.top, panel.right - panel.left,
                                      panel.bottom - panel.top);
+    if (list)
+        FillDriveList(list);
     PlaceHeadings(page, panel);
     if (list)
         SetFocus(list);

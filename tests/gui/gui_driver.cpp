@@ -134,15 +134,20 @@ Picture RenderIcon(HICON icon, int width, int height, COLORREF background) {
 }  // namespace
 
 bool StartProcess(const wchar_t* program, const std::wstring& commandLine, DWORD flags,
-                  void* environment, PROCESS_INFORMATION& info) {
+                  void* environment, PROCESS_INFORMATION& info, HANDLE output) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     // Wine now and then fails a start with an internal error (1359) when
     // the machine is loaded; a missing program fails every try alike.
     for (int attempt = 1;; ++attempt) {
         std::wstring line = commandLine;  // CreateProcessW may write to it
-        if (CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, flags, environment,
-                           nullptr, &startup, &info))
+        if (CreateProcessW(program, line.data(), nullptr, nullptr, output != nullptr, flags,
+                           environment, nullptr, &startup, &info))
             return true;
         const DWORD error = GetLastError();
         if (attempt == 10 || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -163,6 +168,36 @@ Program::Program(const std::wstring& path,
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
+}
+
+bool RunForOutput(const std::wstring& path, const std::wstring& arguments,
+                  const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                  std::string& output, DWORD timeoutMs) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return false;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring block = WindowsEnvironment(environment);
+    PROCESS_INFORMATION info{};
+    const bool started =
+        StartProcess(path.c_str(), L"\"" + path + L"\" " + arguments,
+                     CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(), info, writeEnd);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return false;
+    }
+    CloseHandle(info.hThread);
+    output.clear();
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        output.append(buffer, got);
+    CloseHandle(readEnd);
+    const bool ended = WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(info.hProcess);
+    return ended;
 }
 
 Program::~Program() {

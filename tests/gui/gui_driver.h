@@ -14,8 +14,9 @@ namespace vestrel::gui {
 
 // CreateProcessW, tried again a few times when Wine fails the start for a
 // passing reason. On failure GetLastError() holds the last try's error.
+// With `output`, an inheritable handle, the program writes there.
 bool StartProcess(const wchar_t* program, const std::wstring& commandLine, DWORD flags,
-                  void* environment, PROCESS_INFORMATION& info);
+                  void* environment, PROCESS_INFORMATION& info, HANDLE output = nullptr);
 
 // A started program. The destructor ends it if it still runs, so a failed
 // test leaves nothing behind.
@@ -41,6 +42,12 @@ class Program {
     DWORD id_ = 0;
     std::wstring error_;
 };
+
+// Runs a console program to its end and gives what it wrote (standard
+// output and error); false when it could not start or outlasted the time.
+bool RunForOutput(const std::wstring& path, const std::wstring& arguments,
+                  const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                  std::string& output, DWORD timeoutMs = 60000);
 
 // Polls the condition every 20 ms until it holds or the time is up.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);

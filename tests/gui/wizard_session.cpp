@@ -1,5 +1,6 @@
 #include "tests/gui/wizard_session.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vestrel::gui {
@@ -17,6 +18,47 @@ Wizard::Wizard(const sim::testing::BaySpec* bay, const wchar_t* program,
                const std::vector<std::pair<std::wstring, std::wstring>>& environment)
     : bayFile_(bay ? bay->WriteTo(folder_.path()).wstring() : L""),
       program_(BuildProgram(program), WithBay(bayFile_, environment)) {}
+
+std::vector<HWND> Wizard::DriveRows() const {
+    // Searched from the frame: the rows show while their page is still
+    // being made.
+    std::vector<HWND> rows;
+    EnumChildWindows(
+        frame_,
+        [](HWND child, LPARAM found) {
+            if (ClassName(child) == L"o3")
+                reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&rows));
+    std::sort(rows.begin(), rows.end(),
+              [](HWND a, HWND b) { return ScreenRect(a).top < ScreenRect(b).top; });
+    return rows;
+}
+
+std::vector<std::wstring> Wizard::DriveRowTexts() const {
+    std::vector<std::wstring> texts;
+    for (HWND row : DriveRows())
+        texts.push_back(Text(row));
+    return texts;
+}
+
+bool Wizard::Tray(const std::string& command) const {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(HWND_MESSAGE, window, L"t4kVestrelSimulatorEvents", nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != program_.Id())
+            continue;
+        COPYDATASTRUCT data{0x56534D43, static_cast<DWORD>(command.size()),
+                            const_cast<char*>(command.data())};
+        DWORD_PTR done = 0;
+        return SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                   SMTO_ABORTIFHUNG, 15000, &done) &&
+               done == 1;
+    }
+    return false;
+}
 
 bool Wizard::WaitForFrame(DWORD timeoutMs) {
     if (!program_.Started()) {
@@ -48,11 +90,13 @@ bool Wizard::WaitForStep(int index, DWORD timeoutMs) const {
     return WaitFor(
         [&] {
             HWND page = Page();
-            // The old page goes after the new one is made: wait for one page.
+            // The header changes before the new page is made, and the old
+            // page goes after: wait for one page, the step's own.
             int pages = 0;
             for (HWND c = GetWindow(frame_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
                 pages += ClassName(c) == L"#32770";
-            return page && pages == 1 && Header() == kStepTitles[index];
+            return page && pages == 1 && GetDlgItem(page, kStepControls[index]) &&
+                   Header() == kStepTitles[index];
         },
         timeoutMs);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,10 @@ inline constexpr wchar_t kRealWizard[] = L"..\\wizard\\t4kVestrel.exe";
 // Frame ids.
 inline constexpr int kSidePanel = 3001, kNext = 3002, kBack = 3003, kExit = 3004, kHeader = 3005,
                      kAbout = 3006, kWebLink = 3007;
+inline constexpr int kDriveListPanel = 3404;
+
+// A control of each step's page template, by page index.
+inline constexpr int kStepControls[] = {3201, 3804, 3402, 3501, 3702, 3801};
 
 // The header of each step, by page index.
 inline constexpr const wchar_t* kStepTitles[] = {L"Welcome!",
@@ -62,6 +67,14 @@ class Wizard {
     // From Welcome to the step.
     bool WalkTo(int index);
     bool Exit(DWORD timeoutMs = 5000);
+
+    // The select page's drive rows, top to bottom, and their texts (each
+    // row's lines, as the console tool prints them).
+    std::vector<HWND> DriveRows() const;
+    std::vector<std::wstring> DriveRowTexts() const;
+    // A person's hands at the simulated trays: "load D NAME" (a disc of the
+    // bay), "remove D", "detach D", "attach D". True when done.
+    bool Tray(const std::string& command) const;
 
   private:
     sim::testing::TempFolder folder_;

@@ -146,6 +146,13 @@ class BaySpec {
         return *this;
     }
 
+    // A drive model of the test's own, by its lines.
+    BaySpec& Model(const std::string& name, const std::string& lines) {
+        sections_.push_back({"[model " + name + "]", lines + "\n", false});
+        operatorLast_ = false;
+        return *this;
+    }
+
     // A fixed drive backed by a host folder: "free = 60M".
     BaySpec& Folder(char letter, const std::string& lines) {
         sections_.push_back({std::string("[folder ") + letter + "]", lines + "\n", false});
