@@ -35,4 +35,20 @@ inline BaySpec OpenRecorder() {
         .With("tray = open");
 }
 
+// A person who closes the trays the Remove discs page opens, the discs left
+// inside, so that the wizard moves on to the select page.
+inline BaySpec Attended(BaySpec bay) {
+    return bay.Operator("close-trays-after = 200");
+}
+
+// A data CD in a CD reader D: and a CD recorder F:; the appdata folder
+// beside the bay, so that tests can reach the image files.
+inline BaySpec CdAndRecorder() {
+    return Attended(BaySpec()
+                        .Top("appdata = appdata")
+                        .Iso("cd", "CD-ROM", sim::testing::PatternBytes(40 * 2048, 9))
+                        .InReaders('D', "cd-rom-reader")
+                        .Drive('F', "cd-rw-recorder"));
+}
+
 }  // namespace vestrel::gui::bays

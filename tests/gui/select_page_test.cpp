@@ -4,6 +4,8 @@
 // and the way on to reading with stale image files and too little room.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -14,6 +16,7 @@
 namespace vestrel::gui {
 namespace {
 
+using bays::Attended;
 using sim::testing::BaySpec;
 using sim::testing::PatternBytes;
 
@@ -105,12 +108,6 @@ std::wstring DestinationOf(const Wizard& wizard, wchar_t letter) {
 
 bool NextEnabled(const Wizard& wizard) {
     return IsWindowEnabled(wizard.Control(kNext)) != FALSE;
-}
-
-// A person who closes the trays the Remove discs page opens, the discs
-// left inside, so that the wizard moves on to the select page.
-BaySpec Attended(BaySpec bay) {
-    return bay.Operator("close-trays-after = 200");
 }
 
 // A source in D:, recorders after it; a drive that cannot be opened; an
@@ -322,12 +319,10 @@ TEST_F(SelectPageTest, AnUnusableDrivesDetailsOpenOnAClickAndOnEnter) {
 }
 
 TEST_F(SelectPageTest, RowsFollowDiscsAndDrivesThatComeAndGo) {
-    Wizard wizard(Attended(BaySpec()
-                               .Iso("cd", "CD-ROM", PatternBytes(40 * 2048, 9))
-                               .Drive('D', "cd-rom-reader")
-                               .Drive('F', "cd-rw-recorder")));
+    Wizard wizard(bays::CdAndRecorder());
     Open(wizard);
-    EXPECT_FALSE(NextEnabled(wizard));
+    ASSERT_TRUE(wizard.Tray("remove D"));
+    ASSERT_TRUE(WaitFor([&] { return !NextEnabled(wizard); }, 15000)) << Shown(wizard);
     struct Step {
         const char* command;
         std::function<bool()> shows;
@@ -370,6 +365,105 @@ TEST_F(SelectPageTest, ExitWhileRowsAreAddedEndsCleanly) {
     DWORD code = 1;
     EXPECT_TRUE(wizard.Process().WaitForExit(15000, &code));
     EXPECT_EQ(code, 0u);
+}
+
+// The image file the source in D: is read into, under the bay's appdata
+// folder (bays::CdAndRecorder), made as a run that stopped would leave it.
+std::filesystem::path ImageFileOfD(const Wizard& wizard) {
+    return std::filesystem::path(wizard.BayFile()).parent_path() / L"appdata" / L"t4k" / L"Temp" /
+           L"D000.iso";
+}
+void LeaveImageFile(const std::filesystem::path& file) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "left over";
+}
+
+// Next with a stale image file: the "Overwrite files?" dialog lists it.
+HWND OverwriteDialog(Wizard& wizard, const std::filesystem::path& file) {
+    if (!Click(wizard.Control(kNext)))
+        return nullptr;
+    HWND dialog = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND box : TopWindows(wizard.Process().Id(), L"#32770", kProductName)) {
+                if (GetDlgItem(box, 3601))
+                    dialog = box;
+            }
+            return dialog != nullptr;
+        },
+        10000);
+    if (dialog) {
+        EXPECT_EQ(Text(GetDlgItem(dialog, 3601)), file.wstring());
+    }
+    return dialog;
+}
+
+// Cancel keeps the page, its rows and the file; a disc taken out while the
+// dialog was open is acted on once the wizard stays.
+TEST_F(SelectPageTest, OverwriteFilesCancelledStaysWithTheFileAndTheChangesMeanwhile) {
+    Wizard wizard(bays::CdAndRecorder());
+    Open(wizard);
+    const std::filesystem::path stale = ImageFileOfD(wizard);
+    LeaveImageFile(stale);
+    HWND dialog = OverwriteDialog(wizard, stale);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(SaveScreenshot(dialog, L"overwrite-files"));
+    ASSERT_TRUE(wizard.Tray("remove D"));
+    ASSERT_TRUE(Click(GetDlgItem(dialog, 7)));  // Cancel
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000));
+    EXPECT_TRUE(wizard.WaitForStep(2, 1000));
+    EXPECT_TRUE(std::filesystem::exists(stale));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return DestinationOf(wizard, L'F') == L"N/A" && !NextEnabled(wizard) &&
+                   wizard.DriveRows().size() == 2;
+        },
+        15000))
+        << Shown(wizard);
+    EXPECT_TRUE(wizard.Exit());
+}
+
+// Left alone, the dialog replaces the file after its countdown; a disc
+// taken out meanwhile changes nothing of the plan, and Back from reading
+// deletes the run's image files.
+TEST_F(SelectPageTest, OverwriteFilesAcceptedByItsCountdownThenBackDeletesTheRunsFiles) {
+    Wizard wizard(bays::CdAndRecorder());
+    Open(wizard);
+    const std::filesystem::path stale = ImageFileOfD(wizard);
+    LeaveImageFile(stale);
+    HWND dialog = OverwriteDialog(wizard, stale);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(wizard.Tray("remove D"));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 20000)) << "no countdown";
+    ASSERT_TRUE(wizard.WaitForStep(3));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    // What a reader would have written, then Back, confirmed.
+    LeaveImageFile(stale);
+    ASSERT_TRUE(Click(wizard.Control(kBack)));
+    HWND question = WaitForDialog(wizard.Process().Id(), kProductName, nullptr, 5000);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+    ASSERT_TRUE(wizard.WaitForStep(2));
+    EXPECT_FALSE(std::filesystem::exists(stale)) << "the abandoned run's file stays";
+    EXPECT_TRUE(wizard.Exit());
+}
+
+TEST_F(SelectPageTest, TooLittleRoomForTheImagesIsSaidAndThePageStays) {
+    Wizard wizard(bays::CdAndRecorder().Top("appdata-free = 10M"));
+    Open(wizard);
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    HWND box = WaitForDialog(wizard.Process().Id(), kProductName, nullptr, 10000);
+    ASSERT_NE(box, nullptr);
+    const MessageBoxView view = ReadMessageBox(box);
+    EXPECT_EQ(view.text,
+              L"You don't have enough free space on your hard drive(s) to save the disc "
+              L"images.\r\nPlease, remove some source from the list, or free up some space, and "
+              L"then try again.");
+    EXPECT_EQ(MessageBoxIcon(box), 32515);  // IDI_WARNING, as the exclamation shows
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    EXPECT_TRUE(wizard.WaitForStep(2, 3000));
+    EXPECT_TRUE(WaitFor([&] { return NextEnabled(wizard); }, 3000));
+    EXPECT_TRUE(wizard.Exit());
 }
 
 }  // namespace

@@ -85,5 +85,41 @@ TEST(WizardObjects, DoNotGrowOverTwentyCycles) {
     EXPECT_TRUE(wizard.Exit());
 }
 
+// The recorder unplugged and plugged in again while the select page shows:
+// its row goes and comes with its copies control and strip.
+TEST(WizardObjects, DoNotGrowOverTwentyRowsAddedAndRemoved) {
+    if (RequestedDpi() != 0 && RequestedDpi() != 144)
+        GTEST_SKIP() << "run at 144 dpi";
+    Wizard wizard(bays::CdAndRecorder());
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.WalkTo(2));
+    const auto planned = [&](size_t rows, const wchar_t* destination) {
+        return WaitFor(
+            [&] {
+                std::vector<std::wstring> texts = wizard.DriveRowTexts();
+                return texts.size() == rows && texts[0].find(destination) != std::wstring::npos;
+            },
+            15000);
+    };
+    const auto cycle = [&] {
+        return wizard.Tray("detach F") && planned(1, L"There is no drive capable") &&
+               wizard.Tray("attach F") && planned(2, L"Destination: F: x1");
+    };
+    ASSERT_TRUE(planned(2, L"Destination: F: x1"));
+    ASSERT_TRUE(cycle());
+    Level before;
+    ASSERT_TRUE(ReadLevel(wizard, before));
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(cycle()) << "cycle " << i;
+    Level after;
+    ASSERT_TRUE(ReadLevel(wizard, after));
+    EXPECT_GT(after.objects.calls, before.objects.calls);
+    for (int kind = 0; kind < CountedKindCount; ++kind) {
+        EXPECT_EQ(after.objects.live[kind], before.objects.live[kind]) << CountedKindName(kind);
+    }
+    EXPECT_EQ(after.windows, before.windows);
+    EXPECT_TRUE(wizard.Exit());
+}
+
 }  // namespace
 }  // namespace vestrel::gui
