@@ -1,6 +1,5 @@
 #include "wizard/drive_rows.h"
 
-#include <algorithm>
 #include <new>
 #include <utility>
 

@@ -2,12 +2,12 @@
 // files planned before reading and deleted when a copy is abandoned.
 #include <utility>
 #include <vector>
+
 #include "drive/source_table.h"
+#include "drive/volume_notifications.h"
 #include "engine/image_store.h"
 #include "engine/source_layout.h"
 #include "resources/resource_ids.h"
-
-#include "drive/volume_notifications.h"
 #include "wizard/drive_rows.h"
 #include "wizard/frame.h"
 #include "wizard/frame_state.h"
