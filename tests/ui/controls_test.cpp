@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "drive/clock.h"
-
 #include "resources/publisher.h"
 #include "resources/resource_ids.h"
 #include "tests/gui/gui_test_support.h"
@@ -392,9 +391,11 @@ struct Seen {
 
 // Runs the dialog on this thread while a person works it from another, as
 // someone at the screen would; returns how it ended. A dialog the person's
-// actions did not end is ended with 99.
-INT_PTR RunOverwriteDialog(const wchar_t* list, Seen& seen,
+// actions did not end is ended with 99; one the person never found, by its
+// countdown.
+INT_PTR RunOverwriteDialog(const wchar_t* list, HandClock& clock, Seen& seen,
                            const std::function<bool(HWND)>& actions) {
+    std::atomic<bool> returned{false};
     std::thread person([&] {
         HWND dialog = nullptr;
         seen.shown = gui::WaitFor(
@@ -403,6 +404,10 @@ INT_PTR RunOverwriteDialog(const wchar_t* list, Seen& seen,
                 return dialog && IsWindowVisible(dialog);
             },
             10000);
+        while (!seen.shown && !returned) {
+            clock.now += 1000;
+            Sleep(20);
+        }
         if (!seen.shown)
             return;
         seen.list = gui::Text(GetDlgItem(dialog, IDC_OVERWRITE_LIST));
@@ -412,6 +417,7 @@ INT_PTR RunOverwriteDialog(const wchar_t* list, Seen& seen,
             EndDialog(dialog, 99);
     });
     const INT_PTR result = wizard::ShowOverwriteDialog(nullptr, list);
+    returned = true;
     person.join();
     return result;
 }
@@ -456,8 +462,8 @@ TEST(OverwriteDialog, ShowsTheListCountsDownAndEndsByItselfByItsButtonsOrTheClos
     };
     for (const Case& c : cases) {
         Seen seen;
-        EXPECT_EQ(RunOverwriteDialog(list, seen, c.actions), c.ended) << c.name;
-        ASSERT_TRUE(seen.shown) << c.name;
+        EXPECT_EQ(RunOverwriteDialog(list, clock, seen, c.actions), c.ended) << c.name;
+        EXPECT_TRUE(seen.shown) << c.name;
         EXPECT_EQ(seen.list, list) << c.name;
         EXPECT_EQ(seen.caption, L"Overwrite -- 10") << c.name;
         EXPECT_TRUE(seen.acted) << c.name;
