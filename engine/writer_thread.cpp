@@ -46,8 +46,8 @@ enum class Step {
 
 class Writer {
   public:
-    Writer(char16_t letter, PanelChannel& panel, uint32_t options)
-        : letter_(letter), panel_(panel), options_(options) {}
+    Writer(char16_t letter, PanelChannel& panel, uint32_t options, std::vector<WriterJob> jobs)
+        : letter_(letter), panel_(panel), options_(options), jobs_(std::move(jobs)) {}
     void Run();
 
   private:
@@ -276,10 +276,6 @@ void Writer::Run() {
         PauseRandomly(100, 100);
     } while (!panel_.ProgressBarReady() && panel_.GetRunState() != RunState::Stopped);
     PauseRandomly(100, 100);
-    {
-        DriveLockGuard lock;
-        jobs_ = WriterJobsFor(letter_, SourceTable());
-    }
     panel_.SetCaption(u"");
     panel_.PostUpdate(panel_update::NormalWithLinks, 0);
     KeepSystemAwake(true);
@@ -335,15 +331,19 @@ void WriterThread(ThreadStartBlock& block) {
     char16_t letter;
     PanelChannel* panel;
     uint32_t options;
+    // The source table is copied here, under the lock, and never read again
+    // by this thread.
+    std::vector<WriterJob> jobs;
     {
         DriveLockGuard lock;
         letter = static_cast<char16_t>(block.first);
         panel = block.panel;
         options = block.options;
+        jobs = WriterJobsFor(letter, SourceTable());
         block.started = 1;
     }
     if (panel)
-        Writer(letter, *panel, options).Run();
+        Writer(letter, *panel, options, std::move(jobs)).Run();
 }
 
 }  // namespace vestrel

@@ -28,6 +28,13 @@ void FillFromFrameBackground(HWND window, HDC dc) {
                      reinterpret_cast<LPARAM>(window));
 }
 
+RECT ChildRect(HWND parent, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(parent, id), &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 void DrawMeasuredText(HDC dc, int x, int y, const wchar_t* text) {
     const int length = lstrlenW(text);
     if (length == 0)

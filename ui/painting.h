@@ -18,6 +18,9 @@ void FillFromParentBackground(HWND window, HDC dc);
 // window's own WM_ERASEBKGND.
 void FillFromFrameBackground(HWND window, HDC dc);
 
+// The rectangle of `parent`'s child `id` in the parent's client coordinates.
+RECT ChildRect(HWND parent, int id);
+
 // Draws one line of text at x,y with exactly the advances the font reports
 // when measured, so that a control placed at the measured end touches the
 // text. Wine draws its Tahoma narrower than it measures it.

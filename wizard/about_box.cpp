@@ -74,14 +74,6 @@ SIZE Measure(HDC dc, const wchar_t* text) {
     return size;
 }
 
-RECT ChildRect(HWND box, int id) {
-    RECT rect{};
-    HWND child = GetDlgItem(box, id);
-    GetWindowRect(child, &rect);
-    MapWindowPoints(HWND_DESKTOP, box, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 // Moves the link only when it is elsewhere: moving it invalidates the box.
 void PlaceLink(HWND link, int x, int y) {
     RECT rect{};

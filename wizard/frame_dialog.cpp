@@ -42,23 +42,32 @@ INT_PTR Answer(HWND frame, LONG_PTR result) {
 
 enum class Instance { First, Other, Unprotected };
 
+// Raises the frame another instance keeps in the mapping. It is 0 while
+// that instance is still starting: then there is nothing to raise.
+void ActivateOtherInstance(HWND frame, HANDLE mapping) {
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kMappingBytes);
+    if (!view)
+        return;
+    const int32_t value = *static_cast<const volatile int32_t*>(view);
+    HWND otherFrame = reinterpret_cast<HWND>(static_cast<intptr_t>(value));
+    SendMessageW(frame, WM_ACTIVATEINSTANCE, reinterpret_cast<WPARAM>(otherFrame), 0);
+    UnmapViewOfFile(view);
+}
+
 // The 4-byte named mapping holds the running frame's handle (handles fit
-// in 32 bits and are sign-extended back).
+// in 32 bits and are sign-extended back). Whoever creates it is the first
+// instance; creating it in one call decides that even for two instances
+// started at the same moment.
 Instance ClaimSingleInstance(HWND frame) {
-    if (HANDLE other = OpenFileMappingW(FILE_MAP_READ, FALSE, kInstanceMappingName)) {
-        if (void* view = MapViewOfFile(other, FILE_MAP_READ, 0, 0, kMappingBytes)) {
-            const int32_t value = *static_cast<const volatile int32_t*>(view);
-            HWND otherFrame = reinterpret_cast<HWND>(static_cast<intptr_t>(value));
-            SendMessageW(frame, WM_ACTIVATEINSTANCE, reinterpret_cast<WPARAM>(otherFrame), 0);
-            UnmapViewOfFile(view);
-        }
-        CloseHandle(other);
-        return Instance::Other;
-    }
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                         kMappingBytes, kInstanceMappingName);
     if (!mapping)
         return Instance::Unprotected;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        ActivateOtherInstance(frame, mapping);
+        CloseHandle(mapping);
+        return Instance::Other;
+    }
     void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, kMappingBytes);
     if (!view) {
         CloseHandle(mapping);

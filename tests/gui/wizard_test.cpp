@@ -211,6 +211,28 @@ TEST_F(WizardTest, ASecondInstanceRaisesTheFirstAndShowsNothing) {
     EXPECT_TRUE(first.Exit());
 }
 
+TEST_F(WizardTest, TwoStartedAtTheSameMomentShowOneFrame) {
+    Wizard wizards[] = {Wizard(bays::Quick()), Wizard(bays::Quick())};
+    bool shown[2] = {};
+    int ended = -1;
+    DWORD exitCode = 99;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (int i = 0; i < 2; ++i) {
+                shown[i] = shown[i] || !TopWindows(wizards[i].Process().Id()).empty();
+                if (ended < 0 && wizards[i].Process().WaitForExit(0, &exitCode))
+                    ended = i;
+            }
+            return ended >= 0;
+        },
+        15000));
+    EXPECT_FALSE(shown[ended]);
+    EXPECT_EQ(exitCode, 0u);
+    Wizard& running = wizards[1 - ended];
+    ASSERT_FRAME(running);
+    EXPECT_TRUE(running.Exit());
+}
+
 TEST_F(WizardTest, WelcomeListsTheSupportedDiscTypes) {
     Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);

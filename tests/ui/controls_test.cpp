@@ -1,16 +1,20 @@
-// The custom controls and the About box in real windows, under Wine or
-// Windows, on a screen.
+// The custom controls, the About box and the "Overwrite files?" dialog in
+// real windows, under Wine or Windows, on a screen.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "drive/clock.h"
 #include "resources/publisher.h"
 #include "resources/resource_ids.h"
+#include "tests/gui/gui_test_support.h"
 #include "ui/button_images.h"
 #include "ui/dpi.h"
 #include "ui/drive_list_panel.h"
@@ -22,6 +26,7 @@
 #include "ui/panel_container.h"
 #include "ui/scroll_panel.h"
 #include "wizard/about_box.h"
+#include "wizard/overwrite_dialog.h"
 #include "wizard/version_info.h"
 
 namespace vestrel {
@@ -364,6 +369,106 @@ TEST(AboutBox, ShowsItsTextsAndTheLinkAndEndsOnlyByOkEscapeOrClose) {
         run.steps.push_back(close);
         EXPECT_TRUE(RunAboutBox(run));
     }
+}
+
+// A clock the test moves by hand.
+class HandClock : public Clock {
+  public:
+    std::atomic<uint32_t> now{5000};
+    uint32_t TickCount() override { return now; }
+    void Sleep(uint32_t milliseconds) override { now += milliseconds; }
+    void WaitDispatchingMessages(uint32_t milliseconds) override { now += milliseconds; }
+};
+
+// What the person saw of the dialog when it showed, and whether their
+// actions went as planned.
+struct Seen {
+    bool shown = false;
+    std::wstring list;
+    std::wstring caption;
+    bool acted = false;
+};
+
+// Runs the dialog on this thread while a person works it from another, as
+// someone at the screen would; returns how it ended. A dialog the person's
+// actions did not end is ended with 99; one the person never found, by its
+// countdown.
+INT_PTR RunOverwriteDialog(const wchar_t* list, HandClock& clock, Seen& seen,
+                           const std::function<bool(HWND)>& actions) {
+    std::atomic<bool> returned{false};
+    std::thread person([&] {
+        HWND dialog = nullptr;
+        seen.shown = gui::WaitFor(
+            [&] {
+                dialog = FindWindowW(L"#32770", L"t4k Vestrel\x2122");
+                return dialog && IsWindowVisible(dialog);
+            },
+            10000);
+        while (!seen.shown && !returned) {
+            clock.now += 1000;
+            Sleep(20);
+        }
+        if (!seen.shown)
+            return;
+        seen.list = gui::Text(GetDlgItem(dialog, IDC_OVERWRITE_LIST));
+        seen.caption = gui::Text(GetDlgItem(dialog, IDC_OVERWRITE));
+        seen.acted = actions(dialog);
+        if (!gui::WaitFor([&] { return !IsWindow(dialog); }, 10000))
+            EndDialog(dialog, 99);
+    });
+    const INT_PTR result = wizard::ShowOverwriteDialog(nullptr, list);
+    returned = true;
+    person.join();
+    return result;
+}
+
+TEST(OverwriteDialog, ShowsTheListCountsDownAndEndsByItselfByItsButtonsOrTheCloseBox) {
+    const wchar_t list[] =
+        L"C:\\Temp\\t4k Vestrel\\E000.iso\r\n\r\nC:\\Temp\\t4k Vestrel\\F001.wav";
+    HandClock clock;
+    InstallClock(&clock);
+    // Each second of the test's clock takes one off; the count follows that
+    // clock, not the wall's, so it is over long before 9 real seconds.
+    const auto countdown = [&](HWND dialog) {
+        HWND button = GetDlgItem(dialog, IDC_OVERWRITE);
+        const DWORD start = GetTickCount();
+        for (int n = 9; n >= 1; --n) {
+            clock.now += 1000;
+            const std::wstring caption = L"Overwrite -- " + std::to_wstring(n);
+            if (!gui::WaitFor([&] { return gui::Text(button) == caption; }, 5000))
+                return false;
+        }
+        clock.now += 1000;  // now the dialog clicks Overwrite itself
+        return GetTickCount() - start < 8000;
+    };
+    struct Case {
+        const char* name;
+        std::function<bool(HWND)> actions;
+        INT_PTR ended;
+    };
+    const Case cases[] = {
+        {"countdown", countdown, IDC_OVERWRITE},
+        {"Cancel",
+         [](HWND dialog) {
+             return gui::SaveScreenshot(dialog, L"overwrite") &&
+                    gui::Click(GetDlgItem(dialog, IDC_OVERWRITE_CANCEL));
+         },
+         IDC_OVERWRITE_CANCEL},
+        {"Overwrite", [](HWND dialog) { return gui::Click(GetDlgItem(dialog, IDC_OVERWRITE)); },
+         IDC_OVERWRITE},
+        {"close box",
+         [](HWND dialog) { return PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE; },
+         IDC_OVERWRITE_CANCEL},
+    };
+    for (const Case& c : cases) {
+        Seen seen;
+        EXPECT_EQ(RunOverwriteDialog(list, clock, seen, c.actions), c.ended) << c.name;
+        EXPECT_TRUE(seen.shown) << c.name;
+        EXPECT_EQ(seen.list, list) << c.name;
+        EXPECT_EQ(seen.caption, L"Overwrite -- 10") << c.name;
+        EXPECT_TRUE(seen.acted) << c.name;
+    }
+    InstallClock(nullptr);
 }
 
 }  // namespace
