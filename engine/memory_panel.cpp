@@ -142,12 +142,12 @@ void MemoryPanel::PostUpdate(uint32_t how, uint32_t links) {
         update.caption = state_.caption;
         updates_.push_back(update);
     }
-    // The panel clicks these two links itself as soon as it shows them.
     if (panel_update::ReplacesLinks(how)) {
-        if (links & panel_link::Eject)
-            Click(panel_link::Eject);
-        if (links & panel_link::Continue)
-            Click(panel_link::Continue);
+        const uint32_t clicks = LinksClickedAtOnce(links);
+        for (uint32_t link = 1; link != 0 && link <= clicks; link <<= 1) {
+            if (clicks & link)
+                Click(link);
+        }
     }
     if (observer_)
         observer_(*this, update);

@@ -32,6 +32,13 @@ constexpr uint32_t SkipCopy = 0x100;
 constexpr uint32_t Continue = 0x200;
 }  // namespace panel_link
 
+// Of the links an update shows, those the panel clicks itself at once, to
+// be clicked from the lowest bit up: Eject (the tray opens and the user
+// reply becomes 4) and then Continue (the reply becomes 200h).
+constexpr uint32_t LinksClickedAtOnce(uint32_t links) {
+    return links & (panel_link::Eject | panel_link::Continue);
+}
+
 // The caption of link 40h: it sits beside Retry and Skip Source when an
 // image file cannot be opened while recording, and shows that file's path.
 inline constexpr char16_t kShowPathCaption[] = u"Show File";

@@ -51,6 +51,12 @@ TEST(MemoryPanel, AnErrorUpdateStopsThePanelAndNothingLeavesTheEnd) {
 }
 
 TEST(MemoryPanel, LinksAreReplacedOrKeptAndEjectAndContinueClickThemselves) {
+    for (uint32_t link = panel_link::SkipSource; link <= panel_link::Continue; link <<= 1) {
+        const bool atOnce = link == panel_link::Eject || link == panel_link::Continue;
+        EXPECT_EQ(LinksClickedAtOnce(link | panel_link::SkipSource), atOnce ? link : 0)
+            << std::hex << link;
+    }
+
     ScriptedTransport drives;
     MemoryPanel panel(u'G');
     panel.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipSource | panel_link::Eject);
@@ -65,6 +71,11 @@ TEST(MemoryPanel, LinksAreReplacedOrKeptAndEjectAndContinueClickThemselves) {
     panel.PostUpdate(panel_update::NormalWithLinks, panel_link::Continue);
     EXPECT_EQ(panel.GetUserReply(), panel_link::Continue);
     EXPECT_EQ(drives.ejected.size(), 1u);
+
+    // Both at once: the tray opens, and Continue's reply is the one left.
+    panel.PostUpdate(panel_update::NormalWithLinks, panel_link::Eject | panel_link::Continue);
+    EXPECT_EQ(drives.ejected.size(), 2u);
+    EXPECT_EQ(panel.GetUserReply(), panel_link::Continue);
 }
 
 TEST(MemoryPanel, SkipSourceNeedsConfirmationAndRepliesCarryTheLinkValue) {
