@@ -1,6 +1,7 @@
 #include "engine/worker_threads.h"
 
 #include <algorithm>
+#include <system_error>
 #include <vector>
 
 #include "drive/clock.h"
@@ -10,26 +11,49 @@ namespace vestrel {
 
 namespace {
 
+// Never destroyed: a worker still running at exit stays listed, and no
+// static destructor waits for it.
 std::vector<std::shared_ptr<WorkerThread>>& ThreadList() {
-    static std::vector<std::shared_ptr<WorkerThread>> list;
-    return list;
+    static auto* list = new std::vector<std::shared_ptr<WorkerThread>>;
+    return *list;
 }
+
+bool g_failThreadCreation = false;
 
 bool IsStarted(ThreadStartBlock& block) {
     DriveLockGuard lock;
     return block.started != 0;
 }
 
+// A panel whose worker never came to be: it shows why and stops, as a
+// worker's own failure would end it.
+void EndPanelWithoutWorker(PanelChannel& panel) {
+    if (panel.ProgressBarReady())
+        panel.EndBusyAnimation();
+    panel.SetStatus(kWorkerNotStartedStatus);
+    panel.SetRunState(RunState::Stopped);
+    panel.PostUpdate(panel_update::Stopped, 0);
+}
+
 }  // namespace
 
 WorkerThread::WorkerThread(std::function<void()> body)
-    : thread_([this, body = std::move(body)] {
-          body();
-          ended_.store(true);
-      }) {}
+    : ended_(std::make_shared<std::atomic<bool>>(false)) {
+    if (g_failThreadCreation)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    thread_ = std::thread([ended = ended_, body = std::move(body)] {
+        body();
+        ended->store(true);
+    });
+}
 
 WorkerThread::~WorkerThread() {
-    Join();
+    if (!thread_.joinable())
+        return;
+    if (Running())
+        thread_.detach();
+    else
+        thread_.join();
 }
 
 void WorkerThread::Join() {
@@ -48,12 +72,27 @@ std::shared_ptr<WorkerThread> StartWorker(ThreadStartBlock& block,
         DriveLockGuard lock;
         block.started = 0;
     }
-    auto worker = std::make_shared<WorkerThread>([&block, body = std::move(body)] { body(block); });
+    std::shared_ptr<WorkerThread> worker;
+    try {
+        worker = std::make_shared<WorkerThread>([&block, body = std::move(body)] { body(block); });
+    } catch (const std::system_error&) {
+        if (block.panel)
+            EndPanelWithoutWorker(*block.panel);
+        return nullptr;
+    }
     PruneThreadList();
     ThreadList().push_back(worker);
     while (!IsStarted(block) && worker->Running())
         ActiveClock().WaitDispatchingMessages(25);
     return worker;
+}
+
+void WaitForWorker(std::shared_ptr<WorkerThread> worker) {
+    if (!worker)
+        return;
+    while (worker->Running())
+        ActiveClock().WaitDispatchingMessages(10);
+    worker->Join();
 }
 
 size_t PruneThreadList() {
@@ -68,11 +107,19 @@ size_t PruneThreadList() {
     return list.size();
 }
 
+bool AnyThreadLeft() {
+    return PruneThreadList() > 0;
+}
+
 void JoinAllWorkers() {
     auto& list = ThreadList();
     for (auto& t : list)
         t->Join();
     list.clear();
+}
+
+void FailThreadCreationForTesting(bool fail) {
+    g_failThreadCreation = fail;
 }
 
 }  // namespace vestrel

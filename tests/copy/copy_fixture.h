@@ -91,6 +91,7 @@ class CopyTest : public ::testing::Test {
         block.panel = &panel;
         block.options = options;
         auto worker = StartWorker(block, body);
+        ASSERT_TRUE(worker) << ToUtf8(panel.State().status);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (worker->Running() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -2,6 +2,9 @@
 // handshake and the page rules.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "drive/drive_lock.h"
@@ -138,6 +141,61 @@ TEST(WorkerThreads, AWorkerThatEndsWithoutStartingDoesNotHangTheStart) {
     worker->Join();
     EXPECT_FALSE(worker->Running());
     EXPECT_EQ(PruneThreadList(), 0u);
+}
+
+TEST(WorkerThreads, AThreadThatCannotBeCreatedEndsItsPanelWithoutWaiting) {
+    CountingClock clock;
+    MemoryPanel panel(u'E');
+    ThreadStartBlock block;
+    block.panel = &panel;
+    bool ran = false;
+    FailThreadCreationForTesting(true);
+    const auto worker = StartWorker(block, [&ran](ThreadStartBlock&) { ran = true; });
+    FailThreadCreationForTesting(false);
+    EXPECT_EQ(worker, nullptr);
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(clock.dispatchingWaits.empty());
+    EXPECT_FALSE(AnyThreadLeft());
+    EXPECT_EQ(panel.GetRunState(), RunState::Stopped);
+    EXPECT_FALSE(panel.Busy());
+    ASSERT_EQ(panel.Updates().size(), 1u);
+    EXPECT_EQ(panel.Updates()[0].how, panel_update::Stopped);
+    EXPECT_EQ(panel.Updates()[0].status, kWorkerNotStartedStatus);
+    WaitForWorker(worker);  // nothing to wait for
+}
+
+// A worker stuck for seconds, as in a long drive command, that touches
+// nothing shared.
+void StuckForSeconds() {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(WorkerThreads, AStuckWorkerDoesNotHoldUpItsOwnerLettingGo) {
+    auto owned = std::make_unique<WorkerThread>(StuckForSeconds);
+    const auto start = std::chrono::steady_clock::now();
+    owned.reset();
+    EXPECT_LT(SecondsSince(start), 1.0);
+}
+
+// The program ends while a listed worker is stuck: the exit does not wait.
+TEST(WorkerThreads, AStuckWorkerDoesNotHoldUpTheExit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EXIT(
+        {
+            ThreadStartBlock block;
+            StartWorker(block, [](ThreadStartBlock& b) {
+                MarkStarted(b);
+                StuckForSeconds();
+            });
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_LT(SecondsSince(start), 2.0);
 }
 
 TEST(CopyCoordination, WriterPanelsFollowFirstAppearance) {
