@@ -39,11 +39,33 @@ struct ReadingOutcome {
 ReadingOutcome EvaluateReadingPanels(const std::vector<RunState>& readerStates,
                                      const std::vector<SourceRecord>& sources);
 
-// The reading page's texts once its readers have ended, and a source was
-// left out while every other source was read.
+// The reading page's texts once its readers have ended: every source read;
+// one that failed or was stopped; a source left out while every other
+// source was read.
+inline constexpr char16_t kReadingFinishedText[] = u"Reading finished successfully.";
+inline constexpr char16_t kReadingFailedText[] = u"Error occurred while reading.";
+inline constexpr char16_t kGoBackText[] =
+    u"Press the 'Back' button to go back and review your selection.";
 inline constexpr char16_t kSomeSourcesLeftOutText[] = u"Not every source disc could be read.";
 inline constexpr char16_t kWriteTheOthersText[] =
     u"Press the 'Next' button to copy the other discs.";
+// The advice below a page's result when Next leads on.
+inline constexpr char16_t kContinueText[] = u"Press the 'Next' button to continue.";
+
+// The writing page's texts once its writers have ended: every writer
+// finished, or not.
+inline constexpr char16_t kWritingFinishedText[] = u"Writing finished successfully.";
+inline constexpr char16_t kWritingCancelledText[] =
+    u"One or more writing operation was cancelled due to errors or user cancellation.";
+
+// The Finish page's result and advice, by the copy outcome.
+inline constexpr char16_t kAllCopiedText[] =
+    u"Congratulations! All your discs were copied successfully.";
+inline constexpr char16_t kAllCopiedAdvice[] =
+    u"Don't forget to label them, and place them in a safe and clean place.";
+inline constexpr char16_t kNotAllCopiedText[] = u"Unfortunately, not all your discs were copied.";
+inline constexpr char16_t kNotAllCopiedAdvice[] =
+    u"You may try other disc brands or recorder drives, or simply, just try again later.";
 
 // What the writing page does once no writer runs any longer: the image
 // files are deleted and the copy outcome is 1 only when every writer

@@ -68,6 +68,11 @@ void Print(std::u16string_view text) {
     std::fputs(ToUtf8(text).c_str(), stdout);
 }
 
+void PrintLine(std::u16string_view text) {
+    Print(text);
+    Print(u"\n");
+}
+
 // Answers the stale-file question on the console: at once when the policy
 // says so, otherwise after the countdown the dialog would run.
 class ConsolePrompt : public OverwritePrompt {
@@ -284,7 +289,7 @@ int CopyToRecorders(const Policy& policy) {
     {
         DriveLockGuard lock;
         if (!PlanImageFiles(SourceTable())) {
-            Print(std::u16string(kNotEnoughSpaceMessage) + u"\n");
+            PrintLine(kNotEnoughSpaceMessage);
             return 1;
         }
         sources = SourceTable();
@@ -297,13 +302,12 @@ int CopyToRecorders(const Policy& policy) {
         EvaluateReadingPanels(ReadAll(sources, policy, started), sources);
     if (!reading.nextEnabled) {
         DeleteImageFiles(sources);
-        Print(u"Error occurred while reading.\n");
+        PrintLine(kReadingFailedText);
         PrintLeftOut(sources);
-        Print(u"Unfortunately, not all your discs were copied.\n");
+        PrintLine(kNotAllCopiedText);
         return 1;
     }
-    Print(reading.anyLeftOut ? kSomeSourcesLeftOutText : u"Reading finished successfully.");
-    Print(u"\n");
+    PrintLine(reading.anyLeftOut ? kSomeSourcesLeftOutText : kReadingFinishedText);
 
     std::vector<Lane> writers;
     for (char16_t letter : WriterLetters(sources)) {
@@ -326,19 +330,13 @@ int CopyToRecorders(const Policy& policy) {
     const WritingEnd end = WritingPageEnd(states, sources);
     if (end.deleteImageFiles)
         DeleteImageFiles(sources);
-    if (EvaluatePanels(states).allFinished) {
-        Print(u"Writing finished successfully.\n");
-    } else {
-        Print(
-            u"One or more writing operation was cancelled due to errors or user "
-            u"cancellation.\n");
-    }
+    PrintLine(EvaluatePanels(states).allFinished ? kWritingFinishedText : kWritingCancelledText);
     if (end.copyOutcome == 1) {
-        Print(u"Congratulations! All your discs were copied successfully.\n");
+        PrintLine(kAllCopiedText);
         return 0;
     }
     PrintLeftOut(sources);
-    Print(u"Unfortunately, not all your discs were copied.\n");
+    PrintLine(kNotAllCopiedText);
     return 1;
 }
 
@@ -381,7 +379,7 @@ int BackUpAll(const Policy& policy, const std::u16string& folder) {
         for (const std::u16string& path : existing) {
             uint32_t error = 0;
             if (!fs.RemoveFile(path, error)) {
-                Print(std::u16string(kCannotOverwriteMessage) + u"\n");
+                PrintLine(kCannotOverwriteMessage);
                 return 1;
             }
         }

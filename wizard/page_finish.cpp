@@ -2,6 +2,7 @@
 // copy more.
 #include <cstdint>
 
+#include "engine/copy_coordination.h"
 #include "resources/resource_ids.h"
 #include "ui/dpi.h"
 #include "ui/gdi.h"
@@ -23,14 +24,9 @@ constexpr UINT WM_RESTARTWIZARD = WM_APP + 21;
 void OnInit(HWND page) {
     HWND frame = GetParent(page);
     const bool allCopied = reinterpret_cast<intptr_t>(GetPropW(frame, kPropCopyOutcome)) == 1;
-    SetDlgItemTextW(page, IDC_FINISH_RESULT,
-                    allCopied ? L"Congratulations! All your discs were copied successfully."
-                              : L"Unfortunately, not all your discs were copied.");
+    SetDlgItemTextW(page, IDC_FINISH_RESULT, Wide(allCopied ? kAllCopiedText : kNotAllCopiedText));
     SetDlgItemTextW(page, IDC_FINISH_ADVICE,
-                    allCopied ? L"Don't forget to label them, and place them in a safe and clean "
-                                L"place."
-                              : L"You may try other disc brands or recorder drives, or simply, "
-                                L"just try again later.");
+                    Wide(allCopied ? kAllCopiedAdvice : kNotAllCopiedAdvice));
     RemovePropW(frame, kPropCopyOutcome);
     SendDlgItemMessageW(page, IDC_FINISH_RESULT, WM_SETFONT,
                         reinterpret_cast<WPARAM>(SmallBoldFont(frame)), TRUE);
