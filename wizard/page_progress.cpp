@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drive/source_table.h"
+#include "engine/copy_coordination.h"
 #include "resources/resource_ids.h"
 #include "ui/icon_static.h"
 #include "ui/icons.h"
@@ -20,21 +21,6 @@ constexpr int kProgressRowHeight = 56;
 constexpr WPARAM kReadMode = 0;
 constexpr WPARAM kWriteMode = 1;
 
-// Every recorder that writes a copy, once each, in source-table order.
-std::vector<char16_t> DestinationDrives() {
-    std::vector<char16_t> letters;
-    for (const SourceRecord& source : SourceTable()) {
-        for (const DestinationEntry& d : source.destinations) {
-            bool known = false;
-            for (char16_t l : letters)
-                known = known || l == d.recorderLetter;
-            if (!known)
-                letters.push_back(d.recorderLetter);
-        }
-    }
-    return letters;
-}
-
 void OnInit(HWND page, bool writing) {
     HWND frame = GetParent(page);
     HWND icon = GetDlgItem(page, writing ? IDC_WRITING_ICON : IDC_READING_ICON);
@@ -50,7 +36,7 @@ void OnInit(HWND page, bool writing) {
     if (!container)
         return;
     if (writing) {
-        for (char16_t letter : DestinationDrives())
+        for (char16_t letter : WriterLetters(SourceTable()))
             SendMessageW(container, WM_ADDDRIVEPANEL, kWriteMode, letter);
     } else {
         for (size_t i = 0; i < SourceTable().size(); ++i)
