@@ -16,6 +16,11 @@ INT_PTR CALLBACK ReadingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK WritingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
+// What the reading or writing page shows as its panels' run states change:
+// its state icon and texts, Next, and at the end of writing the image
+// files deleted and the copy outcome kept for the Finish page.
+void ReflectPanels(HWND container);
+
 // What every page does about its background. `flags` picks the variants.
 enum PageBackground : unsigned {
     kPlainStatics = 0,
