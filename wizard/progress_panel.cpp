@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <bit>
 #include <memory>
 #include <new>
 #include <string>
@@ -65,6 +66,7 @@ struct Panel {
     HICON icon = nullptr;
     std::array<HBITMAP, 4> pictures{};  // plain, hovered, focused, both
     std::vector<HWND> links;            // in increasing bit order
+    uint32_t linkBits = 0;              // the links shown
     bool hovered = false;
 };
 
@@ -240,15 +242,20 @@ void DestroyLinks(Panel& p) {
     for (HWND link : p.links)
         DestroyWindow(link);
     p.links.clear();
+    p.linkBits = 0;
 }
 
 // One link per bit, in increasing bit order, right to left in the row
 // above the bar.
 void ShowLinks(HWND panel, uint32_t links) {
     Panel* p = PanelOf(panel);
-    if (!p)
+    // The same links stay as they are, so that one a person is clicking
+    // does not vanish under the mouse.
+    if (!p ||
+        (links == p->linkBits && p->links.size() == static_cast<size_t>(std::popcount(links))))
         return;
     DestroyLinks(*p);
+    p->linkBits = links;
     RECT client{};
     GetClientRect(panel, &client);
     int right = client.right - ScaledX(kRightMargin);

@@ -66,6 +66,62 @@ std::map<std::string, fs::path> Copies(const fs::path& folder) {
     return files;
 }
 
+// The panel of the drive, by its title's "(F:)".
+HWND PanelOf(const Wizard& wizard, wchar_t letter) {
+    const std::wstring name = std::wstring(L"(") + letter + L":)";
+    HWND found = nullptr;
+    std::vector<HWND> panels;
+    EnumChildWindows(
+        wizard.Page(),
+        [](HWND child, LPARAM list) {
+            if (ClassName(child) == L"d3")
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&panels));
+    for (HWND panel : panels) {
+        if (Text(panel).find(name) != std::wstring::npos)
+            found = panel;
+    }
+    return found;
+}
+
+bool PanelShows(const Wizard& wizard, wchar_t letter, const std::wstring& status) {
+    HWND panel = PanelOf(wizard, letter);
+    return panel && Text(panel).find(L"Status: " + status + L"\n") != std::wstring::npos;
+}
+
+// A link of the panel, by its caption; null when it does not show.
+HWND LinkOf(HWND panel, const wchar_t* caption) {
+    for (HWND child = GetWindow(panel, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) == L"l0" && Text(child) == caption && IsWindowVisible(child))
+            return child;
+    }
+    return nullptr;
+}
+
+// Waits for the panel to offer the link, then clicks it with the mouse.
+::testing::AssertionResult ClickLink(const Wizard& wizard, wchar_t letter, const wchar_t* caption) {
+    HWND link = nullptr;
+    if (!WaitFor([&] { return (link = LinkOf(PanelOf(wizard, letter), caption)) != nullptr; },
+                 30000))
+        return ::testing::AssertionFailure() << "no link " << Narrow(caption) << " on\n"
+                                             << Shown(wizard);
+    if (!MouseClick(link))
+        return ::testing::AssertionFailure() << "the link cannot be clicked";
+    return ::testing::AssertionSuccess();
+}
+
+// A message box of the wizard: its text, and the answer given.
+std::wstring Answer(Wizard& wizard, int button) {
+    HWND box = WaitForDialog(wizard.Process().Id(), kProductName, nullptr, 10000);
+    if (!box)
+        return L"(no box)";
+    const std::wstring text = ReadMessageBox(box).text;
+    EXPECT_TRUE(AnswerMessageBox(box, button));
+    return text;
+}
+
 class CopyRunTest : public ::testing::Test {
   protected:
     // From the select page through reading and writing to Finish, pressing
@@ -151,6 +207,85 @@ TEST_F(CopyRunTest, ADataAndAnAudioCdTwoAndThreeCopiesOnTwoRecorders) {
     }
     EXPECT_EQ(isos, 2);
     EXPECT_EQ(cues, 3);
+    EXPECT_TRUE(wizard.Exit());
+}
+
+// The writer's questions and the person's answers, in one run: a blank of
+// the wrong type (Skip Source answered No, Change Disc, the blank types
+// asked for), a used rewritable put in instead (Show contents fails,
+// erased on Yes), a copy whose writing fails for good (Skip copy), and
+// another used disc erased for the second copy.
+TEST_F(CopyRunTest, APersonAnswersTheWritersQuestions) {
+    // Nobody but the test closes a tray or brings a disc, so that the
+    // recorder's tray stays open while its writer waits for one.
+    const BaySpec bay = BaySpec()
+                            .Top("appdata = appdata")
+                            .Iso("data", "CD-ROM", LabelledData(300, "ANSWERS", 3))
+                            .Disc("dvdr", "blank = DVD-R")
+                            .Used("usedrw", "CD-RW", 100)
+                            .Drive('D', "dvd-rom-reader", "data")
+                            .Drive('F', "dvd-rw-dl-recorder", "dvdr")
+                            .With("fault = write-error 20 15")
+                            .TakeFinished();
+    Wizard wizard(bay);
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.Advance(1));
+    ASSERT_TRUE(wizard.Tray("load D data"));
+    ASSERT_TRUE(wizard.Tray("load F dvdr"));
+    ASSERT_TRUE(wizard.WaitForStep(2, 20000));
+    ASSERT_TRUE(WaitFor([&] { return wizard.DriveRows().size() == 2; }, 20000));
+    ASSERT_TRUE(MouseClick(wizard.DriveRows()[0]));
+    PressKey(VK_RIGHT);  // two copies
+    ASSERT_TRUE(WaitFor(
+        [&] { return wizard.DriveRowTexts()[0].find(L"Copies: 2") != std::wstring::npos; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 10000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(3));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 60000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(4));
+
+    // The writer opened the tray for its copy: the person closes it on the
+    // DVD-R.
+    const auto shows = [&](const wchar_t* status) {
+        return WaitFor([&] { return PanelShows(wizard, L'F', status); }, 30000);
+    };
+    ASSERT_TRUE(shows(L"Insert a compatible blank disc to write to.")) << Shown(wizard);
+    ASSERT_TRUE(wizard.Tray("load F dvdr"));
+    ASSERT_TRUE(shows(L"The disc is not of a compatible type.")) << Shown(wizard);
+    EXPECT_TRUE(SaveScreenshot(wizard.Frame(), L"writing-question"));
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Skip Source"));
+    EXPECT_EQ(Answer(wizard, IDNO),
+              L"Are you sure you want to skip writing the current source disc?");
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Change Disc"));
+    ASSERT_TRUE(shows(L"Insert a compatible blank disc to write to.")) << Shown(wizard);
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Disc Types"));
+    const std::wstring types = Answer(wizard, IDOK);
+    EXPECT_EQ(types.substr(0, 41), L"The source disc is of type: CD-ROM\r\n\r\nTo ")
+        << Narrow(types);
+    EXPECT_NE(types.find(L"\r\nCD-R\r\nCD-RW"), std::wstring::npos) << Narrow(types);
+    ASSERT_TRUE(wizard.Tray("load F usedrw"));
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Show contents"));
+    EXPECT_EQ(Answer(wizard, IDOK), L"Sorry, cannot show disc contents.");
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Yes"));
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Skip copy"));
+    ASSERT_TRUE(shows(L"Insert a compatible blank disc to write to.")) << Shown(wizard);
+    ASSERT_TRUE(wizard.Tray("load F usedrw"));
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Yes"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return ShowsText(wizard, 3702,
+                             L"One or more writing operation was cancelled due to errors or "
+                             L"user cancellation.");
+        },
+        120000))
+        << Shown(wizard);
+    EXPECT_TRUE(PanelShows(wizard, L'F', L"Terminated by user."));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 10000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(5));
+    EXPECT_TRUE(ShowsText(wizard, 3801, L"Unfortunately, not all your discs were copied."));
+    EXPECT_FALSE(fs::exists(fs::path(wizard.BayFile()).parent_path() / "appdata" / "t4k" / "Temp"));
     EXPECT_TRUE(wizard.Exit());
 }
 
