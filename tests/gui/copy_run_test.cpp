@@ -289,5 +289,110 @@ TEST_F(CopyRunTest, APersonAnswersTheWritersQuestions) {
     EXPECT_TRUE(wizard.Exit());
 }
 
+// A data image of `megabytes` in the folder, labelled, zeros but for its
+// head (a sparse file): a disc that takes a while to read or write at the
+// drives' speeds. Written before the wizard starts, which loads it at once.
+std::string WriteBigImage(const sim::testing::TempFolder& folder, uint32_t megabytes) {
+    const fs::path path = folder / "big.iso";
+    sim::testing::WriteFile(path, LabelledData(32, "BIG", 7));
+    fs::resize_file(path, uint64_t{megabytes} << 20);
+    return path.string();
+}
+
+bool NoImageFiles(const Wizard& wizard) {
+    const fs::path folder = fs::path(wizard.BayFile()).parent_path() / "appdata" / "t4k" / "Temp";
+    std::error_code ec;
+    return !fs::exists(folder) || fs::is_empty(folder, ec);
+}
+
+// A reader that fails while the other still reads: the page says so at
+// once and Next stays disabled; Back, confirmed, stops the other reader and
+// no image file is left.
+TEST_F(CopyRunTest, AFailingReaderIsShownAtOnceAndBackLeavesNoImage) {
+    const sim::testing::TempFolder images;
+    Wizard wizard(bays::Attended(BaySpec()
+                                     .Top("appdata = appdata")
+                                     .IsoFile("big", "CD-ROM", WriteBigImage(images, 60))
+                                     .Iso("bad", "CD-ROM", LabelledData(100, "BAD", 8))
+                                     .With("fault = read-error 10 15")
+                                     .Drive('D', "dvd-rom-reader", "big")
+                                     .With("timing = real")
+                                     .Drive('E', "cd-rom-reader", "bad")
+                                     .Drive('F', "cd-rw-recorder")));
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.WalkTo(2));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 20000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(3));
+    ASSERT_TRUE(
+        WaitFor([&] { return ShowsText(wizard, 3501, L"Error occurred while reading."); }, 30000))
+        << Shown(wizard);
+    // D: still spins up or reads: the failure was shown without waiting for it.
+    EXPECT_TRUE(
+        WaitFor([&] { return PanelShows(wizard, L'D', L"Reading track 1 of 1..."); }, 10000))
+        << Shown(wizard);
+    EXPECT_TRUE(
+        ShowsText(wizard, 3502, L"Press the 'Back' button to go back and review your selection."));
+    EXPECT_FALSE(IsWindowEnabled(wizard.Control(kNext)));
+    EXPECT_TRUE(SaveScreenshot(wizard.Frame(), L"reading-midrun"));
+    ASSERT_TRUE(Click(wizard.Control(kBack)));
+    EXPECT_EQ(Answer(wizard, IDYES),
+              L"Are you sure you want to cancel the copy process and go back?");
+    ASSERT_TRUE(wizard.WaitForStep(2));
+    EXPECT_TRUE(WaitFor([&] { return NoImageFiles(wizard); }, 10000));
+    EXPECT_TRUE(wizard.Exit());
+}
+
+// While one recorder writes, the other's only source is skipped (Skip
+// Source, Yes); then Exit, confirmed, stops the writer before the image
+// files are deleted: none is left.
+TEST_F(CopyRunTest, SkipSourceThenExitWhileWritingLeavesNoImage) {
+    const sim::testing::TempFolder images;
+    Wizard wizard(bays::Attended(BaySpec()
+                                     .Top("appdata = appdata")
+                                     .IsoFile("big", "CD-ROM", WriteBigImage(images, 80))
+                                     .Disc("dvdr", "blank = DVD-R")
+                                     .Drive('D', "dvd-rom-reader", "big")
+                                     .Drive('F', "cd-rw-recorder")
+                                     .With("timing = real")
+                                     .Drive('G', "dvd-rw-dl-recorder", "dvdr")
+                                     .Blanks('F', "CD-R")));
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.WalkTo(2));
+    ASSERT_TRUE(WaitFor([&] { return wizard.DriveRows().size() == 3; }, 20000));
+    ASSERT_TRUE(MouseClick(wizard.DriveRows()[0]));
+    PressKey(VK_RIGHT);  // two copies: one on each recorder
+    ASSERT_TRUE(WaitFor(
+        [&] { return wizard.DriveRowTexts()[0].find(L"G: x1, F: x1") != std::wstring::npos; },
+        10000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(3));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 60000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(4));
+    ASSERT_TRUE(WaitFor(
+        [&] { return PanelShows(wizard, L'G', L"The disc is not of a compatible type."); }, 30000))
+        << Shown(wizard);
+    ASSERT_TRUE(ClickLink(wizard, L'G', L"Skip Source"));
+    EXPECT_EQ(Answer(wizard, IDYES),
+              L"Are you sure you want to skip writing the current source disc?");
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return ShowsText(wizard, 3702,
+                             L"One or more writing operation was cancelled due to errors or "
+                             L"user cancellation.") &&
+                   PanelShows(wizard, L'F', L"Writing track 1 of 1...");
+        },
+        30000))
+        << Shown(wizard);
+    EXPECT_TRUE(SaveScreenshot(wizard.Frame(), L"writing-midrun"));
+    ASSERT_TRUE(Click(wizard.Control(kExit)));
+    EXPECT_EQ(Answer(wizard, IDYES), L"Are you sure you want to cancel the copy process and exit?");
+    DWORD code = 1;
+    EXPECT_TRUE(wizard.Process().WaitForExit(30000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(NoImageFiles(wizard));
+}
+
 }  // namespace
 }  // namespace vestrel::gui
