@@ -409,6 +409,8 @@ void StopWorker(Panel& p) {
         return;
     p.channel.SetRunState(RunState::Stopped);
     while (p.worker->Running()) {
+        // Again each time: the box may show only after the first call.
+        p.channel.CloseInformation();
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         Sleep(5);

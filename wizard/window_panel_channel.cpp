@@ -70,9 +70,36 @@ void WindowPanelChannel::SetProgress(uint32_t position) {
 
 // The writer's own message box, owned by the panel: the interface thread,
 // should it wait for this worker meanwhile, keeps answering the messages
-// the box sends it.
+// the box sends it, and closes the box when it stops the worker.
 void WindowPanelChannel::ShowInformation(const std::u16string& text) {
+    if (GetRunState() == RunState::Stopped)
+        return;
+    {
+        DriveLockGuard lock;
+        boxThread_ = GetCurrentThreadId();
+    }
     MessageBoxW(panel_, Wide(text.c_str()), kProductName, MB_OK | MB_ICONINFORMATION);
+    DriveLockGuard lock;
+    boxThread_ = 0;
+}
+
+void WindowPanelChannel::CloseInformation() {
+    DWORD thread = 0;
+    {
+        DriveLockGuard lock;
+        thread = boxThread_;
+    }
+    if (!thread)
+        return;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM) {
+            wchar_t name[8] = {};
+            if (GetClassNameW(window, name, 8) && lstrcmpW(name, L"#32770") == 0)
+                PostMessageW(window, WM_COMMAND, IDOK, 0);
+            return TRUE;
+        },
+        0);
 }
 
 }  // namespace vestrel::wizard

@@ -41,6 +41,9 @@ class WindowPanelChannel : public PanelChannel {
     void EndBusyAnimation() override;
     void SetProgress(uint32_t position) override;
     void ShowInformation(const std::u16string& text) override;
+    // Closes the message box the worker shows, if any, so that a worker
+    // told to stop meanwhile can end. Called by the panel's own thread.
+    void CloseInformation();
 
   private:
     uint32_t Get(const wchar_t* property);
@@ -48,6 +51,7 @@ class WindowPanelChannel : public PanelChannel {
 
     HWND panel_;
     PanelState& state_;
+    DWORD boxThread_ = 0;  // the worker's thread while its box is up
 };
 
 }  // namespace vestrel::wizard

@@ -112,6 +112,21 @@ HWND LinkOf(HWND panel, const wchar_t* caption) {
     return ::testing::AssertionSuccess();
 }
 
+// Answers the wizard's message box that asks the question, among others.
+bool AnswerQuestion(Wizard& wizard, const wchar_t* question, int button) {
+    HWND box = nullptr;
+    return WaitFor(
+               [&] {
+                   for (HWND w : TopWindows(wizard.Process().Id(), L"#32770", kProductName)) {
+                       if (ReadMessageBox(w).text == question)
+                           box = w;
+                   }
+                   return box != nullptr;
+               },
+               10000) &&
+           AnswerMessageBox(box, button);
+}
+
 // A message box of the wizard: its text, and the answer given.
 std::wstring Answer(Wizard& wizard, int button) {
     HWND box = WaitForDialog(wizard.Process().Id(), kProductName, nullptr, 10000);
@@ -388,6 +403,98 @@ TEST_F(CopyRunTest, SkipSourceThenExitWhileWritingLeavesNoImage) {
     EXPECT_TRUE(SaveScreenshot(wizard.Frame(), L"writing-midrun"));
     ASSERT_TRUE(Click(wizard.Control(kExit)));
     EXPECT_EQ(Answer(wizard, IDYES), L"Are you sure you want to cancel the copy process and exit?");
+    DWORD code = 1;
+    EXPECT_TRUE(wizard.Process().WaitForExit(30000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(NoImageFiles(wizard));
+}
+
+// The image files of the run, held open by the test without sharing, so
+// that the writers cannot open them; closed again when it ends.
+class HeldImages {
+  public:
+    explicit HeldImages(const Wizard& wizard) {
+        const fs::path folder =
+            fs::path(wizard.BayFile()).parent_path() / "appdata" / "t4k" / "Temp";
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
+            if (!entry.is_regular_file())
+                continue;
+            HANDLE file = CreateFileW(entry.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
+            if (file != INVALID_HANDLE_VALUE)
+                files_.push_back(file);
+        }
+    }
+    ~HeldImages() { Release(); }
+    size_t Count() const { return files_.size(); }
+    void Release() {
+        for (HANDLE file : files_)
+            CloseHandle(file);
+        files_.clear();
+    }
+
+  private:
+    std::vector<HANDLE> files_;
+};
+
+// Image files that cannot be opened: each recorder says so and offers Show
+// File and Retry. F: shows the file, then retries once it can be opened
+// and writes its copy; G:'s message box is still up when the person
+// exits, and the program ends all the same, with no image left.
+TEST_F(CopyRunTest, AnImageThatCannotBeOpenedIsShownRetriedAndLeftByExit) {
+    Wizard wizard(bays::Attended(BaySpec()
+                                     .Top("appdata = appdata")
+                                     .Iso("data", "CD-ROM", LabelledData(100, "HELD", 4))
+                                     .Disc("cdr", "blank = CD-R")
+                                     .Drive('D', "cd-rom-reader", "data")
+                                     .Drive('F', "cd-rw-recorder")
+                                     .Drive('G', "cd-rw-recorder")));
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.WalkTo(2));
+    ASSERT_TRUE(WaitFor([&] { return wizard.DriveRows().size() == 3; }, 20000));
+    ASSERT_TRUE(MouseClick(wizard.DriveRows()[0]));
+    PressKey(VK_RIGHT);  // one copy on each recorder
+    ASSERT_TRUE(WaitFor(
+        [&] { return wizard.DriveRowTexts()[0].find(L"G: x1, F: x1") != std::wstring::npos; },
+        10000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(3));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 60000));
+    ASSERT_TRUE(Click(wizard.Control(kNext)));
+    ASSERT_TRUE(wizard.WaitForStep(4));
+    // The images are measured before the writers ask for blanks, and held
+    // before the blanks come.
+    for (wchar_t letter : {L'F', L'G'})
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return PanelShows(wizard, letter, L"Insert a compatible blank disc to write to.");
+            },
+            30000))
+            << Shown(wizard);
+    HeldImages held(wizard);
+    ASSERT_GT(held.Count(), 0u);
+    ASSERT_TRUE(wizard.Tray("load F cdr"));
+    ASSERT_TRUE(wizard.Tray("load G cdr"));
+    for (wchar_t letter : {L'F', L'G'})
+        ASSERT_TRUE(WaitFor(
+            [&] { return PanelShows(wizard, letter, L"Error: cannot open source's image file."); },
+            30000))
+            << Shown(wizard);
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Show File"));
+    const std::wstring shown = Answer(wizard, IDOK);
+    EXPECT_EQ(shown.substr(0, 23), L"Cannot open the file:\r\n") << Narrow(shown);
+    EXPECT_NE(shown.find(L"Temp"), std::wstring::npos) << Narrow(shown);
+    held.Release();
+    ASSERT_TRUE(ClickLink(wizard, L'F', L"Retry"));
+    EXPECT_TRUE(WaitFor([&] { return PanelShows(wizard, L'F', L"Finished sucessfully."); }, 60000))
+        << Shown(wizard);
+    ASSERT_TRUE(ClickLink(wizard, L'G', L"Show File"));
+    ASSERT_TRUE(WaitForDialog(wizard.Process().Id(), kProductName, nullptr, 10000));
+    // The box disables the frame; the taskbar's Close still reaches it.
+    ASSERT_TRUE(PostMessageW(wizard.Frame(), WM_CLOSE, 0, 0));
+    EXPECT_TRUE(AnswerQuestion(
+        wizard, L"Are you sure you want to cancel the copy process and exit?", IDYES));
     DWORD code = 1;
     EXPECT_TRUE(wizard.Process().WaitForExit(30000, &code));
     EXPECT_EQ(code, 0u);
