@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "tests/gui/wizard_session.h"
@@ -137,11 +138,19 @@ std::wstring Answer(Wizard& wizard, int button) {
     return text;
 }
 
+bool NoImageFiles(const Wizard& wizard) {
+    const fs::path folder = fs::path(wizard.BayFile()).parent_path() / "appdata" / "t4k" / "Temp";
+    std::error_code ec;
+    return !fs::exists(folder) || fs::is_empty(folder, ec);
+}
+
 class CopyRunTest : public ::testing::Test {
   protected:
     // From the select page through reading and writing to Finish, pressing
     // Next as each page allows it; screenshots of the finished pages.
-    void RunToFinish(Wizard& wizard, const char* name) {
+    // `writing` plays the person's part once the writing page shows.
+    void RunToFinish(
+        Wizard& wizard, const char* name, const std::function<void()>& writing = [] {}) {
         ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 10000));
         ASSERT_TRUE(Click(wizard.Control(kNext)));
         ASSERT_TRUE(wizard.WaitForStep(3));
@@ -153,6 +162,7 @@ class CopyRunTest : public ::testing::Test {
         ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 5000));
         ASSERT_TRUE(Click(wizard.Control(kNext)));
         ASSERT_TRUE(wizard.WaitForStep(4));
+        writing();
         EXPECT_TRUE(WaitFor(
             [&] { return ShowsText(wizard, 3702, L"Writing finished successfully."); }, 180000))
             << Shown(wizard);
@@ -222,6 +232,73 @@ TEST_F(CopyRunTest, ADataAndAnAudioCdTwoAndThreeCopiesOnTwoRecorders) {
     }
     EXPECT_EQ(isos, 2);
     EXPECT_EQ(cues, 3);
+    EXPECT_TRUE(wizard.Exit());
+}
+
+// The copy's data: the source's, then nothing but the zeros of the
+// recorder's rounding up to whole blocks of its kind.
+bool HoldsData(const fs::path& copy, const std::vector<uint8_t>& data) {
+    const std::vector<uint8_t> bytes = ReadFile(copy);
+    return bytes.size() >= data.size() && std::equal(data.begin(), data.end(), bytes.begin()) &&
+           std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(data.size()), bytes.end(),
+                       [](uint8_t b) { return b == 0; });
+}
+
+// A DVD and a BD, the BD twice, onto a DVD recorder and two BD recorders:
+// one read the BD and gets a blank in its place, the other gets a used
+// BD-RE that the person agrees to erase.
+TEST_F(CopyRunTest, ADvdAndABdOntoDvdAndBdRecordersOneErasedFirst) {
+    const std::vector<uint8_t> dvd = LabelledData(600, "FILM", 21);
+    const std::vector<uint8_t> bd = LabelledData(700, "BLU_RAY", 22);
+    Wizard wizard(bays::Attended(BaySpec()
+                                     .Top("appdata = appdata")
+                                     .Iso("dvd", "DVD-ROM", dvd)
+                                     .Iso("bd", "BD-ROM", bd)
+                                     .Used("bdre", "BD-RE", 200)
+                                     .Disc("bdr", "blank = BD-R")
+                                     .Drive('D', "dvd-rom-reader", "dvd")
+                                     .Drive('E', "bd-re-recorder", "bd")
+                                     .Drive('F', "dvd-rw-dl-recorder")
+                                     .Drive('G', "bd-re-recorder")
+                                     .Blanks('F', "DVD-R")
+                                     .TakeFinished()
+                                     .Operator("finished = copies")));
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.WalkTo(2));
+    ASSERT_TRUE(WaitFor([&] { return wizard.DriveRows().size() == 4; }, 20000));
+    ASSERT_TRUE(MouseClick(wizard.DriveRows()[1]));
+    PressKey(VK_RIGHT);  // two copies of the BD
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::vector<std::wstring> texts = wizard.DriveRowTexts();
+            return texts[0].find(L"Destination: F: x1") != std::wstring::npos &&
+                   texts[1].find(L"Destination: G: x1, E: x1") != std::wstring::npos;
+        },
+        10000))
+        << Narrow(wizard.DriveRowTexts()[0]) << "\n"
+        << Narrow(wizard.DriveRowTexts()[1]);
+    RunToFinish(wizard, "dvd-bd-run", [&] {
+        ASSERT_TRUE(wizard.Tray("load G bdre"));
+        // E: still holds the BD it read: the person puts a blank in its place.
+        ASSERT_TRUE(WaitFor(
+            [&] { return PanelShows(wizard, L'E', L"The disc is not of a compatible type."); },
+            60000))
+            << Shown(wizard);
+        ASSERT_TRUE(wizard.Tray("load E bdr"));
+        ASSERT_TRUE(WaitFor(
+            [&] { return PanelShows(wizard, L'G', L"The disc is not empty. Erase it?"); }, 60000))
+            << Shown(wizard);
+        ASSERT_TRUE(ClickLink(wizard, L'G', L"Yes"));
+    });
+
+    const fs::path folder = fs::path(wizard.BayFile()).parent_path();
+    EXPECT_TRUE(NoImageFiles(wizard));
+    const std::map<std::string, fs::path> copies = Copies(folder / "copies");
+    EXPECT_EQ(copies.size(), 3u);
+    for (const auto& [name, path] : copies) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(HoldsData(path, name[0] == 'F' ? dvd : bd));
+    }
     EXPECT_TRUE(wizard.Exit());
 }
 
@@ -312,12 +389,6 @@ std::string WriteBigImage(const sim::testing::TempFolder& folder, uint32_t megab
     sim::testing::WriteFile(path, LabelledData(32, "BIG", 7));
     fs::resize_file(path, uint64_t{megabytes} << 20);
     return path.string();
-}
-
-bool NoImageFiles(const Wizard& wizard) {
-    const fs::path folder = fs::path(wizard.BayFile()).parent_path() / "appdata" / "t4k" / "Temp";
-    std::error_code ec;
-    return !fs::exists(folder) || fs::is_empty(folder, ec);
 }
 
 // A reader that fails while the other still reads: the page says so at
