@@ -85,6 +85,41 @@ TEST(WizardObjects, DoNotGrowOverTwentyCycles) {
     EXPECT_TRUE(wizard.Exit());
 }
 
+// A whole copy run from the select page, with Next as each page allows it,
+// to Finish, and back to the select page by "here".
+bool OneRun(Wizard& wizard) {
+    for (int step = 3; step <= 5; ++step) {
+        if (!WaitFor([&] { return IsWindowEnabled(wizard.Control(kNext)); }, 60000) ||
+            !Click(wizard.Control(kNext)) || !wizard.WaitForStep(step))
+            return false;
+    }
+    if (Text(GetDlgItem(wizard.Page(), 3801)) !=
+        L"Congratulations! All your discs were copied successfully.")
+        return false;
+    HWND here = FindControl(wizard.Page(), 3803, L"l0");
+    return here && MouseClick(here) && wizard.WaitForStep(1) && wizard.WaitForStep(2, 20000);
+}
+
+TEST(WizardObjects, DoNotGrowOverFiveWholeRuns) {
+    if (RequestedDpi() != 0 && RequestedDpi() != 144)
+        GTEST_SKIP() << "run at 144 dpi";
+    Wizard wizard(bays::CdAndRecorder().Blanks('F', "CD-R").TakeFinished());
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(wizard.WalkTo(2));
+    ASSERT_TRUE(OneRun(wizard));
+    Level before;
+    ASSERT_TRUE(ReadLevel(wizard, before));
+    for (int run = 0; run < 5; ++run)
+        ASSERT_TRUE(OneRun(wizard)) << "run " << run;
+    Level after;
+    ASSERT_TRUE(ReadLevel(wizard, after));
+    for (int kind = 0; kind < CountedKindCount; ++kind) {
+        EXPECT_EQ(after.objects.live[kind], before.objects.live[kind]) << CountedKindName(kind);
+    }
+    EXPECT_EQ(after.windows, before.windows);
+    EXPECT_TRUE(wizard.Exit());
+}
+
 // The recorder unplugged and plugged in again while the select page shows:
 // its row goes and comes with its copies control and strip.
 TEST(WizardObjects, DoNotGrowOverTwentyRowsAddedAndRemoved) {
