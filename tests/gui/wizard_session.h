@@ -58,8 +58,9 @@ class Wizard {
     // The page dialog now shown in the frame.
     HWND Page() const;
     bool WaitForStep(int index, DWORD timeoutMs = 10000) const;
-    // Next, when a live page would have enabled it: the select, reading and
-    // writing pages enable Next only once their drives and copies exist.
+    // Next, enabled from outside: walks past the select, reading and
+    // writing pages on bays with nothing to copy, where a person could not
+    // go on.
     bool ForceNext();
     // From the step before to this one: Next, forced where needed, or the
     // wait for Remove discs to move on by itself.

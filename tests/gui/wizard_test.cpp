@@ -407,7 +407,7 @@ TEST_F(WizardTest, BackFromReadingConfirmedReturnsToTheSelectPage) {
     EXPECT_TRUE(wizard.Exit());
 }
 
-TEST_F(WizardTest, FinishTextsForEachOutcomeAndHereLeadsToRemoveDiscs) {
+TEST_F(WizardTest, FinishTextsOfARunNotAllCopiedAndHereLeadsToRemoveDiscs) {
     Wizard wizard(bays::Quick());
     ASSERT_FRAME(wizard);
     Markers current = StepMarkers(wizard.Control(kSidePanel));
@@ -421,6 +421,7 @@ TEST_F(WizardTest, FinishTextsForEachOutcomeAndHereLeadsToRemoveDiscs) {
     Markers done = StepMarkers(wizard.Control(kSidePanel));
     ASSERT_EQ(done.rows.size(), 6u);
     EXPECT_FALSE(done.pictures[0].pixels == current.pictures[0].pixels);
+    EXPECT_FALSE(Click(wizard.Control(kNext))) << "Next enabled on Finish";
 
     // "here": the copy cycle begins again at Remove discs, step 1 done.
     HWND here = FindControl(page, 3803, L"l0");
@@ -433,22 +434,6 @@ TEST_F(WizardTest, FinishTextsForEachOutcomeAndHereLeadsToRemoveDiscs) {
     EXPECT_TRUE(again.pictures[0].pixels == done.pictures[0].pixels) << "step 1 not marked done";
     EXPECT_TRUE(again.pictures[1].pixels == current.pictures[0].pixels) << "step 2 not current";
     ASSERT_TRUE(wizard.WaitForStep(2));
-
-    // A run whose copies all succeeded (the progress panels leave outcome 1
-    // on the frame; they come with the live pages, so the test sets it).
-    ASSERT_TRUE(wizard.Advance(3));
-    ASSERT_TRUE(wizard.Advance(4));
-    ASSERT_TRUE(SetPropW(wizard.Frame(), L"_8", reinterpret_cast<HANDLE>(1)));
-    ASSERT_TRUE(wizard.Advance(5));
-    page = wizard.Page();
-    EXPECT_EQ(Text(FindControl(page, 3801)),
-              L"Congratulations! All your discs were copied successfully.");
-    EXPECT_EQ(Text(FindControl(page, 3802)),
-              L"Don't forget to label them, and place them in a safe and clean place.");
-    EXPECT_EQ(GetPropW(wizard.Frame(), L"_8"), nullptr);
-    EXPECT_TRUE(SaveScreenshot(wizard.Frame(), L"finish-copied"));
-    // Next on Finish stays disabled.
-    EXPECT_FALSE(Click(wizard.Control(kNext)));
     EXPECT_TRUE(wizard.Exit());
 }
 
