@@ -295,7 +295,22 @@ TEST_F(CopyRunTest, ADvdAndABdOntoDvdAndBdRecordersOneErasedFirst) {
         ASSERT_TRUE(WaitFor(
             [&] { return PanelShows(wizard, L'G', L"The disc is not empty. Erase it?"); }, 60000))
             << Shown(wizard);
-        ASSERT_TRUE(ClickLink(wizard, L'G', L"Yes"));
+        // Yes, by the keys: the panels stand F, G, E; the links right to
+        // left, Yes the leftmost.
+        const auto focused = [&](HWND window) {
+            return WaitFor([&] { return FocusOf(wizard.Frame()) == window; }, 5000);
+        };
+        ASSERT_TRUE(MouseClick(PanelOf(wizard, L'F')));
+        ASSERT_TRUE(focused(PanelOf(wizard, L'F')));
+        PressKey(VK_END);
+        ASSERT_TRUE(focused(PanelOf(wizard, L'E')));
+        PressKey(VK_HOME);
+        ASSERT_TRUE(focused(PanelOf(wizard, L'F')));
+        PressKey(VK_DOWN);
+        ASSERT_TRUE(focused(PanelOf(wizard, L'G')));
+        PressKey(VK_LEFT);
+        ASSERT_TRUE(focused(LinkOf(PanelOf(wizard, L'G'), L"Yes")));
+        PressKey(VK_RETURN);
     });
 
     const fs::path folder = fs::path(wizard.BayFile()).parent_path();
