@@ -1,6 +1,7 @@
 #include "update/update_check.h"
 
 #include <new>
+#include <optional>
 
 #include "charset/charset_converter.h"
 #include "update/page_check.h"
@@ -49,6 +50,46 @@ bool ConvertWithRetries(CheckPlatform& platform, std::string_view fromCharset,
     return false;
 }
 
+namespace {
+
+// One pass: the download, both conversions and the page check.
+std::optional<CheckResult> RunPass(CheckPlatform& platform, const WorkingFiles& files,
+                                   std::u16string_view pageAddress,
+                                   std::u16string_view downloadBase) {
+    if (!platform.Download(pageAddress, files.page))
+        return std::nullopt;
+    CheckResult result;
+    if (!platform.OpensAlone(files.page)) {
+        result.end = CheckEnd::PageMissing;
+        return result;
+    }
+    std::unique_ptr<File> page;
+    if (ConvertWithRetries(platform, "iso-8859-1", "unicode", files.page, files.widePage) &&
+        ConvertWithRetries(platform, "unicode", "us-ascii", files.widePage, files.asciiPage))
+        page = platform.OpenPage(files.asciiPage);
+    if (!page)
+        return std::nullopt;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kWorkBufferBytes]());
+    if (!buffer) {
+        result.end = CheckEnd::NoWorkBuffer;
+        return result;
+    }
+    PageOutcome outcome = CheckPage(*page, platform.OwnBuild(), downloadBase,
+                                    std::span<char>(buffer.get(), kWorkBufferBytes));
+    if (outcome.verdict == PageVerdict::UpToDate) {
+        result.end = CheckEnd::UpToDate;
+        return result;
+    }
+    if (outcome.verdict == PageVerdict::UpdateOffered) {
+        result.end = CheckEnd::UpdateFound;
+        result.offer = std::move(outcome.offer);
+        return result;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 CheckResult RunUpdateCheck(CheckPlatform& platform, std::u16string_view pageAddress) {
     CheckResult result;
     const std::u16string downloadBase = DownloadBase(pageAddress);
@@ -71,36 +112,13 @@ CheckResult RunUpdateCheck(CheckPlatform& platform, std::u16string_view pageAddr
         }
 
         ++result.downloads;
-        if (platform.Download(pageAddress, files.page)) {
-            if (!platform.OpensAlone(files.page)) {
-                result.end = CheckEnd::PageMissing;
-                return result;
-            }
-            std::unique_ptr<File> page;
-            if (ConvertWithRetries(platform, "iso-8859-1", "unicode", files.page, files.widePage) &&
-                ConvertWithRetries(platform, "unicode", "us-ascii", files.widePage,
-                                   files.asciiPage))
-                page = platform.OpenPage(files.asciiPage);
-            if (page) {
-                std::unique_ptr<char[]> buffer(new (std::nothrow) char[kWorkBufferBytes]());
-                if (!buffer) {
-                    result.end = CheckEnd::NoWorkBuffer;
-                    return result;
-                }
-                PageOutcome outcome = CheckPage(*page, platform.OwnBuild(), downloadBase,
-                                                std::span<char>(buffer.get(), kWorkBufferBytes));
-                if (outcome.verdict == PageVerdict::UpToDate) {
-                    result.end = CheckEnd::UpToDate;
-                    return result;
-                }
-                if (outcome.verdict == PageVerdict::UpdateOffered) {
-                    result.end = CheckEnd::UpdateFound;
-                    result.offer = std::move(outcome.offer);
-                    return result;
-                }
-            }
-        }
+        std::optional<CheckResult> found = RunPass(platform, files, pageAddress, downloadBase);
+        // Whatever the pass found, its working files go with it.
         DeleteFiles(platform, files);
+        if (found) {
+            found->downloads = result.downloads;
+            return *found;
+        }
     }
 }
 

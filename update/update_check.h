@@ -24,6 +24,11 @@ inline constexpr int kPasses = 2;
 // the pass after this many attempts.
 inline constexpr int kConversionAttempts = 100;
 inline constexpr unsigned kConversionPauseMs = 10;
+// A download that grows past this many bytes or takes longer than this is
+// given up: the page is small, and the check must not fill the disc nor
+// keep a thread for ever.
+inline constexpr uint64_t kMaxPageBytes = 2u << 20;
+inline constexpr uint32_t kMaxDownloadMs = 60000;
 
 class CheckPlatform {
   public:
@@ -35,7 +40,8 @@ class CheckPlatform {
     virtual void CreateFolder(std::u16string_view path) = 0;
     virtual void RemoveFile(std::u16string_view path) = 0;
     // Forgets the cached copy of the address, then downloads it to the
-    // file; false when the download failed.
+    // file; false when the download failed or went past kMaxPageBytes or
+    // kMaxDownloadMs.
     virtual bool Download(std::u16string_view address, std::u16string_view path) = 0;
     // Whether the file opens for reading with no sharing (closed at once).
     virtual bool OpensAlone(std::u16string_view path) = 0;

@@ -25,6 +25,49 @@ HANDLE OpenAlone(std::u16string_view path, DWORD disposition) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Watches a download's progress and gives it up once it is larger or
+// slower than the page can be. Lives on the downloading thread's stack for
+// the one synchronous call, so its reference count is not kept.
+class BoundedDownload : public IBindStatusCallback {
+  public:
+    BoundedDownload() : start_(GetTickCount()) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+        if (id == IID_IUnknown || id == IID_IBindStatusCallback) {
+            *object = static_cast<IBindStatusCallback*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG,
+                                         LPCWSTR) override {
+        const uint64_t told = progressMax > progress ? progressMax : progress;
+        if (told > update::kMaxPageBytes || GetTickCount() - start_ > update::kMaxDownloadMs) {
+            aborted_ = true;
+            return E_ABORT;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+    bool Aborted() const { return aborted_; }
+
+  private:
+    DWORD start_;
+    bool aborted_ = false;
+};
+
 }  // namespace
 
 bool Win32UpdatePlatform::FrameAlive() {
@@ -46,7 +89,9 @@ void Win32UpdatePlatform::RemoveFile(std::u16string_view path) {
 bool Win32UpdatePlatform::Download(std::u16string_view address, std::u16string_view path) {
     const std::wstring url = Wide(address);
     DeleteUrlCacheEntryW(url.c_str());
-    return URLDownloadToFileW(nullptr, url.c_str(), Wide(path).c_str(), 0, nullptr) == S_OK;
+    BoundedDownload bound;
+    const HRESULT result = URLDownloadToFileW(nullptr, url.c_str(), Wide(path).c_str(), 0, &bound);
+    return result == S_OK && !bound.Aborted();
 }
 
 bool Win32UpdatePlatform::OpensAlone(std::u16string_view path) {

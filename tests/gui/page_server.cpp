@@ -78,6 +78,11 @@ int PageServer::Requests(const std::string& path) {
     return requests_[path];
 }
 
+int PageServer::Answered(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    return answered_[path];
+}
+
 void PageServer::Run() {
     for (;;) {
         SOCKET client = accept(listener_, nullptr, nullptr);
@@ -121,6 +126,8 @@ void PageServer::Answer(uintptr_t client) {
                         "Content-Length: " +
                         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     shutdown(client, SD_SEND);
+    std::lock_guard lock(mutex_);
+    ++answered_[path];
 }
 
 }  // namespace vestrel::gui

@@ -1,6 +1,6 @@
 // A small web server on 127.0.0.1 for the update check's tests: it serves
-// fixture pages by path, answers 404 for the rest, counts the requests of
-// each path and can hold a path's answer until told to go on.
+// fixture pages by path, answers 404 for the rest, counts the requests and
+// answers of each path and can hold a path's answer until told to go on.
 #pragma once
 
 #include <condition_variable>
@@ -29,6 +29,8 @@ class PageServer {
     void Hold(const std::string& path);
     void Release();
     int Requests(const std::string& path);
+    // Answers to the path sent whole.
+    int Answered(const std::string& path);
 
   private:
     void Run();
@@ -41,6 +43,7 @@ class PageServer {
     std::condition_variable released_;
     std::map<std::string, std::string> pages_;
     std::map<std::string, int> requests_;
+    std::map<std::string, int> answered_;
     std::string held_;
     bool stopping_ = false;
 };

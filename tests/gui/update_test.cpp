@@ -36,12 +36,16 @@ std::wstring WorkingFolder() {
     return std::wstring(appData) + L"\\t4k_{82DE65E8-B047-4647-8A07-1742A98109F1}";
 }
 
-std::wstring AsciiPage() {
-    return WorkingFolder() + L"\\_checkupdate.chilkatconv.us-ascii.txt";
-}
+constexpr const wchar_t* kWorkingFiles[] = {L"_checkupdate.orignal.expected-ISO-8851.txt",
+                                            L"_checkupdate.chilkatconv.utf-16.txt",
+                                            L"_checkupdate.chilkatconv.us-ascii.txt"};
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool AnyWorkingFile() {
+    for (const wchar_t* name : kWorkingFiles) {
+        if (GetFileAttributesW((WorkingFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return false;
 }
 
 std::wstring OpenLog() {
@@ -77,9 +81,7 @@ class UpdateTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Started());
-        for (const wchar_t* name :
-             {L"_checkupdate.orignal.expected-ISO-8851.txt", L"_checkupdate.chilkatconv.utf-16.txt",
-              L"_checkupdate.chilkatconv.us-ascii.txt"})
+        for (const wchar_t* name : kWorkingFiles)
             DeleteFileW((WorkingFolder() + L"\\" + name).c_str());
         DeleteFileW(OpenLog().c_str());
     }
@@ -150,7 +152,7 @@ TEST_F(UpdateTest, NoPromptOnceThePersonHasMovedOn) {
     ASSERT_TRUE(WaitFor([&] { return server_.Requests("/offer/index.html") == 1; }, 15000));
     ASSERT_TRUE(wizard.Advance(1));
     server_.Release();
-    ASSERT_TRUE(WaitFor([] { return Exists(AsciiPage()); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return server_.Answered("/offer/index.html") == 1; }, 10000));
     Sleep(kSilenceMs);
     EXPECT_FALSE(AnyPrompt(wizard));
     EXPECT_TRUE(wizard.Exit());
@@ -165,10 +167,24 @@ TEST_F(UpdateTest, SilentForAnUpToDatePage) {
                   std::string("<a href=\"t4k.") + number + ".sfx.exe\">Version 0.75 (Self-x)</a>");
     Wizard wizard(nullptr, kVirtualWizard, Pointed("/current/index.html"));
     ASSERT_TRUE(wizard.WaitForFrame());
-    ASSERT_TRUE(WaitFor([] { return Exists(AsciiPage()); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return server_.Requests("/current/index.html") == 1; }, 15000));
     Sleep(kSilenceMs);
     EXPECT_FALSE(AnyPrompt(wizard));
     EXPECT_EQ(server_.Requests("/current/index.html"), 1);
+    EXPECT_FALSE(AnyWorkingFile());
+    EXPECT_TRUE(wizard.Exit());
+}
+
+// A page past the size any real page has is given up, in both passes,
+// although it begins with an offer; nothing of it is left.
+TEST_F(UpdateTest, APageTooLargeIsGivenUp) {
+    server_.Serve("/large/index.html", kPackagePage + std::string(3u << 20, ' '));
+    Wizard wizard(nullptr, kVirtualWizard, Pointed("/large/index.html"));
+    ASSERT_TRUE(wizard.WaitForFrame());
+    ASSERT_TRUE(WaitFor([&] { return server_.Requests("/large/index.html") == 2; }, 30000));
+    Sleep(kSilenceMs);
+    EXPECT_FALSE(AnyPrompt(wizard));
+    EXPECT_FALSE(AnyWorkingFile());
     EXPECT_TRUE(wizard.Exit());
 }
 
@@ -179,7 +195,7 @@ TEST_F(UpdateTest, TwoDownloadsWhenThePageIsMissingThenSilence) {
     Sleep(kSilenceMs);
     EXPECT_EQ(server_.Requests("/missing/index.html"), 2);
     EXPECT_FALSE(AnyPrompt(wizard));
-    EXPECT_FALSE(Exists(AsciiPage()));
+    EXPECT_FALSE(AnyWorkingFile());
     EXPECT_TRUE(wizard.Exit());
 }
 
