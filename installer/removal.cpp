@@ -98,6 +98,10 @@ void RunRemoval(const std::wstring& uninstallCommand) {
     const auto list = ReadInstallListFile(Join(*folder, Wide(kInstallListName)));
     if (!list)
         return;
+    // A link planted in the folder would turn the deletes onto what it leads to.
+    if (LinkOnListedPaths(U16(*folder), *list,
+                          [](std::u16string_view path) { return IsLink(Wide(path)); }))
+        return;
     const std::wstring batch = Join(*folder, Wide(kBatchFileName));
     if (!WriteRemovalBatch(*folder, *list, batch))
         return;

@@ -65,6 +65,19 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    // The reparse tag comes with the entry's find data.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(search);
+    return LeadsElsewhere(found.dwFileAttributes, found.dwReserved0);
+}
+
 std::wstring ComparablePath(const std::wstring& path) {
     std::wstring full = path;
     if (const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr)) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/folder_guard.h"
+
 namespace vestrel::installer {
 
 // A special folder through SHGetFolderPathW, loaded from Shell32.dll at
@@ -24,6 +26,8 @@ std::wstring QuickLaunchFolder();
 
 bool IsFile(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
+// The path itself is a junction, symbolic link or other name surrogate.
+bool IsLink(const std::wstring& path);
 
 // The path as the guard compares it: full, long form, upper case.
 std::wstring ComparablePath(const std::wstring& path);

@@ -79,6 +79,10 @@ void RemoveTree(const std::wstring& path) {
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring child = Join(path, name);
+            // Links are the business of the test that made them (Wine would
+            // go through them).
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
@@ -513,28 +517,58 @@ std::wstring UnixPath(const std::wstring& path) {
     return std::wstring(narrow.begin(), narrow.end());
 }
 
-// Drive T: of the Wine prefix, its root a folder of the test.
-class TestDrive {
+// A Unix symbolic link, made and removed from inside Wine, which shows a
+// link to a folder as a reparse point (it cannot make Windows links:
+// CreateSymbolicLinkW does nothing, and setting a junction's reparse data
+// is not supported). Windows calls cannot remove it either: they would act
+// on what it leads to.
+class UnixLink {
   public:
-    explicit TestDrive(const std::wstring& folder) {
-        CreateDirectoryW(folder.c_str(), nullptr);
-        wchar_t prefix[MAX_PATH] = {};
-        const std::wstring target = UnixPath(folder);
-        if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) || target.empty())
-            return;
-        link_ = std::wstring(prefix) + L"/dosdevices/t:";
-        StartUnix(L"/bin/ln -sfn '" + target + L"' '" + link_ + L"'");
+    // At the Windows path `windowsLink`, or at the Unix path `unixLink`.
+    UnixLink(const std::wstring& windowsLink, const std::wstring& unixTarget,
+             const std::wstring& unixLink = L"")
+        : windowsLink_(windowsLink), unixLink_(unixLink) {
+        if (unixLink_.empty() && !windowsLink_.empty()) {
+            const size_t slash = windowsLink_.rfind(L'\\');
+            const std::wstring parent = UnixPath(windowsLink_.substr(0, slash));
+            if (!parent.empty())
+                unixLink_ = parent + L"/" + windowsLink_.substr(slash + 1);
+        }
+        if (!unixLink_.empty() && !unixTarget.empty())
+            StartUnix(L"/bin/ln -sfn '" + unixTarget + L"' '" + unixLink_ + L"'");
     }
-    ~TestDrive() {
-        if (!link_.empty() && StartUnix(L"/bin/rm -f '" + link_ + L"'"))
-            WaitFor([] { return !Exists(L"T:\\"); }, 5000);
+    ~UnixLink() {
+        if (!unixLink_.empty() && StartUnix(L"/bin/rm -f '" + unixLink_ + L"'"))
+            WaitFor([&] { return !Exists(windowsLink_); }, 5000);
     }
-    bool Defined() const {
-        return !link_.empty() && WaitFor([] { return Exists(L"T:\\"); }, 5000);
+    bool Made() const {
+        return !unixLink_.empty() && WaitFor([&] { return Exists(windowsLink_); }, 5000);
     }
 
   private:
-    std::wstring link_;
+    std::wstring windowsLink_;
+    std::wstring unixLink_;
+};
+
+// Drive T: of the Wine prefix, its root a folder of the test.
+class TestDrive {
+  public:
+    explicit TestDrive(const std::wstring& folder)
+        : link_(L"T:\\", UnixPath(MadeFolder(folder)), DriveLink()) {}
+    bool Defined() const { return link_.Made(); }
+
+  private:
+    static const std::wstring& MadeFolder(const std::wstring& folder) {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        return folder;
+    }
+    static std::wstring DriveLink() {
+        wchar_t prefix[MAX_PATH] = {};
+        if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH))
+            return {};
+        return std::wstring(prefix) + L"/dosdevices/t:";
+    }
+    UnixLink link_;
 };
 
 TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
@@ -556,6 +590,43 @@ TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
     ExpectInstalled(L"T:", false);
     ExpectInstalled(folder, false);
+}
+
+std::string FileText(const std::wstring& path) {
+    std::string text(64, '\0');
+    DWORD got = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "(missing)";
+    ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(file);
+    text.resize(got);
+    return text;
+}
+
+TEST_F(InstallerTest, LinksInThePackageOrInTheInstallFolderAreNotFollowed) {
+    const std::wstring elsewhere = std::wstring(kRoot) + L"\\elsewhere";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    WriteFileText(Join(elsewhere, L"notes.txt"), "not ours");
+    // A link in the package to the package itself: not listed, not copied.
+    UnixLink loop(Join(kPackage, L"loop"), UnixPath(kPackage));
+    ASSERT_TRUE(loop.Made());
+    const std::wstring folder = std::wstring(kRoot) + L"\\linked";
+    Install(folder, false, false, false, false);
+    ExpectInstalled(folder);
+    EXPECT_FALSE(Exists(Join(folder, L"loop")));
+
+    // The installed subfolder replaced by a link to another folder whose
+    // file has the listed name: no removal goes through it.
+    RemoveTree(Join(folder, L"extras"));
+    UnixLink extras(Join(folder, L"extras"), UnixPath(elsewhere));
+    ASSERT_TRUE(extras.Made());
+    Uninstall(folder, true);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    EXPECT_FALSE(Exists(Join(folder, L"DeleteEverything.bat")));
+    EXPECT_EQ(FileText(Join(elsewhere, L"notes.txt")), "not ours");
+    EXPECT_TRUE(Exists(Join(folder, L"t4kVestrel.exe")));
 }
 
 TEST(BatchPathEncoding, OnlyBytesThatCmdReadsBackAsThePath) {
