@@ -70,11 +70,6 @@ InstallList PlannedList(const std::wstring& installFolder, const std::vector<std
     return MergeInstallLists(old.value_or(InstallList{}), added);
 }
 
-bool WriteList(const std::wstring& path, const InstallList& list) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return WriteWholeFile(path, FormatInstallList(list));
-}
-
 enum class Attempt { Done, Cancelled, GaveUp };
 
 // The question after a failed copy: true to try the same file again.
@@ -137,7 +132,7 @@ DWORD Install(const InstallJob& job) {
     // The list first: whatever gets copied is then always listed.
     const std::wstring listPath = Join(folder, Wide(kInstallListName));
     const InstallList list = PlannedList(folder, files);
-    while (!WriteList(listPath, list)) {
+    while (!WriteWholeFile(listPath, FormatInstallList(list))) {
         if (!AskRetry(listPath))
             return IsCancelling() ? kCancelled : kCopyFailed;
     }

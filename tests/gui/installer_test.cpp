@@ -629,6 +629,26 @@ TEST_F(InstallerTest, LinksInThePackageOrInTheInstallFolderAreNotFollowed) {
     EXPECT_TRUE(Exists(Join(folder, L"t4kVestrel.exe")));
 }
 
+TEST_F(InstallerTest, TheListAndTheBatchFileAreNotWrittenThroughAHardLink) {
+    // Other names of files elsewhere, planted where the installer writes its
+    // list and the uninstaller its batch file.
+    const std::wstring folder = std::wstring(kRoot) + L"\\hard";
+    const std::wstring list = std::wstring(kRoot) + L"\\list.txt";
+    const std::wstring batch = std::wstring(kRoot) + L"\\batch.txt";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& file : {list, batch})
+        WriteFileText(file, "not ours");
+    ASSERT_TRUE(CreateHardLinkW(Join(folder, L"InstallList.txt").c_str(), list.c_str(), nullptr));
+    Install(folder, false, false, false, false);
+    ExpectInstalled(folder);
+    EXPECT_EQ(FileText(list), "not ours");
+    ASSERT_TRUE(
+        CreateHardLinkW(Join(folder, L"DeleteEverything.bat").c_str(), batch.c_str(), nullptr));
+    Uninstall(folder, true);
+    EXPECT_TRUE(WaitUntilRemoved(folder));
+    EXPECT_EQ(FileText(batch), "not ours");
+}
+
 TEST(BatchPathEncoding, OnlyBytesThatCmdReadsBackAsThePath) {
     using installer::EncodeBatchPathIn;
     const struct {
