@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "installer/texts.h"
+
 namespace vestrel::installer {
 
 namespace {
@@ -129,6 +131,17 @@ std::vector<std::wstring> ProtectedFolders() {
             folders.push_back(ComparablePath(folder));
     }
     return folders;
+}
+
+FolderVerdict CheckInstallFolder(const std::wstring& folder) {
+    const FolderVerdict form = CheckRemovalFolder(U16(folder), {});
+    if (form != FolderVerdict::Allowed)
+        return form;
+    // Compared in its full, long, upper-case form, as the protected ones.
+    std::vector<std::u16string> protectedFolders;
+    for (const std::wstring& path : ProtectedFolders())
+        protectedFolders.push_back(U16(path));
+    return CheckRemovalFolder(U16(ComparablePath(folder)), protectedFolders);
 }
 
 }  // namespace vestrel::installer

@@ -33,5 +33,8 @@ bool IsLink(const std::wstring& path);
 std::wstring ComparablePath(const std::wstring& path);
 // Windows, system, program, profile and per-user shell folders, comparable.
 std::vector<std::wstring> ProtectedFolders();
+// Whether the folder may be an install folder, and so have its listed files
+// deleted: absolute, not a root, neither a protected folder nor above one.
+FolderVerdict CheckInstallFolder(const std::wstring& folder);
 
 }  // namespace vestrel::installer

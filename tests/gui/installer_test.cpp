@@ -404,6 +404,58 @@ TEST_F(InstallerTest, WithoutTheWizardBesideItTheInstallerSaysSoAndEnds) {
     ExpectExit(installer, 5000, 1);
 }
 
+TEST_F(InstallerTest, ProceedRefusesARootASystemOrProfileFolderAndARelativeOne) {
+    const std::wstring notFull =
+        L"Please enter the install folder as a full path, for example C:\\Programs\\t4k Vestrel.";
+    const std::wstring root =
+        L"The install folder cannot be the root of a drive or network share. Please choose a "
+        L"folder inside it.";
+    const std::wstring system =
+        L"The install folder cannot be a Windows or user profile folder, nor a folder that holds "
+        L"one. Please choose another folder.";
+    const struct {
+        std::wstring folder;
+        const std::wstring& message;
+        const wchar_t* shot;
+    } cases[] = {
+        {L"t4k Vestrel", notFull, L"installer-refused-relative"},
+        {L"  ", notFull, nullptr},
+        {L"C:\\", root, L"installer-refused-root"},
+        {SpecialFolder(CSIDL_WINDOWS), system, L"installer-refused-system"},
+        {SpecialFolder(CSIDL_PROFILE), system, nullptr},
+        {SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\", system, nullptr},
+        {SpecialFolder(CSIDL_PROGRAM_FILES), system, nullptr},
+        {L"c:\\USERS", system, nullptr},  // holds the profiles
+    };
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    const HWND folderBox = GetDlgItem(dialog, kFolderBox);
+    for (const auto& c : cases) {
+        const std::string folder(c.folder.begin(), c.folder.end());
+        SetWindowTextW(folderBox, c.folder.c_str());
+        ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK))) << folder;
+        HWND box = WaitForBox(installer.Id(), c.message.substr(0, 20));
+        ASSERT_TRUE(box) << folder;
+        EXPECT_EQ(ReadMessageBox(box).text, c.message) << folder;
+        EXPECT_EQ(ReadMessageBox(box).buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(MessageBoxIcon(box), static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_WARNING)));
+        if (c.shot) {
+            EXPECT_TRUE(SaveScreenshot(box, c.shot));
+        }
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        // Still choosing: nothing is locked or hidden.
+        EXPECT_TRUE(IsWindowVisible(folderBox) && IsWindowEnabled(folderBox)) << folder;
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK))) << folder;
+        EXPECT_EQ(Text(folderBox), c.folder);
+    }
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    ExpectExit(installer, 5000, 0);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    EXPECT_FALSE(Exists(L"C:\\InstallList.txt"));
+    EXPECT_FALSE(Exists(L"t4k Vestrel"));  // in the folder it inherited from this process
+}
+
 // A package file that no one may read: its copy fails.
 class LockedFile {
   public:
@@ -571,24 +623,17 @@ class TestDrive {
     UnixLink link_;
 };
 
-TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
-    TestDrive drive(std::wstring(kRoot) + L"\\drive-t");
-    ASSERT_TRUE(drive.Defined());
-    Install(L"T:\\", false, false, false, false);
-    ExpectInstalled(L"T:");
-    Uninstall(L"T:", true);  // the entry names "T:\\t4kInstaller.exe"
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
-    EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
-    EXPECT_TRUE(Exists(L"T:\\t4kVestrel.exe"));
-
-    // An entry of a proper installation, edited to point at the root.
+TEST_F(InstallerTest, AnEntryEditedToADriveRootKeepsItsFiles) {
+    // A proper installation, whose entry is edited to name it through the
+    // root of drive T:.
     const std::wstring folder = std::wstring(kRoot) + L"\\proper";
     Install(folder, false, false, false, false);
+    TestDrive drive(folder);
+    ASSERT_TRUE(drive.Defined());
     SetEntry(L"T:\\t4kInstaller.exe");
     Uninstall(L"T:", true);
     EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
-    ExpectInstalled(L"T:", false);
     ExpectInstalled(folder, false);
 }
 
