@@ -456,6 +456,24 @@ TEST_F(InstallerTest, ProceedRefusesARootASystemOrProfileFolderAndARelativeOne) 
     EXPECT_FALSE(Exists(L"t4k Vestrel"));  // in the folder it inherited from this process
 }
 
+TEST_F(InstallerTest, TheFolderBoxTakesNoTypingPastItsLimit) {
+    // The longest path built from it, the folder and "\\DeleteEverything.bat",
+    // stays below MAX_PATH.
+    constexpr size_t kLimit = MAX_PATH - 2 - 20;
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    const HWND folderBox = GetDlgItem(dialog, kFolderBox);
+    const std::wstring start = L"C:\\" + std::wstring(kLimit - 5, L'v');
+    SetWindowTextW(folderBox, start.c_str());
+    SendMessageW(folderBox, EM_SETSEL, start.size(), start.size());
+    for (wchar_t typed : std::wstring(L"\\wxyz"))
+        SendMessageW(folderBox, WM_CHAR, typed, 0);
+    EXPECT_EQ(Text(folderBox), start + L"\\w");
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    ExpectExit(installer, 5000, 0);
+}
+
 // A package file that no one may read: its copy fails.
 class LockedFile {
   public:
