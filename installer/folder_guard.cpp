@@ -1,6 +1,7 @@
 #include "installer/folder_guard.h"
 
 #include <algorithm>
+#include <set>
 
 namespace vestrel::installer {
 
@@ -98,6 +99,35 @@ std::optional<std::u16string> FolderOfCommand(std::u16string_view command) {
     if (last == std::u16string_view::npos)
         return std::nullopt;
     return std::u16string(command.substr(0, last));
+}
+
+bool LeadsElsewhere(uint32_t attributes, uint32_t reparseTag) {
+    constexpr uint32_t kReparsePoint = 0x400;        // FILE_ATTRIBUTE_REPARSE_POINT
+    constexpr uint32_t kNameSurrogate = 0x20000000;  // the tag's name-surrogate bit
+    return (attributes & kReparsePoint) && (reparseTag == 0 || (reparseTag & kNameSurrogate));
+}
+
+bool LinkOnListedPaths(std::u16string_view folder, const InstallList& list,
+                       const IsLinkQuery& isLink) {
+    // Relative folders to look at, each once: every listed folder and every
+    // folder holding a listed entry.
+    std::set<std::u16string> folders;
+    const auto addWithParents = [&](std::u16string_view path) {
+        for (size_t slash = path.find(u'\\'); slash != std::u16string_view::npos;
+             slash = path.find(u'\\', slash + 1))
+            folders.emplace(path.substr(0, slash));
+    };
+    for (const std::u16string& file : list.files)
+        addWithParents(file);
+    for (const std::u16string& listed : list.folders) {
+        addWithParents(listed);
+        folders.insert(listed);
+    }
+    if (isLink(folder))
+        return true;
+    const std::u16string base = std::u16string(folder) + u'\\';
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const std::u16string& relative) { return isLink(base + relative); });
 }
 
 }  // namespace vestrel::installer

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "installer/batch_file.h"
+
 namespace vestrel::installer {
 
 namespace {
@@ -35,6 +37,23 @@ void AppendNew(std::vector<std::u16string>& to, const std::vector<std::u16string
         if (std::none_of(to.begin(), to.end(),
                          [&](const std::u16string& have) { return SameName(have, entry); }))
             to.push_back(entry);
+    }
+}
+
+void ListInto(std::u16string_view root, const std::u16string& relative, const ReadFolder& read,
+              std::vector<std::u16string>& files) {
+    const std::u16string folder =
+        relative.empty() ? std::u16string(root) : std::u16string(root) + u'\\' + relative;
+    for (const FolderEntry& entry : read(folder)) {
+        if (entry.isLink)
+            continue;
+        if (relative.empty() && (entry.name == kInstallListName || entry.name == kBatchFileName))
+            continue;
+        const std::u16string path = relative.empty() ? entry.name : relative + u'\\' + entry.name;
+        if (entry.isFolder)
+            ListInto(root, path, read, files);
+        else
+            files.push_back(path);
     }
 }
 
@@ -126,6 +145,12 @@ std::vector<std::u16string> DeepestFirst(std::vector<std::u16string> folders) {
             return std::count(a.begin(), a.end(), u'\\') > std::count(b.begin(), b.end(), u'\\');
         });
     return folders;
+}
+
+std::vector<std::u16string> ListPackageFiles(std::u16string_view root, const ReadFolder& read) {
+    std::vector<std::u16string> files;
+    ListInto(root, u"", read, files);
+    return files;
 }
 
 }  // namespace vestrel::installer

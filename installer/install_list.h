@@ -3,6 +3,7 @@
 // exactly those and nothing else.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,5 +41,20 @@ InstallList MergeInstallLists(const InstallList& old, const InstallList& added);
 // The folders ordered deepest first, so each one is empty (of ours) before
 // its parent is removed.
 std::vector<std::u16string> DeepestFirst(std::vector<std::u16string> folders);
+
+// One entry of a folder ("." and ".." are not entries).
+struct FolderEntry {
+    std::u16string name;
+    bool isFolder = false;
+    bool isLink = false;  // junction, symbolic link: it leads elsewhere
+};
+using ReadFolder = std::function<std::vector<FolderEntry>(std::u16string_view folder)>;
+
+// Every file below the package folder, relative to it, in the order found,
+// each subfolder's files where the subfolder is found. Links are skipped:
+// what they lead to is not part of the package, and a link to a folder
+// above would make the listing endless. An installed copy's list and batch
+// file at the top are not part of what is installed.
+std::vector<std::u16string> ListPackageFiles(std::u16string_view root, const ReadFolder& read);
 
 }  // namespace vestrel::installer

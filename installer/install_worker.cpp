@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "installer/batch_file.h"
+#include "installer/folder_guard.h"
 #include "installer/install_list.h"
 #include "installer/installer_state.h"
 #include "installer/list_files.h"
@@ -31,27 +31,22 @@ std::wstring ModuleFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-// Every file below the folder, relative to it, in the order found; an
-// installed copy's list and batch file are not part of what is installed.
-void ListFiles(const std::wstring& root, const std::wstring& relative,
-               std::vector<std::wstring>& files) {
-    const std::wstring folder = relative.empty() ? root : Join(root, relative);
+// The folder's entries as FindFirstFileW reports them.
+std::vector<FolderEntry> FolderEntries(std::u16string_view folder) {
+    std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Join(folder, L"*.*").c_str(), &found);
+    HANDLE search = FindFirstFileW(Join(Wide(folder), L"*.*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
-        return;
+        return entries;
     do {
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..")
             continue;
-        const std::wstring path = relative.empty() ? name : Join(relative, name);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(root, path, files);
-        else if (!relative.empty() ||
-                 (U16(name) != kInstallListName && U16(name) != kBatchFileName))
-            files.push_back(path);
+        entries.push_back({U16(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           LeadsElsewhere(found.dwFileAttributes, found.dwReserved0)});
     } while (FindNextFileW(search, &found));
     FindClose(search);
+    return entries;
 }
 
 std::wstring ParentOf(const std::wstring& relative) {
@@ -73,11 +68,6 @@ InstallList PlannedList(const std::wstring& installFolder, const std::vector<std
     }
     const auto old = ReadInstallListFile(Join(installFolder, Wide(kInstallListName)));
     return MergeInstallLists(old.value_or(InstallList{}), added);
-}
-
-bool WriteList(const std::wstring& path, const InstallList& list) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return WriteWholeFile(path, FormatInstallList(list));
 }
 
 enum class Attempt { Done, Cancelled, GaveUp };
@@ -134,13 +124,15 @@ DWORD Install(const InstallJob& job) {
 
     const std::wstring source = ModuleFolder();
     std::vector<std::wstring> files;
-    if (!source.empty())
-        ListFiles(source, L"", files);
+    if (!source.empty()) {
+        for (const std::u16string& file : ListPackageFiles(U16(source), FolderEntries))
+            files.push_back(Wide(file));
+    }
 
     // The list first: whatever gets copied is then always listed.
     const std::wstring listPath = Join(folder, Wide(kInstallListName));
     const InstallList list = PlannedList(folder, files);
-    while (!WriteList(listPath, list)) {
+    while (!WriteWholeFile(listPath, FormatInstallList(list))) {
         if (!AskRetry(listPath))
             return IsCancelling() ? kCancelled : kCopyFailed;
     }

@@ -38,6 +38,7 @@ class Ct4kInstallerDlg {
     void OnLeftButtonDown();
 
     // Proceed's parts (installer_proceed.cpp).
+    bool FolderAccepted();
     void LockControls();
     void TakeSnapshot();
     bool StartWorker();

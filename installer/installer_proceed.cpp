@@ -11,6 +11,7 @@
 #include "installer/installer_dlg.h"
 #include "installer/installer_state.h"
 #include "installer/removal.h"
+#include "installer/shell_folders.h"
 #include "installer/texts.h"
 #include "resources/installer_ids.h"
 
@@ -46,7 +47,7 @@ std::wstring ControlText(HWND control) {
 }  // namespace
 
 void Ct4kInstallerDlg::OnProceed() {
-    if (installing_)
+    if (installing_ || !FolderAccepted())
         return;
     for (int tries = 0; GetForegroundWindow() != dialog_ && tries < 20; ++tries) {
         SetForegroundWindow(dialog_);
@@ -80,6 +81,38 @@ void Ct4kInstallerDlg::OnProceed() {
     CloseHandle(worker_);
     worker_ = nullptr;
     ShowOutcome(result);
+}
+
+// The folder is held to the rule the removal applies, so that whatever is
+// installed can be removed again; a refused folder is explained and the
+// dialog stays as it is.
+bool Ct4kInstallerDlg::FolderAccepted() {
+    const HWND box = GetDlgItem(dialog_, IDC_INSTALL_FOLDER);
+    const std::wstring folder = Wide(NormaliseFolder(U16(ControlText(box))));
+    const wchar_t* reason = nullptr;
+    switch (CheckInstallFolder(folder)) {
+        case FolderVerdict::Allowed:
+            return true;
+        case FolderVerdict::NotAbsolute:
+            reason =
+                L"Please enter the install folder as a full path, for example "
+                L"C:\\Programs\\t4k Vestrel.";
+            break;
+        case FolderVerdict::DriveRoot:
+            reason =
+                L"The install folder cannot be the root of a drive or network share. Please "
+                L"choose a folder inside it.";
+            break;
+        case FolderVerdict::ProtectedFolder:
+            reason =
+                L"The install folder cannot be a Windows or user profile folder, nor a folder "
+                L"that holds one. Please choose another folder.";
+            break;
+    }
+    MessageBoxW(dialog_, reason, kCaption, MB_OK | MB_ICONEXCLAMATION);
+    SetFocus(box);
+    SendMessageW(box, EM_SETSEL, 0, -1);
+    return false;
 }
 
 void Ct4kInstallerDlg::LockControls() {

@@ -12,7 +12,10 @@ namespace vestrel::installer {
 // malformed.
 std::optional<InstallList> ReadInstallListFile(const std::wstring& path);
 
-// Replaces the file's content with `bytes` and flushes it to the disk.
+// Writes `bytes` to a new file at the path and flushes it to the disk.
+// Whatever had the name before loses it first, a link as itself, so that
+// nothing is written through a link (symbolic, junction or hard) planted
+// there. False when the name is held by a folder or cannot be freed.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
 }  // namespace vestrel::installer

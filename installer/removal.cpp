@@ -26,15 +26,7 @@ namespace {
 // files its list names there.
 std::optional<std::wstring> FolderToEmpty(const std::wstring& command) {
     const auto folder = FolderOfCommand(U16(command));
-    if (!folder)
-        return std::nullopt;
-    std::vector<std::u16string> protectedFolders;
-    for (const std::wstring& path : ProtectedFolders())
-        protectedFolders.push_back(U16(path));
-    // Compared in its full, long, upper-case form, as the protected ones.
-    const std::wstring comparable = ComparablePath(Wide(*folder));
-    if (CheckRemovalFolder(*folder, {}) != FolderVerdict::Allowed ||
-        CheckRemovalFolder(U16(comparable), protectedFolders) != FolderVerdict::Allowed)
+    if (!folder || CheckInstallFolder(Wide(*folder)) != FolderVerdict::Allowed)
         return std::nullopt;
     return Wide(*folder);
 }
@@ -97,6 +89,10 @@ void RunRemoval(const std::wstring& uninstallCommand) {
         return;
     const auto list = ReadInstallListFile(Join(*folder, Wide(kInstallListName)));
     if (!list)
+        return;
+    // A link planted in the folder would turn the deletes onto what it leads to.
+    if (LinkOnListedPaths(U16(*folder), *list,
+                          [](std::u16string_view path) { return IsLink(Wide(path)); }))
         return;
     const std::wstring batch = Join(*folder, Wide(kBatchFileName));
     if (!WriteRemovalBatch(*folder, *list, batch))

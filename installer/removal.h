@@ -14,9 +14,10 @@ namespace vestrel::installer {
 void CheckPreviousInstallation();
 
 // Deletes the uninstall entry and the three shortcuts; then, when the
-// command names a folder that holds an install list and is neither a
-// drive root nor a system or profile folder, writes the removal batch file
-// there and starts it hidden. Reports nothing.
+// command names a folder that holds an install list, is neither a drive
+// root nor a system or profile folder, and has no link on the way to a
+// listed entry, writes the removal batch file there and starts it hidden.
+// Reports nothing.
 void RunRemoval(const std::wstring& uninstallCommand);
 
 }  // namespace vestrel::installer

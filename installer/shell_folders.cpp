@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "installer/texts.h"
+
 namespace vestrel::installer {
 
 namespace {
@@ -65,6 +67,19 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    // The reparse tag comes with the entry's find data.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(search);
+    return LeadsElsewhere(found.dwFileAttributes, found.dwReserved0);
+}
+
 std::wstring ComparablePath(const std::wstring& path) {
     std::wstring full = path;
     if (const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr)) {
@@ -116,6 +131,17 @@ std::vector<std::wstring> ProtectedFolders() {
             folders.push_back(ComparablePath(folder));
     }
     return folders;
+}
+
+FolderVerdict CheckInstallFolder(const std::wstring& folder) {
+    const FolderVerdict form = CheckRemovalFolder(U16(folder), {});
+    if (form != FolderVerdict::Allowed)
+        return form;
+    // Compared in its full, long, upper-case form, as the protected ones.
+    std::vector<std::u16string> protectedFolders;
+    for (const std::wstring& path : ProtectedFolders())
+        protectedFolders.push_back(U16(path));
+    return CheckRemovalFolder(U16(ComparablePath(folder)), protectedFolders);
 }
 
 }  // namespace vestrel::installer

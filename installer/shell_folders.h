@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/folder_guard.h"
+
 namespace vestrel::installer {
 
 // A special folder through SHGetFolderPathW, loaded from Shell32.dll at
@@ -24,10 +26,15 @@ std::wstring QuickLaunchFolder();
 
 bool IsFile(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
+// The path itself is a junction, symbolic link or other name surrogate.
+bool IsLink(const std::wstring& path);
 
 // The path as the guard compares it: full, long form, upper case.
 std::wstring ComparablePath(const std::wstring& path);
 // Windows, system, program, profile and per-user shell folders, comparable.
 std::vector<std::wstring> ProtectedFolders();
+// Whether the folder may be an install folder, and so have its listed files
+// deleted: absolute, not a root, neither a protected folder nor above one.
+FolderVerdict CheckInstallFolder(const std::wstring& folder);
 
 }  // namespace vestrel::installer

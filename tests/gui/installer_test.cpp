@@ -79,6 +79,10 @@ void RemoveTree(const std::wstring& path) {
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring child = Join(path, name);
+            // Links are the business of the test that made them (Wine would
+            // go through them).
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
@@ -400,6 +404,76 @@ TEST_F(InstallerTest, WithoutTheWizardBesideItTheInstallerSaysSoAndEnds) {
     ExpectExit(installer, 5000, 1);
 }
 
+TEST_F(InstallerTest, ProceedRefusesARootASystemOrProfileFolderAndARelativeOne) {
+    const std::wstring notFull =
+        L"Please enter the install folder as a full path, for example C:\\Programs\\t4k Vestrel.";
+    const std::wstring root =
+        L"The install folder cannot be the root of a drive or network share. Please choose a "
+        L"folder inside it.";
+    const std::wstring system =
+        L"The install folder cannot be a Windows or user profile folder, nor a folder that holds "
+        L"one. Please choose another folder.";
+    const struct {
+        std::wstring folder;
+        const std::wstring& message;
+        const wchar_t* shot;
+    } cases[] = {
+        {L"t4k Vestrel", notFull, L"installer-refused-relative"},
+        {L"  ", notFull, nullptr},
+        {L"C:\\", root, L"installer-refused-root"},
+        {SpecialFolder(CSIDL_WINDOWS), system, L"installer-refused-system"},
+        {SpecialFolder(CSIDL_PROFILE), system, nullptr},
+        {SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\", system, nullptr},
+        {SpecialFolder(CSIDL_PROGRAM_FILES), system, nullptr},
+        {L"c:\\USERS", system, nullptr},  // holds the profiles
+    };
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    const HWND folderBox = GetDlgItem(dialog, kFolderBox);
+    for (const auto& c : cases) {
+        const std::string folder(c.folder.begin(), c.folder.end());
+        SetWindowTextW(folderBox, c.folder.c_str());
+        ASSERT_TRUE(Click(GetDlgItem(dialog, IDOK))) << folder;
+        HWND box = WaitForBox(installer.Id(), c.message.substr(0, 20));
+        ASSERT_TRUE(box) << folder;
+        EXPECT_EQ(ReadMessageBox(box).text, c.message) << folder;
+        EXPECT_EQ(ReadMessageBox(box).buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(MessageBoxIcon(box), static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_WARNING)));
+        if (c.shot) {
+            EXPECT_TRUE(SaveScreenshot(box, c.shot));
+        }
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        // Still choosing: nothing is locked or hidden.
+        EXPECT_TRUE(IsWindowVisible(folderBox) && IsWindowEnabled(folderBox)) << folder;
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDOK))) << folder;
+        EXPECT_EQ(Text(folderBox), c.folder);
+    }
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    ExpectExit(installer, 5000, 0);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    EXPECT_FALSE(Exists(L"C:\\InstallList.txt"));
+    EXPECT_FALSE(Exists(L"t4k Vestrel"));  // in the folder it inherited from this process
+}
+
+TEST_F(InstallerTest, TheFolderBoxTakesNoTypingPastItsLimit) {
+    // The longest path built from it, the folder and "\\DeleteEverything.bat",
+    // stays below MAX_PATH.
+    constexpr size_t kLimit = MAX_PATH - 2 - 20;
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    HWND dialog = StartDialog(installer);
+    ASSERT_TRUE(dialog);
+    const HWND folderBox = GetDlgItem(dialog, kFolderBox);
+    const std::wstring start = L"C:\\" + std::wstring(kLimit - 5, L'v');
+    SetWindowTextW(folderBox, start.c_str());
+    SendMessageW(folderBox, EM_SETSEL, start.size(), start.size());
+    for (wchar_t typed : std::wstring(L"\\wxyz"))
+        SendMessageW(folderBox, WM_CHAR, typed, 0);
+    EXPECT_EQ(Text(folderBox), start + L"\\w");
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    ExpectExit(installer, 5000, 0);
+}
+
 // A package file that no one may read: its copy fails.
 class LockedFile {
   public:
@@ -513,49 +587,129 @@ std::wstring UnixPath(const std::wstring& path) {
     return std::wstring(narrow.begin(), narrow.end());
 }
 
-// Drive T: of the Wine prefix, its root a folder of the test.
-class TestDrive {
+// A Unix symbolic link, made and removed from inside Wine, which shows a
+// link to a folder as a reparse point (it cannot make Windows links:
+// CreateSymbolicLinkW does nothing, and setting a junction's reparse data
+// is not supported). Windows calls cannot remove it either: they would act
+// on what it leads to.
+class UnixLink {
   public:
-    explicit TestDrive(const std::wstring& folder) {
-        CreateDirectoryW(folder.c_str(), nullptr);
-        wchar_t prefix[MAX_PATH] = {};
-        const std::wstring target = UnixPath(folder);
-        if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH) || target.empty())
-            return;
-        link_ = std::wstring(prefix) + L"/dosdevices/t:";
-        StartUnix(L"/bin/ln -sfn '" + target + L"' '" + link_ + L"'");
+    // At the Windows path `windowsLink`, or at the Unix path `unixLink`.
+    UnixLink(const std::wstring& windowsLink, const std::wstring& unixTarget,
+             const std::wstring& unixLink = L"")
+        : windowsLink_(windowsLink), unixLink_(unixLink) {
+        if (unixLink_.empty() && !windowsLink_.empty()) {
+            const size_t slash = windowsLink_.rfind(L'\\');
+            const std::wstring parent = UnixPath(windowsLink_.substr(0, slash));
+            if (!parent.empty())
+                unixLink_ = parent + L"/" + windowsLink_.substr(slash + 1);
+        }
+        if (!unixLink_.empty() && !unixTarget.empty())
+            StartUnix(L"/bin/ln -sfn '" + unixTarget + L"' '" + unixLink_ + L"'");
     }
-    ~TestDrive() {
-        if (!link_.empty() && StartUnix(L"/bin/rm -f '" + link_ + L"'"))
-            WaitFor([] { return !Exists(L"T:\\"); }, 5000);
+    ~UnixLink() {
+        if (!unixLink_.empty() && StartUnix(L"/bin/rm -f '" + unixLink_ + L"'"))
+            WaitFor([&] { return !Exists(windowsLink_); }, 5000);
     }
-    bool Defined() const {
-        return !link_.empty() && WaitFor([] { return Exists(L"T:\\"); }, 5000);
+    bool Made() const {
+        return !unixLink_.empty() && WaitFor([&] { return Exists(windowsLink_); }, 5000);
     }
 
   private:
-    std::wstring link_;
+    std::wstring windowsLink_;
+    std::wstring unixLink_;
 };
 
-TEST_F(InstallerTest, ADriveRootOrAnEntryEditedToOneKeepsItsFiles) {
-    TestDrive drive(std::wstring(kRoot) + L"\\drive-t");
-    ASSERT_TRUE(drive.Defined());
-    Install(L"T:\\", false, false, false, false);
-    ExpectInstalled(L"T:");
-    Uninstall(L"T:", true);  // the entry names "T:\\t4kInstaller.exe"
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
-    EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
-    EXPECT_TRUE(Exists(L"T:\\t4kVestrel.exe"));
+// Drive T: of the Wine prefix, its root a folder of the test.
+class TestDrive {
+  public:
+    explicit TestDrive(const std::wstring& folder)
+        : link_(L"T:\\", UnixPath(MadeFolder(folder)), DriveLink()) {}
+    bool Defined() const { return link_.Made(); }
 
-    // An entry of a proper installation, edited to point at the root.
+  private:
+    static const std::wstring& MadeFolder(const std::wstring& folder) {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        return folder;
+    }
+    static std::wstring DriveLink() {
+        wchar_t prefix[MAX_PATH] = {};
+        if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH))
+            return {};
+        return std::wstring(prefix) + L"/dosdevices/t:";
+    }
+    UnixLink link_;
+};
+
+TEST_F(InstallerTest, AnEntryEditedToADriveRootKeepsItsFiles) {
+    // A proper installation, whose entry is edited to name it through the
+    // root of drive T:.
     const std::wstring folder = std::wstring(kRoot) + L"\\proper";
     Install(folder, false, false, false, false);
+    TestDrive drive(folder);
+    ASSERT_TRUE(drive.Defined());
     SetEntry(L"T:\\t4kInstaller.exe");
     Uninstall(L"T:", true);
     EXPECT_FALSE(Exists(L"T:\\DeleteEverything.bat"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
-    ExpectInstalled(L"T:", false);
     ExpectInstalled(folder, false);
+}
+
+std::string FileText(const std::wstring& path) {
+    std::string text(64, '\0');
+    DWORD got = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "(missing)";
+    ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(file);
+    text.resize(got);
+    return text;
+}
+
+TEST_F(InstallerTest, LinksInThePackageOrInTheInstallFolderAreNotFollowed) {
+    const std::wstring elsewhere = std::wstring(kRoot) + L"\\elsewhere";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    WriteFileText(Join(elsewhere, L"notes.txt"), "not ours");
+    // A link in the package to the package itself: not listed, not copied.
+    UnixLink loop(Join(kPackage, L"loop"), UnixPath(kPackage));
+    ASSERT_TRUE(loop.Made());
+    const std::wstring folder = std::wstring(kRoot) + L"\\linked";
+    Install(folder, false, false, false, false);
+    ExpectInstalled(folder);
+    EXPECT_FALSE(Exists(Join(folder, L"loop")));
+
+    // The installed subfolder replaced by a link to another folder whose
+    // file has the listed name: no removal goes through it.
+    RemoveTree(Join(folder, L"extras"));
+    UnixLink extras(Join(folder, L"extras"), UnixPath(elsewhere));
+    ASSERT_TRUE(extras.Made());
+    Uninstall(folder, true);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    EXPECT_FALSE(Exists(Join(folder, L"DeleteEverything.bat")));
+    EXPECT_EQ(FileText(Join(elsewhere, L"notes.txt")), "not ours");
+    EXPECT_TRUE(Exists(Join(folder, L"t4kVestrel.exe")));
+}
+
+TEST_F(InstallerTest, TheListAndTheBatchFileAreNotWrittenThroughAHardLink) {
+    // Other names of files elsewhere, planted where the installer writes its
+    // list and the uninstaller its batch file.
+    const std::wstring folder = std::wstring(kRoot) + L"\\hard";
+    const std::wstring list = std::wstring(kRoot) + L"\\list.txt";
+    const std::wstring batch = std::wstring(kRoot) + L"\\batch.txt";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& file : {list, batch})
+        WriteFileText(file, "not ours");
+    ASSERT_TRUE(CreateHardLinkW(Join(folder, L"InstallList.txt").c_str(), list.c_str(), nullptr));
+    Install(folder, false, false, false, false);
+    ExpectInstalled(folder);
+    EXPECT_EQ(FileText(list), "not ours");
+    ASSERT_TRUE(
+        CreateHardLinkW(Join(folder, L"DeleteEverything.bat").c_str(), batch.c_str(), nullptr));
+    Uninstall(folder, true);
+    EXPECT_TRUE(WaitUntilRemoved(folder));
+    EXPECT_EQ(FileText(batch), "not ours");
 }
 
 TEST(BatchPathEncoding, OnlyBytesThatCmdReadsBackAsThePath) {

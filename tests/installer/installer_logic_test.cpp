@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 
 #include "installer/batch_file.h"
@@ -128,6 +130,76 @@ TEST(FolderGuard, FolderTextAndUninstallCommand) {
     EXPECT_EQ(FolderOfCommand(u"D:\\Apps\\t4kInstaller.exe"), u"D:\\Apps");
     EXPECT_EQ(FolderOfCommand(u"T:\\t4kInstaller.exe"), u"T:");
     EXPECT_FALSE(FolderOfCommand(u"t4kInstaller.exe"));
+}
+
+TEST(FolderGuard, ALinkOnTheWayToAListedEntryRefusesRemoval) {
+    const std::u16string folder = u"C:\\Apps\\V";
+    // "x\\y" is not listed: it was there before the installation.
+    const InstallList list{{u"t4kVestrel.exe", u"sub\\a.txt", u"x\\y\\z.txt"},
+                           {u"sub", u"sub\\deep"}};
+    const struct {
+        const char16_t* link;  // relative to the folder; "." the folder itself
+        bool refused;
+    } cases[] = {
+        {u"", false},
+        {u".", true},
+        {u"sub", true},
+        {u"sub\\deep", true},
+        {u"x", true},
+        {u"x\\y", true},
+        {u"t4kVestrel.exe", false},  // deleting a link removes only the link
+        {u"other", false},
+    };
+    for (const auto& c : cases) {
+        const std::u16string link = c.link == std::u16string(u".") ? folder
+                                    : *c.link                      ? folder + u"\\" + c.link
+                                                                   : u"";
+        const auto isLink = [&](std::u16string_view path) { return path == link; };
+        EXPECT_EQ(LinkOnListedPaths(folder, list, isLink), c.refused)
+            << std::string(link.begin(), link.end());
+    }
+}
+
+TEST(FolderGuard, OnlyNameSurrogatesLeadElsewhere) {
+    constexpr uint32_t kFolder = 0x10, kReparse = 0x400;
+    const struct {
+        uint32_t attributes, tag;
+        bool link;
+    } cases[] = {
+        {kFolder | kReparse, 0xA0000003, true},  // junction
+        {kReparse, 0xA000000C, true},            // symbolic link
+        {kFolder | kReparse, 0, true},           // no tag reported
+        {kReparse, 0x9000001A, false},           // cloud file
+        {kReparse, 0x80000017, false},           // compressed file
+        {kFolder, 0xA0000003, false},            // a stale tag without the attribute
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LeadsElsewhere(c.attributes, c.tag), c.link) << std::hex << c.tag;
+}
+
+TEST(PackageListing, SkipsLinksAndTheInstalledCopysOwnFiles) {
+    const std::map<std::u16string, std::vector<FolderEntry>> tree{
+        {u"P",
+         {{u"t4kVestrel.exe"},
+          {u"InstallList.txt"},
+          {u"sub", true},
+          {u"DeleteEverything.bat"},
+          {u"elsewhere", true, true},
+          {u"linked.txt", false, true}}},
+        {u"P\\sub", {{u"a.txt"}, {u"up", true, true}, {u"InstallList.txt"}}},
+        {u"P\\elsewhere", {{u"secret.txt"}}},
+        {u"P\\sub\\up", {{u"t4kVestrel.exe"}, {u"sub", true}}},
+    };
+    std::set<std::u16string> read;
+    const auto readFolder = [&](std::u16string_view folder) {
+        read.emplace(folder);
+        const auto found = tree.find(std::u16string(folder));
+        return found == tree.end() ? std::vector<FolderEntry>{} : found->second;
+    };
+    EXPECT_EQ(
+        ListPackageFiles(u"P", readFolder),
+        (std::vector<std::u16string>{u"t4kVestrel.exe", u"sub\\a.txt", u"sub\\InstallList.txt"}));
+    EXPECT_EQ(read, (std::set<std::u16string>{u"P", u"P\\sub"}));
 }
 
 TEST(RegistryText, OnlyWholeTerminatedStringsThatFit) {
