@@ -1,5 +1,6 @@
 #include "installer/install_worker.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "installer/install_list.h"
 #include "installer/installer_state.h"
 #include "installer/list_files.h"
+#include "installer/own_version.h"
 #include "installer/shell_folders.h"
 #include "installer/texts.h"
 #include "installer/uninstall_entry.h"
@@ -89,6 +91,13 @@ bool AskRetry(const std::wstring& target) {
                        MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDNO;
 }
 
+uint64_t FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 // Copies one file, retrying for two seconds, then asking.
 Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
     for (;;) {
@@ -109,6 +118,22 @@ Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
         if (!AskRetry(target))
             return Attempt::GaveUp;
     }
+}
+
+// What Windows shows of the installation in its list of programs.
+EntryDetails Details(const std::wstring& folder, uint64_t bytes) {
+    EntryDetails details;
+    const std::wstring wizard = Join(folder, kWizardExe);
+    const auto version = FileVersionFields(wizard);
+    if (version != decltype(version){}) {
+        for (uint16_t field : version)
+            details.displayVersion += std::to_wstring(field) + L".";
+        details.displayVersion.pop_back();
+    }
+    details.displayIcon = wizard;
+    details.installLocation = folder;
+    details.estimatedSizeKb = static_cast<DWORD>((bytes + 1023) / 1024);
+    return details;
 }
 
 DWORD Install(const InstallJob& job) {
@@ -145,6 +170,7 @@ DWORD Install(const InstallJob& job) {
             return IsCancelling() ? kCancelled : kCopyFailed;
     }
 
+    uint64_t bytes = 0;
     for (const std::wstring& relative : files) {
         const std::wstring target = Join(folder, relative);
         CreateFolderLevels(target.substr(0, target.rfind(L'\\')), State().cancelEvent);
@@ -152,6 +178,7 @@ DWORD Install(const InstallJob& job) {
             return kCancelled;
         switch (CopyOne(Join(source, relative), target)) {
             case Attempt::Done:
+                bytes += FileSize(target);
                 break;
             case Attempt::Cancelled:
                 return kCancelled;
@@ -171,7 +198,7 @@ DWORD Install(const InstallJob& job) {
         return kCancelled;
     const std::wstring command = Join(folder, kInstallerExe);
     SetRememberedCommand(command);
-    WriteUninstallEntry(command);
+    WriteUninstallEntry(command, Details(folder, bytes));
     Sleep(500);
     return kInstalled;
 }
