@@ -91,6 +91,44 @@ bool AskRetry(const std::wstring& target) {
                        MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDNO;
 }
 
+bool WizardRunning() {
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kWizardInstanceName);
+    if (!mapping)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(mapping);
+    return true;
+}
+
+// A running wizard cannot be replaced: the user closes it first (Retry)
+// or gives up the installation (false).
+bool WizardClosed() {
+    while (WizardRunning()) {
+        if (MessageBoxW(nullptr, kWizardRunningText, kCaption,
+                        MB_RETRYCANCEL | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDRETRY)
+            return false;
+    }
+    return true;
+}
+
+// Whether the two paths name one file (the installer run from the folder
+// it installs into copies every file onto itself).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION info[2]{};
+    int known = 0;
+    for (const std::wstring* path : {&a, &b}) {
+        HANDLE file = CreateFileW(path->c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        known += GetFileInformationByHandle(file, &info[known]) ? 1 : 0;
+        CloseHandle(file);
+    }
+    return known == 2 && info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 uint64_t FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
@@ -98,12 +136,14 @@ uint64_t FileSize(const std::wstring& path) {
     return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-// Copies one file, retrying for two seconds, then asking.
+// Copies one file, retrying for two seconds, then asking. An older file
+// left in place would leave the installation half old: only a copy (or
+// the source itself) counts.
 Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
     for (;;) {
         SetCurrentFileName(target.substr(target.rfind(L'\\') + 1));
         const DWORD start = GetTickCount();
-        bool copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
+        bool copied = SameFile(source, target) || CopyFileW(source.c_str(), target.c_str(), FALSE);
         while (!copied) {
             if (Cancelled(100))
                 return Attempt::Cancelled;
@@ -111,7 +151,7 @@ Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
                 break;
             copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
         }
-        if (IsFile(target)) {
+        if (copied) {
             SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
             return Attempt::Done;
         }
@@ -138,6 +178,8 @@ EntryDetails Details(const std::wstring& folder, uint64_t bytes) {
 
 DWORD Install(const InstallJob& job) {
     if (Cancelled(1000))
+        return kCancelled;
+    if (!WizardClosed())
         return kCancelled;
     RaiseStepAdvances(1);
     if (Cancelled(100))
