@@ -1,5 +1,7 @@
 #include "installer/batch_file.h"
 
+#include <algorithm>
+
 namespace vestrel::installer {
 
 namespace {
@@ -11,6 +13,16 @@ std::u16string Join(std::u16string_view folder, std::u16string_view name) {
     path += u'\\';
     path += name;
     return path;
+}
+
+char16_t FoldAscii(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 // The path's bytes for a batch line, "%" doubled; nothing without an
@@ -37,7 +49,8 @@ std::optional<std::string> LinePath(std::u16string_view path, const PathEncoder&
 }  // namespace
 
 RemovalBatch BuildRemovalBatch(std::u16string_view installFolder, const InstallList& list,
-                               const PathEncoder& encode, const ShortPathOf& shortPath) {
+                               const PathEncoder& encode, const ShortPathOf& shortPath,
+                               const std::vector<std::u16string>& removedLast) {
     RemovalBatch batch;
     std::string& out = batch.bytes;
     out = "@echo off\r\n";
@@ -55,12 +68,37 @@ RemovalBatch BuildRemovalBatch(std::u16string_view installFolder, const InstallL
     for (const std::u16string& folder : DeepestFirst(list.folders))
         command("rd", Join(installFolder, folder), &batch.foldersLeftToUs);
     command("del", Join(installFolder, kInstallListName), &batch.filesLeftToUs);
-    const std::u16string self = Join(installFolder, kBatchFileName);
-    if (const auto bytes = LinePath(self, encode, shortPath))
-        out += "del \"" + *bytes + "\"\r\n";
-    else
-        out += "del \"%~f0\"\r\n";
+    const auto selfBytes = LinePath(Join(installFolder, kBatchFileName), encode, shortPath);
+    const std::string self = "\"" + (selfBytes ? *selfBytes : "%~f0") + "\"";
+    // One line: cmd reads none after the batch file has gone. The file is
+    // moved out first, as a cmd that keeps it open would keep it in the
+    // folder until it ends; "del" is for a move that failed.
+    const std::string moved = "\"%TEMP%\\t4k_Vestrel_DeleteEverything.bat\"";
+    out += "move /y " + self + " " + moved + " >nul & del " + self;
+    for (const std::u16string& folder : removedLast) {
+        if (const auto bytes = LinePath(folder, encode, shortPath))
+            out += " & rd \"" + *bytes + "\"";
+    }
+    out += " & del " + moved + "\r\n";
     return batch;
+}
+
+std::vector<std::u16string> FoldersRemovedLast(std::u16string_view installFolder,
+                                               std::u16string_view level1,
+                                               std::u16string_view level2) {
+    std::vector<std::u16string> folders{std::u16string(installFolder)};
+    std::u16string_view rest = installFolder;
+    for (std::u16string_view level : {level2, level1}) {
+        const size_t slash = rest.rfind(u'\\');
+        if (slash == std::u16string_view::npos)
+            break;
+        rest = rest.substr(0, slash);
+        const size_t before = rest.rfind(u'\\');
+        if (before == std::u16string_view::npos || !SameName(rest.substr(before + 1), level))
+            break;
+        folders.emplace_back(rest);
+    }
+    return folders;
 }
 
 }  // namespace vestrel::installer

@@ -31,12 +31,23 @@ struct RemovalBatch {
 
 // "@echo off", 750 lines "dir c:\*.*" (time for the uninstaller to end),
 // then one "del" per listed file, one "rd" per listed folder (deepest
-// first; rd leaves a folder that is not empty), "del" of the list and of
-// the batch file itself. Every line ends with CR LF; "%" in a path is
-// written "%%". A path without an exact encoding is written in its short
-// form when that has one, else left to the uninstaller; the batch file
-// then deletes itself as "%~f0".
+// first; rd leaves a folder that is not empty), "del" of the list, and a
+// last line that moves the batch file itself to %TEMP%, removes each of
+// the folders removed last ("rd") and deletes the moved file. Every line
+// ends with CR LF;
+// "%" in a path is written "%%". A path without an exact encoding is
+// written in its short form when that has one, else left to the
+// uninstaller; the batch file then names itself "%~f0".
 RemovalBatch BuildRemovalBatch(std::u16string_view installFolder, const InstallList& list,
-                               const PathEncoder& encode, const ShortPathOf& shortPath);
+                               const PathEncoder& encode, const ShortPathOf& shortPath,
+                               const std::vector<std::u16string>& removedLast);
+
+// The folders the batch file removes last, when they are left empty: the
+// install folder, then its parent and grandparent when they are the
+// publisher's two levels (level1\level2\folder, as in the default install
+// folder; names compared without regard to ASCII case).
+std::vector<std::u16string> FoldersRemovedLast(std::u16string_view installFolder,
+                                               std::u16string_view level1,
+                                               std::u16string_view level2);
 
 }  // namespace vestrel::installer

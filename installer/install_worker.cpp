@@ -1,5 +1,6 @@
 #include "installer/install_worker.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "installer/install_list.h"
 #include "installer/installer_state.h"
 #include "installer/list_files.h"
+#include "installer/own_version.h"
 #include "installer/shell_folders.h"
 #include "installer/texts.h"
 #include "installer/uninstall_entry.h"
@@ -79,12 +81,59 @@ bool AskRetry(const std::wstring& target) {
                        MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDNO;
 }
 
-// Copies one file, retrying for two seconds, then asking.
+bool WizardRunning() {
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kWizardInstanceName);
+    if (!mapping)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(mapping);
+    return true;
+}
+
+// A running wizard cannot be replaced: the user closes it first (Retry)
+// or gives up the installation (false).
+bool WizardClosed() {
+    while (WizardRunning()) {
+        if (MessageBoxW(nullptr, kWizardRunningText, kCaption,
+                        MB_RETRYCANCEL | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDRETRY)
+            return false;
+    }
+    return true;
+}
+
+// Whether the two paths name one file (the installer run from the folder
+// it installs into copies every file onto itself).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION info[2]{};
+    int known = 0;
+    for (const std::wstring* path : {&a, &b}) {
+        HANDLE file = CreateFileW(path->c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        known += GetFileInformationByHandle(file, &info[known]) ? 1 : 0;
+        CloseHandle(file);
+    }
+    return known == 2 && info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+           info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+uint64_t FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// Copies one file, retrying for two seconds, then asking. An older file
+// left in place would leave the installation half old: only a copy (or
+// the source itself) counts.
 Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
     for (;;) {
         SetCurrentFileName(target.substr(target.rfind(L'\\') + 1));
         const DWORD start = GetTickCount();
-        bool copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
+        bool copied = SameFile(source, target) || CopyFileW(source.c_str(), target.c_str(), FALSE);
         while (!copied) {
             if (Cancelled(100))
                 return Attempt::Cancelled;
@@ -92,7 +141,7 @@ Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
                 break;
             copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
         }
-        if (IsFile(target)) {
+        if (copied) {
             SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
             return Attempt::Done;
         }
@@ -101,8 +150,26 @@ Attempt CopyOne(const std::wstring& source, const std::wstring& target) {
     }
 }
 
+// What Windows shows of the installation in its list of programs.
+EntryDetails Details(const std::wstring& folder, uint64_t bytes) {
+    EntryDetails details;
+    const std::wstring wizard = Join(folder, kWizardExe);
+    const auto version = FileVersionFields(wizard);
+    if (version != decltype(version){}) {
+        for (uint16_t field : version)
+            details.displayVersion += std::to_wstring(field) + L".";
+        details.displayVersion.pop_back();
+    }
+    details.displayIcon = wizard;
+    details.installLocation = folder;
+    details.estimatedSizeKb = static_cast<DWORD>((bytes + 1023) / 1024);
+    return details;
+}
+
 DWORD Install(const InstallJob& job) {
     if (Cancelled(1000))
+        return kCancelled;
+    if (!WizardClosed())
         return kCancelled;
     RaiseStepAdvances(1);
     if (Cancelled(100))
@@ -137,6 +204,7 @@ DWORD Install(const InstallJob& job) {
             return IsCancelling() ? kCancelled : kCopyFailed;
     }
 
+    uint64_t bytes = 0;
     for (const std::wstring& relative : files) {
         const std::wstring target = Join(folder, relative);
         CreateFolderLevels(target.substr(0, target.rfind(L'\\')), State().cancelEvent);
@@ -144,6 +212,7 @@ DWORD Install(const InstallJob& job) {
             return kCancelled;
         switch (CopyOne(Join(source, relative), target)) {
             case Attempt::Done:
+                bytes += FileSize(target);
                 break;
             case Attempt::Cancelled:
                 return kCancelled;
@@ -163,7 +232,7 @@ DWORD Install(const InstallJob& job) {
         return kCancelled;
     const std::wstring command = Join(folder, kInstallerExe);
     SetRememberedCommand(command);
-    WriteUninstallEntry(command);
+    WriteUninstallEntry(command, Details(folder, bytes));
     Sleep(500);
     return kInstalled;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "installer/desktop_start.h"
 #include "installer/folder_guard.h"
 #include "installer/install_worker.h"
 #include "installer/installer_dlg.h"
@@ -212,8 +213,10 @@ void Ct4kInstallerDlg::ShowOutcome(DWORD result) {
                         MB_YESNO | MB_ICONINFORMATION) == IDYES) {
             const HRESULT com =
                 CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-            ShellExecuteW(nullptr, L"Open", Join(installFolder_, kWizardExe).c_str(), nullptr,
-                          nullptr, SW_SHOWNORMAL);
+            // The installer runs elevated; the wizard should not.
+            const std::wstring wizard = Join(installFolder_, kWizardExe);
+            if (!OpenFromDesktop(wizard))
+                ShellExecuteW(nullptr, L"Open", wizard.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
             if (SUCCEEDED(com))
                 CoUninitialize();
         }

@@ -17,6 +17,7 @@
 #include "installer/shortcuts.h"
 #include "installer/texts.h"
 #include "installer/uninstall_entry.h"
+#include "installer/update_leftovers.h"
 
 namespace vestrel::installer {
 
@@ -41,7 +42,9 @@ bool WriteRemovalBatch(const std::wstring& folder, InstallList list, const std::
     // The batch file exists before its text is made, so it has a short form.
     if (!WriteWholeFile(batch, {}))
         return false;
-    const RemovalBatch removal = BuildRemovalBatch(U16(folder), list, EncodeBatchPath, ShortPath);
+    const RemovalBatch removal = BuildRemovalBatch(
+        U16(folder), list, EncodeBatchPath, ShortPath,
+        FoldersRemovedLast(U16(folder), U16(VESTREL_INSTALL_LEVEL1), U16(VESTREL_INSTALL_LEVEL2)));
     for (const std::u16string& file : removal.filesLeftToUs) {
         const std::wstring path = Wide(file);
         if (!DeleteFileW(path.c_str()))
@@ -77,13 +80,18 @@ void RunRemoval(const std::wstring& uninstallCommand) {
         DeleteKeyTree(parent, kUninstallSubkey);
         RegCloseKey(parent);
     }
+    const std::wstring startMenu = StartMenuShortcutPath();
     for (const std::wstring& shortcut :
-         {DesktopShortcutPath(), QuickLaunchShortcutPath(), StartMenuShortcutPath()}) {
+         {DesktopShortcutPath(), QuickLaunchShortcutPath(), startMenu}) {
         if (!shortcut.empty())
             DeleteFileW(shortcut.c_str());
     }
+    // The publisher's Start Menu folder goes when nothing else is in it.
+    if (!startMenu.empty())
+        RemoveDirectoryW(startMenu.substr(0, startMenu.rfind(L'\\')).c_str());
     if (uninstallCommand.empty())
         return;
+    RemoveUpdateCheckFiles();
     const auto folder = FolderToEmpty(uninstallCommand);
     if (!folder)
         return;
@@ -98,6 +106,11 @@ void RunRemoval(const std::wstring& uninstallCommand) {
     if (!WriteRemovalBatch(*folder, *list, batch))
         return;
     Sleep(500);
+    // The batch file inherits this folder as its own; were it the install
+    // folder, that could not be removed.
+    wchar_t system[MAX_PATH] = {};
+    if (GetSystemDirectoryW(system, MAX_PATH))
+        SetCurrentDirectoryW(system);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     ShellExecuteW(nullptr, L"Open", batch.c_str(), nullptr, nullptr, SW_HIDE);
     if (SUCCEEDED(com))

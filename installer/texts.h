@@ -21,6 +21,12 @@ inline constexpr wchar_t kUninstallSubkey[] = L"{054E41D7-BA28-4DDb-A0FC-50DE462
 inline constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
     L"{054E41D7-BA28-4DDb-A0FC-50DE46251425}";
+// The wizard's single-instance object: a named file mapping that exists
+// while a t4k Vestrel runs in this session.
+inline constexpr wchar_t kWizardInstanceName[] = L"t4k Vestrel\u2122";
+inline constexpr wchar_t kWizardRunningText[] =
+    L"t4k Vestrel\u2122 is running.\n\nPlease close it and click Retry, or click Cancel to "
+    L"stop the installation.";
 inline constexpr wchar_t kPublisherDomain[] = VESTREL_PUBLISHER_DOMAIN;
 inline constexpr wchar_t kPublisherWebRoot[] = VESTREL_WEB_ROOT;
 inline constexpr wchar_t kStartMenuFolder[] = VESTREL_START_MENU_FOLDER;

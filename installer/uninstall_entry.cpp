@@ -16,9 +16,13 @@ void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
+void SetNumber(HKEY key, const wchar_t* name, DWORD value) {
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
 }  // namespace
 
-void WriteUninstallEntry(const std::wstring& uninstallCommand) {
+void WriteUninstallEntry(const std::wstring& uninstallCommand, const EntryDetails& details) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
@@ -27,6 +31,15 @@ void WriteUninstallEntry(const std::wstring& uninstallCommand) {
     SetText(key, L"Publisher", kPublisherDomain);
     SetText(key, L"DisplayName", std::wstring(L"t4k Vestrel; ") + kPublisherDomain);
     SetText(key, L"UninstallString", uninstallCommand);
+    if (!details.displayVersion.empty())
+        SetText(key, L"DisplayVersion", details.displayVersion);
+    SetText(key, L"DisplayIcon", details.displayIcon);
+    SetText(key, L"InstallLocation", details.installLocation);
+    SetNumber(key, L"EstimatedSize", details.estimatedSizeKb);
+    // Installed files have nothing to change or mend: the list shows
+    // only Uninstall.
+    SetNumber(key, L"NoModify", 1);
+    SetNumber(key, L"NoRepair", 1);
     RegCloseKey(key);
 }
 

@@ -9,8 +9,17 @@
 
 namespace vestrel::installer {
 
-// Contact, Publisher, DisplayName and UninstallString; failures ignored.
-void WriteUninstallEntry(const std::wstring& uninstallCommand);
+// What Windows' list of programs shows beside the name.
+struct EntryDetails {
+    std::wstring displayVersion;  // not written when empty
+    std::wstring displayIcon;
+    std::wstring installLocation;
+    DWORD estimatedSizeKb = 0;
+};
+
+// Contact, Publisher, DisplayName and UninstallString, then the details,
+// NoModify and NoRepair; failures ignored.
+void WriteUninstallEntry(const std::wstring& uninstallCommand, const EntryDetails& details);
 
 // The entry's "UninstallString" when it is a proper REG_SZ of at most
 // 2048 bytes; nothing when the key or a sound value is missing.

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -25,6 +26,11 @@ constexpr wchar_t kEntry[] =
 constexpr wchar_t kRoot[] = L"C:\\inst-test";
 constexpr wchar_t kPackage[] = L"C:\\inst-test\\package";
 constexpr wchar_t kWizardFrameClass[] = L"dlg0_{82DE65E8-B047-4647-8A07-1742A98109F1}";
+constexpr wchar_t kWizardInstance[] = L"t4k Vestrel\u2122";
+constexpr wchar_t kWizardRunning[] =
+    L"t4k Vestrel\u2122 is running.\n\nPlease close it and click Retry, or click Cancel to stop "
+    L"the installation.";
+constexpr int kWizardExit = 3004;
 constexpr int kFolderBox = 1000, kStartMenuBox = 1001, kDesktopBox = 1002, kQuickLaunchBox = 1003,
               kInstallText = 1004;
 constexpr DWORD kInstallMs = 30000;
@@ -125,6 +131,15 @@ bool KeyExists(HKEY root, const wchar_t* path) {
     return true;
 }
 
+DWORD EntryNumber(const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kEntry, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return value;
+}
+
 std::wstring EntryValue(const wchar_t* name) {
     wchar_t value[1024] = {};
     DWORD size = sizeof value;
@@ -164,6 +179,44 @@ HWND WaitForBox(DWORD processId, const std::wstring& words, DWORD timeoutMs = 20
     return found;
 }
 
+// The process that started the given one, and a process's file name.
+PROCESSENTRY32W ProcessEntry(DWORD processId) {
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == processId)
+            break;
+    }
+    CloseHandle(snapshot);
+    return entry.th32ProcessID == processId ? entry : PROCESSENTRY32W{};
+}
+
+// Waits for a running wizard's frame, ends the wizard with Exit, and gives
+// the id of the process that started it.
+DWORD CloseWizard() {
+    HWND wizard = nullptr;
+    if (!WaitFor([&] { return (wizard = FindWindowW(kWizardFrameClass, nullptr)) != nullptr; },
+                 15000))
+        return 0;
+    DWORD wizardProcess = 0;
+    GetWindowThreadProcessId(wizard, &wizardProcess);
+    const DWORD parent = ProcessEntry(wizardProcess).th32ParentProcessID;
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, wizardProcess);
+    PostMessageW(wizard, WM_COMMAND, kWizardExit, 0);
+    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+    return parent;
+}
+
+// What the update check of an installed wizard leaves behind.
+std::wstring UpdateWorkingFolder() {
+    return SpecialFolder(CSIDL_APPDATA) + L"\\t4k_{82DE65E8-B047-4647-8A07-1742A98109F1}";
+}
+
 class InstallerTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { CoInitialize(nullptr); }
@@ -191,6 +244,8 @@ class InstallerTest : public ::testing::Test {
         for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
             DeleteFileW(link.c_str());
         RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\t4ksoft.net");
+        RemoveTree(SpecialFolder(CSIDL_PROGRAMS) + L"\\t4ksoft.net");
+        RemoveTree(UpdateWorkingFolder());
         RemoveTree(kRoot);
     }
 
@@ -227,11 +282,18 @@ class InstallerTest : public ::testing::Test {
         EXPECT_EQ(code, expected);
     }
 
-    // Runs an installation into the folder with the shortcut boxes as
-    // given, answers the last question, and waits for the end.
-    void Install(const std::wstring& folder, bool startMenu, bool desktop, bool quickLaunch,
-                 bool startWizard, const wchar_t* shots = nullptr) {
-        Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    // Runs package_'s installer into the folder with the shortcut boxes as
+    // given, answers the last question, and waits for the end; gives the
+    // installer's process id.
+    DWORD Install(const std::wstring& folder, bool startMenu, bool desktop, bool quickLaunch,
+                  bool startWizard, const wchar_t* shots = nullptr) {
+        Program installer(Join(package_, L"t4kInstaller.exe"));
+        InstallWith(installer, folder, startMenu, desktop, quickLaunch, startWizard, shots);
+        return installer.Id();
+    }
+
+    void InstallWith(Program& installer, const std::wstring& folder, bool startMenu, bool desktop,
+                     bool quickLaunch, bool startWizard, const wchar_t* shots) {
         HWND dialog = StartDialog(installer);
         ASSERT_TRUE(dialog);
         if (!folder.empty())
@@ -256,6 +318,11 @@ class InstallerTest : public ::testing::Test {
                 WaitFor([&] { return !IsWindowVisible(GetDlgItem(dialog, kFolderBox)); }, 5000));
             EXPECT_TRUE(SaveScreenshot(dialog, std::wstring(shots) + L"-installing"));
         }
+        FinishInstall(installer, startWizard);
+    }
+
+    // Answers the success question and waits for the installer's end.
+    static void FinishInstall(Program& installer, bool startWizard) {
         HWND done = WaitForBox(installer.Id(), L"Installation successfull. Start application now?",
                                kInstallMs);
         ASSERT_TRUE(done);
@@ -304,6 +371,8 @@ class InstallerTest : public ::testing::Test {
             },
             60000);
     }
+
+    std::wstring package_ = kPackage;
 };
 
 TEST_F(InstallerTest, DefaultFolderWithEveryShortcutThenUninstallNoAndYes) {
@@ -313,6 +382,18 @@ TEST_F(InstallerTest, DefaultFolderWithEveryShortcutThenUninstallNoAndYes) {
     EXPECT_EQ(EntryValue(L"Contact"), L"t4ksoft.net");
     EXPECT_EQ(EntryValue(L"Publisher"), L"t4ksoft.net");
     EXPECT_EQ(EntryValue(L"DisplayName"), L"t4k Vestrel; t4ksoft.net");
+    EXPECT_EQ(EntryValue(L"DisplayVersion"), L"0.75.0.21");
+    EXPECT_EQ(EntryValue(L"DisplayIcon"), Join(folder, L"t4kVestrel.exe"));
+    EXPECT_EQ(EntryValue(L"InstallLocation"), folder);
+    EXPECT_EQ(EntryNumber(L"NoModify"), 1u);
+    EXPECT_EQ(EntryNumber(L"NoRepair"), 1u);
+    // Both programs, in KB, rounded up.
+    WIN32_FILE_ATTRIBUTE_DATA wizard{}, installer{};
+    GetFileAttributesExW(Join(folder, L"t4kVestrel.exe").c_str(), GetFileExInfoStandard, &wizard);
+    GetFileAttributesExW(Join(folder, L"t4kInstaller.exe").c_str(), GetFileExInfoStandard,
+                         &installer);
+    EXPECT_EQ(EntryNumber(L"EstimatedSize"),
+              (wizard.nFileSizeLow + installer.nFileSizeLow + 9 + 5 + 1023) / 1024);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEntry));
     const Shortcuts links = ShortcutPaths();
     for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
@@ -324,11 +405,27 @@ TEST_F(InstallerTest, DefaultFolderWithEveryShortcutThenUninstallNoAndYes) {
     ExpectInstalled(folder);
     EXPECT_TRUE(Exists(links.desktop));
 
+    // A subkey below the entry, and the update check's working files.
+    HKEY subkey = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kEntry) + L"\\Sub\\Deeper").c_str(),
+                              0, nullptr, 0, KEY_WRITE, nullptr, &subkey, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(subkey);
+    const std::wstring working = UpdateWorkingFolder();
+    CreateDirectoryW(working.c_str(), nullptr);
+    for (const wchar_t* file :
+         {L"_checkupdate.orignal.expected-ISO-8851.txt", L"_checkupdate.chilkatconv.utf-16.txt",
+          L"_checkupdate.chilkatconv.us-ascii.txt"})
+        WriteFileText(Join(working, file), "page");
+
     Uninstall(folder, true);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
     for (const std::wstring& link : {links.desktop, links.quickLaunch, links.startMenu})
         EXPECT_FALSE(Exists(link));
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\t4ksoft.net"));
+    EXPECT_FALSE(Exists(working));
     EXPECT_TRUE(WaitUntilRemoved(folder));
+    // The user's file keeps the install folder and the publisher's folders.
     EXPECT_TRUE(Exists(Join(folder, L"mine.txt")));
 }
 
@@ -346,18 +443,8 @@ TEST_F(InstallerTest, ChosenFolderStartsTheWizardAndItsOddNameIsEmptiedByTheBatc
     EXPECT_FALSE(Exists(links.desktop));
     EXPECT_FALSE(Exists(links.quickLaunch));
 
-    // The wizard it started.
-    HWND wizard = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] { return (wizard = FindWindowW(kWizardFrameClass, nullptr)) != nullptr; }, 15000));
-    DWORD wizardProcess = 0;
-    GetWindowThreadProcessId(wizard, &wizardProcess);
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, wizardProcess);
-    PostMessageW(wizard, WM_COMMAND, 3004, 0);  // Exit
-    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
-        TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    // The wizard it started through the desktop's shell, with the user's rights.
+    EXPECT_EQ(std::wstring(ProcessEntry(CloseWizard()).szExeFile), L"explorer.exe");
 
     Uninstall(chosen, true);
     EXPECT_TRUE(WaitUntilRemoved(chosen));
@@ -529,24 +616,119 @@ TEST_F(InstallerTest, AFolderThatCannotBeCreatedRetryThenCancel) {
 
 TEST_F(InstallerTest, ACopyThatFailsRetryThenNo) {
     const std::wstring folder = std::wstring(kRoot) + L"\\failed";
-    LockedFile locked(Join(kPackage, L"locked.bin"));
-    ASSERT_TRUE(locked.Locked());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    // A package file that cannot be read, and an older installed file that
+    // cannot be replaced: neither installation succeeds.
+    for (const std::wstring& lockedPath :
+         {Join(kPackage, L"locked.bin"), Join(folder, L"readonly.txt")}) {
+        LockedFile locked(lockedPath);
+        ASSERT_TRUE(locked.Locked());
+        Program installer(Join(kPackage, L"t4kInstaller.exe"));
+        HWND dialog = ProceedInto(installer, folder);
+        ASSERT_TRUE(dialog);
+        const std::wstring target = Join(folder, lockedPath.substr(lockedPath.rfind(L'\\') + 1));
+        const std::wstring question = L"Failed to copy file; target:\n\n" + target + L"\n\nRetry?";
+        for (int answer : {IDYES, IDNO}) {
+            HWND box = WaitForBox(installer.Id(), L"Failed to copy file", kInstallMs);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(ReadMessageBox(box).text, question);
+            ASSERT_TRUE(AnswerMessageBox(box, answer));
+        }
+        HWND outcome = WaitForBox(installer.Id(), L"Failed to copy or create a file.");
+        ASSERT_TRUE(outcome);
+        ASSERT_TRUE(AnswerMessageBox(outcome, IDCANCEL));
+        ASSERT_TRUE(installer.WaitForExit(5000));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+    }
+}
+
+TEST_F(InstallerTest, ACancelTooLateForTheWorkerKeepsTheInstallation) {
+    const std::wstring folder = std::wstring(kRoot) + L"\\late";
     Program installer(Join(kPackage, L"t4kInstaller.exe"));
     HWND dialog = ProceedInto(installer, folder);
     ASSERT_TRUE(dialog);
-    const std::wstring question =
-        L"Failed to copy file; target:\n\n" + Join(folder, L"locked.bin") + L"\n\nRetry?";
-    for (int answer : {IDYES, IDNO}) {
-        HWND box = WaitForBox(installer.Id(), L"Failed to copy file", kInstallMs);
+    // The entry is the worker's last step; it then pauses without looking
+    // at the cancel event.
+    ASSERT_TRUE(WaitFor([] { return EntryValue(L"UninstallString") != L"(missing)"; }, kInstallMs));
+    ASSERT_TRUE(Click(GetDlgItem(dialog, IDCANCEL)));
+    FinishInstall(installer, false);
+    ExpectInstalled(folder);
+}
+
+TEST_F(InstallerTest, IntoItsOwnFolderEveryFileIsItself) {
+    Install(kPackage, false, false, false, false);
+    ExpectInstalled(kPackage);
+}
+
+// Holds the running wizard's single-instance object, as the wizard does.
+class WizardInstance {
+  public:
+    WizardInstance()
+        : mapping_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                      kWizardInstance)) {}
+    ~WizardInstance() { CloseHandle(mapping_); }
+
+  private:
+    HANDLE mapping_;
+};
+
+TEST_F(InstallerTest, AnUpgradeWaitsForTheWizardToCloseAndTheUninstallerRemovesBothBuilds) {
+    // An older build, with a file the new one no longer has.
+    const std::wstring old = std::wstring(kRoot) + L"\\old";
+    CreateDirectoryW(old.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(Join(kPackage, L"t4kInstaller.exe").c_str(),
+                          Join(old, L"t4kInstaller.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(BuildProgram(L"other_build_wizard.exe").c_str(),
+                          Join(old, L"t4kVestrel.exe").c_str(), FALSE));
+    WriteFileText(Join(old, L"old-only.txt"), "old");
+    package_ = old;
+    Install(L"", true, false, false, false);
+    package_ = kPackage;
+    const std::wstring folder = DefaultFolder();
+    EXPECT_EQ(EntryValue(L"DisplayVersion"), L"0.75.0.20");
+
+    // While a wizard runs: Cancel ends the installer and leaves the old build.
+    {
+        WizardInstance running;
+        Program installer(Join(kPackage, L"t4kInstaller.exe"));
+        ASSERT_TRUE(ProceedInto(installer, folder));
+        HWND box = WaitForBox(installer.Id(), L"is running", kInstallMs);
         ASSERT_TRUE(box);
-        EXPECT_EQ(ReadMessageBox(box).text, question);
-        ASSERT_TRUE(AnswerMessageBox(box, answer));
+        EXPECT_EQ(ReadMessageBox(box).text, kWizardRunning);
+        EXPECT_EQ(ReadMessageBox(box).buttons, (std::vector<int>{IDCANCEL, IDRETRY}));
+        EXPECT_EQ(MessageBoxIcon(box), static_cast<int>(reinterpret_cast<UINT_PTR>(IDI_WARNING)));
+        EXPECT_TRUE(SaveScreenshot(box, L"installer-wizard-running"));
+        ASSERT_TRUE(AnswerMessageBox(box, IDCANCEL));
+        ExpectExit(installer, 5000, 0);
+        EXPECT_EQ(EntryValue(L"DisplayVersion"), L"0.75.0.20");
     }
-    HWND outcome = WaitForBox(installer.Id(), L"Failed to copy or create a file.");
-    ASSERT_TRUE(outcome);
-    ASSERT_TRUE(AnswerMessageBox(outcome, IDCANCEL));
-    ASSERT_TRUE(installer.WaitForExit(5000));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kEntry));
+
+    // The real wizard: Retry asks again until it has been closed.
+    Program wizard(Join(kPackage, L"t4kVestrel.exe"));
+    ASSERT_TRUE(WaitFor([] { return FindWindowW(kWizardFrameClass, nullptr) != nullptr; }, 15000));
+    Program installer(Join(kPackage, L"t4kInstaller.exe"));
+    ASSERT_TRUE(ProceedInto(installer, folder));
+    for (bool closeFirst : {false, true}) {
+        HWND box = WaitForBox(installer.Id(), L"is running", kInstallMs);
+        ASSERT_TRUE(box);
+        if (closeFirst) {
+            ASSERT_NE(CloseWizard(), 0u);
+        }
+        ASSERT_TRUE(AnswerMessageBox(box, IDRETRY));
+    }
+    FinishInstall(installer, false);
+    ExpectInstalled(folder);
+    EXPECT_EQ(EntryValue(L"DisplayVersion"), L"0.75.0.21");
+
+    Uninstall(folder, true);
+    EXPECT_TRUE(WaitUntilRemoved(folder));
+    EXPECT_FALSE(Exists(Join(folder, L"old-only.txt")));
+    // Nothing else was in them: the install folder and the publisher's go too.
+    for (const std::wstring& emptied :
+         {folder, SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\t4ksoft.net",
+          SpecialFolder(CSIDL_PROGRAMS) + L"\\t4ksoft.net"})
+        EXPECT_TRUE(WaitFor([&] { return !Exists(emptied); }, 10000))
+            << std::string(emptied.begin(), emptied.end());
 }
 
 TEST_F(InstallerTest, CancelWhileTheWorkerAsksEndsItByForceAndRollsBack) {

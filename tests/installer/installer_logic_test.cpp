@@ -258,21 +258,28 @@ std::string Head() {
     return head;
 }
 
+const std::string kMoved = "\"%TEMP%\\t4k_Vestrel_DeleteEverything.bat\"";
+
 const InstallList kInstalled{{u"t4kVestrel.exe", u"t4kInstaller.exe", u"sub\\a.txt"},
                              {u"sub", u"sub\\deep"}};
 
 TEST(RemovalBatch, DeletesExactlyTheListedFilesThenFoldersThenListThenItself) {
     const RemovalBatch batch =
-        BuildRemovalBatch(u"C:\\Apps\\100% \u00e9", kInstalled, Latin1, NoShortForm);
-    EXPECT_EQ(batch.bytes, Head() + Lines({
-                                        "del \"C:\\Apps\\100%% \xe9\\t4kVestrel.exe\"",
-                                        "del \"C:\\Apps\\100%% \xe9\\t4kInstaller.exe\"",
-                                        "del \"C:\\Apps\\100%% \xe9\\sub\\a.txt\"",
-                                        "rd \"C:\\Apps\\100%% \xe9\\sub\\deep\"",
-                                        "rd \"C:\\Apps\\100%% \xe9\\sub\"",
-                                        "del \"C:\\Apps\\100%% \xe9\\InstallList.txt\"",
-                                        "del \"C:\\Apps\\100%% \xe9\\DeleteEverything.bat\"",
-                                    }));
+        BuildRemovalBatch(u"C:\\Apps\\100% \u00e9", kInstalled, Latin1, NoShortForm,
+                          {u"C:\\Apps\\100% \u00e9", u"C:\\Apps"});
+    EXPECT_EQ(batch.bytes,
+              Head() + Lines({
+                           "del \"C:\\Apps\\100%% \xe9\\t4kVestrel.exe\"",
+                           "del \"C:\\Apps\\100%% \xe9\\t4kInstaller.exe\"",
+                           "del \"C:\\Apps\\100%% \xe9\\sub\\a.txt\"",
+                           "rd \"C:\\Apps\\100%% \xe9\\sub\\deep\"",
+                           "rd \"C:\\Apps\\100%% \xe9\\sub\"",
+                           "del \"C:\\Apps\\100%% \xe9\\InstallList.txt\"",
+                           "move /y \"C:\\Apps\\100%% \xe9\\DeleteEverything.bat\" " + kMoved +
+                               " >nul & del \"C:\\Apps\\100%% \xe9\\DeleteEverything.bat\" & "
+                               "rd \"C:\\Apps\\100%% \xe9\" & rd \"C:\\Apps\" & del " +
+                               kMoved,
+                       }));
     EXPECT_TRUE(batch.filesLeftToUs.empty());
     EXPECT_TRUE(batch.foldersLeftToUs.empty());
 }
@@ -284,16 +291,22 @@ TEST(RemovalBatch, AFolderOutsideTheCodePageUsesItsShortFormOrIsLeftToTheUninsta
         std::u16string brief(path);
         return brief.replace(0, 12, u"C:\\Apps\\ODZ~1");
     };
-    const RemovalBatch shortened = BuildRemovalBatch(folder, kInstalled, Latin1, shortForm);
+    const RemovalBatch shortened =
+        BuildRemovalBatch(folder, kInstalled, Latin1, shortForm, {folder});
     EXPECT_EQ(shortened.bytes.substr(Head().size()),
               Lines({"del \"C:\\Apps\\ODZ~1\\t4kVestrel.exe\"",
                      "del \"C:\\Apps\\ODZ~1\\t4kInstaller.exe\"",
                      "del \"C:\\Apps\\ODZ~1\\sub\\a.txt\"", "rd \"C:\\Apps\\ODZ~1\\sub\\deep\"",
                      "rd \"C:\\Apps\\ODZ~1\\sub\"", "del \"C:\\Apps\\ODZ~1\\InstallList.txt\"",
-                     "del \"C:\\Apps\\ODZ~1\\DeleteEverything.bat\""}));
+                     "move /y \"C:\\Apps\\ODZ~1\\DeleteEverything.bat\" " + kMoved +
+                         " >nul & del \"C:\\Apps\\ODZ~1\\DeleteEverything.bat\" & rd "
+                         "\"C:\\Apps\\ODZ~1\" & del " +
+                         kMoved}));
 
-    const RemovalBatch unwritable = BuildRemovalBatch(folder, kInstalled, Latin1, NoShortForm);
-    EXPECT_EQ(unwritable.bytes, Head() + Lines({"del \"%~f0\""}));
+    const RemovalBatch unwritable =
+        BuildRemovalBatch(folder, kInstalled, Latin1, NoShortForm, {folder});
+    EXPECT_EQ(unwritable.bytes, Head() + Lines({"move /y \"%~f0\" " + kMoved +
+                                                " >nul & del \"%~f0\" & del " + kMoved}));
     EXPECT_EQ(
         unwritable.filesLeftToUs,
         (std::vector<std::u16string>{folder + u"\\t4kVestrel.exe", folder + u"\\t4kInstaller.exe",
@@ -301,6 +314,30 @@ TEST(RemovalBatch, AFolderOutsideTheCodePageUsesItsShortFormOrIsLeftToTheUninsta
     EXPECT_EQ(unwritable.foldersLeftToUs,
               (std::vector<std::u16string>{folder + u"\\sub\\deep", folder + u"\\sub"}));
     EXPECT_EQ(unwritable.bytes.find("lodz"), std::string::npos);
+}
+
+TEST(RemovalBatch, ThePublishersLevelsAboveTheInstallFolderAreRemovedLast) {
+    const struct {
+        const char16_t* folder;
+        std::vector<std::u16string> removed;
+    } cases[] = {
+        {u"C:\\PF\\t4ksoft.net\\Utilities\\t4k_Vestrel",
+         {u"C:\\PF\\t4ksoft.net\\Utilities\\t4k_Vestrel", u"C:\\PF\\t4ksoft.net\\Utilities",
+          u"C:\\PF\\t4ksoft.net"}},
+        {u"C:\\PF\\T4KSOFT.NET\\utilities\\Mine",
+         {u"C:\\PF\\T4KSOFT.NET\\utilities\\Mine", u"C:\\PF\\T4KSOFT.NET\\utilities",
+          u"C:\\PF\\T4KSOFT.NET"}},
+        {u"C:\\PF\\Other\\Utilities\\t4k_Vestrel",
+         {u"C:\\PF\\Other\\Utilities\\t4k_Vestrel", u"C:\\PF\\Other\\Utilities"}},
+        {u"C:\\Utilities\\t4k_Vestrel", {u"C:\\Utilities\\t4k_Vestrel", u"C:\\Utilities"}},
+        {u"D:\\Apps\\t4k_Vestrel", {u"D:\\Apps\\t4k_Vestrel"}},
+        {u"C:\\PF\\t4ksoft.net\\Utilities", {u"C:\\PF\\t4ksoft.net\\Utilities"}},
+    };
+    for (const auto& c : cases) {
+        const std::u16string folder = c.folder;
+        EXPECT_EQ(FoldersRemovedLast(folder, u"t4ksoft.net", u"Utilities"), c.removed)
+            << std::string(folder.begin(), folder.end());
+    }
 }
 
 }  // namespace
