@@ -3,7 +3,8 @@
 // has every recorder write its copies at the same time, showing one live
 // line per drive. An operator policy given on the command line answers the
 // questions the wizard would put to a person. With --images-only it backs
-// the source discs up into files that stay, with no recorder at all.
+// the source discs up into files that stay, with no recorder at all; with
+// --from-images it writes copies of image files instead of discs.
 //
 //   vestrel-copy [--sim FILE | --sim-default] [options]
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "drive/text.h"
 #include "engine/copy_coordination.h"
 #include "engine/disc_backup.h"
+#include "engine/image_source.h"
 #include "engine/image_store.h"
 #include "engine/memory_panel.h"
 #include "engine/reader_thread.h"
@@ -47,6 +49,11 @@ constexpr char kUsage[] =
     "                     for data, WAV for audio and a cue sheet per disc, and a\n"
     "                     bin/cue image of each CD with audio; files already in DIR\n"
     "                     are replaced only with --overwrite yes\n"
+    "  --from-images FILE...  copy image files instead of discs: ISO files and cue\n"
+    "                     sheets (over ISO, WAV and raw BIN files), each onto\n"
+    "                     --copies blanks in every recorder at once\n"
+    "  --media cd|dvd|bd  with --from-images: write ISO files to blanks of this\n"
+    "                     family (default: the smallest that holds each image)\n"
     "  --verify           read every copy back in its recorder and compare it with\n"
     "                     the source's image files; a copy that differs has failed\n"
     "  --timeout SECONDS  stop everything after this long (default 3600)\n"
@@ -61,7 +68,9 @@ struct Policy {
     uint32_t timeoutMs = 3600 * 1000;
     bool quiet = false;
     bool verify = false;
-    std::u16string imagesFolder;  // --images-only: back up into this folder
+    std::u16string imagesFolder;             // --images-only: back up into this folder
+    std::vector<std::u16string> imageFiles;  // --from-images
+    MediaFamily media = MediaFamily::Smallest;
 };
 
 void Print(std::u16string_view text) {
@@ -261,6 +270,56 @@ void PrintVerification(std::vector<Lane>& writers, const std::vector<SourceRecor
     Print(FormatText(u"Copies verified: %u of %u.\n", {verified, asked}));
 }
 
+// Why copies were not made: every error or refused disc a writer showed,
+// which the operator may have answered before the live lines showed it.
+void PrintRefusals(std::vector<Lane>& writers) {
+    for (Lane& lane : writers) {
+        for (const std::u16string& status : lane.panel->Statuses()) {
+            if (status.starts_with(u"Error") || status.starts_with(u"The disc is not") ||
+                status.starts_with(u"The disc is too small") || status.starts_with(u"An error") ||
+                status.starts_with(u"Cannot close"))
+                Print(FormatText(u"%C: %s\n", {lane.letter, status}));
+        }
+    }
+}
+
+// One writer per recorder, all at once, as the writing page runs them, and
+// the run's outcome. `made` lists the image files the run made itself,
+// the only ones it deletes.
+int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
+             const std::vector<SourceRecord>& made, uint32_t started) {
+    std::vector<Lane> writers;
+    for (char16_t letter : WriterLetters(sources)) {
+        auto panel = std::make_unique<MemoryPanel>(letter);
+        panel->SetObserver(
+            [&policy](MemoryPanel& p, const MemoryPanel::Update& u) { Answer(policy, p, u); });
+        writers.push_back({letter, std::move(panel)});
+    }
+    for (Lane& lane : writers) {
+        ThreadStartBlock block;
+        block.first = lane.letter;
+        block.panel = lane.panel.get();
+        block.options = policy.verify ? writer_option::VerifyCopies : 0;
+        StartWorker(block, WriterThread);
+    }
+    const std::vector<RunState> states = Follow(writers, policy, started);
+    JoinAllWorkers();
+    if (policy.verify)
+        PrintVerification(writers, sources);
+    const WritingEnd end = WritingPageEnd(states, sources);
+    if (end.deleteImageFiles)
+        DeleteImageFiles(made);
+    PrintLine(EvaluatePanels(states).allFinished ? kWritingFinishedText : kWritingCancelledText);
+    if (end.copyOutcome == 1) {
+        PrintLine(kAllCopiedText);
+        return 0;
+    }
+    PrintRefusals(writers);
+    PrintLeftOut(sources);
+    PrintLine(kNotAllCopiedText);
+    return 1;
+}
+
 int CopyToRecorders(const Policy& policy) {
     const uint32_t started = ActiveClock().TickCount();
     std::vector<SourceRecord> sources;
@@ -309,35 +368,109 @@ int CopyToRecorders(const Policy& policy) {
     }
     PrintLine(reading.anyLeftOut ? kSomeSourcesLeftOutText : kReadingFinishedText);
 
-    std::vector<Lane> writers;
-    for (char16_t letter : WriterLetters(sources)) {
-        auto panel = std::make_unique<MemoryPanel>(letter);
-        panel->SetObserver(
-            [&policy](MemoryPanel& p, const MemoryPanel::Update& u) { Answer(policy, p, u); });
-        writers.push_back({letter, std::move(panel)});
+    return WriteAll(policy, sources, sources, started);
+}
+
+// The recorders found in the drives, as the planner takes them.
+std::vector<PlanDrive> Recorders() {
+    DriveList list;
+    EnumerateOpticalDrives(list);
+    std::vector<PlanDrive> usable;
+    for (const DriveRecord& r : list.Records()) {
+        if (r.usable())
+            usable.push_back(PlanDrive{r.letter, r.reads, r.writes});
     }
-    for (Lane& lane : writers) {
-        ThreadStartBlock block;
-        block.first = lane.letter;
-        block.panel = lane.panel.get();
-        block.options = policy.verify ? writer_option::VerifyCopies : 0;
-        StartWorker(block, WriterThread);
+    return usable;
+}
+
+// --from-images: every image file checked first (a fault ends the run with
+// one line naming the file and line, and nothing written); then each is
+// planned over the recorders as a disc would be, the tracks that are not
+// image files as the reader writes them are copied out into the image
+// folder, and the writers record from them. Only the copied-out files are
+// deleted afterwards; the person's files stay as they are.
+int CopyFromImages(const Policy& policy) {
+    const uint32_t started = ActiveClock().TickCount();
+    std::vector<ImageSource> images;
+    for (const std::u16string& path : policy.imageFiles) {
+        ImageSource image;
+        std::u16string error;
+        if (!OpenImageSource(path, policy.media, image, error)) {
+            std::fprintf(stderr, "vestrel-copy: %s\n", ToUtf8(error).c_str());
+            return 2;
+        }
+        images.push_back(std::move(image));
     }
-    const std::vector<RunState> states = Follow(writers, policy, started);
-    JoinAllWorkers();
-    if (policy.verify)
-        PrintVerification(writers, sources);
-    const WritingEnd end = WritingPageEnd(states, sources);
-    if (end.deleteImageFiles)
-        DeleteImageFiles(sources);
-    PrintLine(EvaluatePanels(states).allFinished ? kWritingFinishedText : kWritingCancelledText);
-    if (end.copyOutcome == 1) {
-        PrintLine(kAllCopiedText);
-        return 0;
+
+    std::vector<SourceRecord> sources;
+    for (size_t i = 0; i < images.size(); ++i) {
+        SourceRecord record = images[i].record;
+        // Names the image files copied out of this image.
+        record.driveLetter = static_cast<char16_t>(u'A' + i);
+        record.copies = static_cast<uint32_t>(policy.copies);
+        sources.push_back(std::move(record));
     }
-    PrintLeftOut(sources);
-    PrintLine(kNotAllCopiedText);
-    return 1;
+    PlanDestinations(sources, Recorders());
+    bool any = false;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const SourceRecord& s = sources[i];
+        std::u16string line = FormatText(
+            u"Source %s: %s, %u cop%s:",
+            {images[i].path, DiscTypeName(s.discType), s.copies, s.copies == 1 ? u"y" : u"ies"});
+        for (const DestinationEntry& d : s.destinations)
+            line += FormatText(u" %C: x%u", {d.recorderLetter, d.copies});
+        if (s.destinations.empty())
+            line += u" " + NoCapableDriveText(s.discType, s.discBlocks);
+        any = any || !s.destinations.empty();
+        PrintLine(line);
+    }
+    if (!any) {
+        Print(u"Nothing to copy: no recorder can write these images.\n");
+        return 1;
+    }
+
+    // The tracks to copy out get image files of their own; the others are
+    // read where they are.
+    std::vector<SourceRecord> made = sources;
+    for (size_t i = 0; i < made.size(); ++i) {
+        for (size_t k = 0; k < made[i].tracks.size(); ++k) {
+            if (images[i].places[k].inPlace)
+                made[i].tracks[k].imageBytes = 0;
+        }
+    }
+    if (!PlanImageFiles(made)) {
+        PrintLine(kNotEnoughSpaceMessage);
+        return 1;
+    }
+    for (size_t i = 0; i < made.size(); ++i) {
+        for (size_t k = 0; k < made[i].tracks.size(); ++k) {
+            if (images[i].places[k].inPlace)
+                made[i].tracks[k].imagePath.clear();
+            else
+                sources[i].tracks[k].imagePath = made[i].tracks[k].imagePath;
+        }
+    }
+    ConsolePrompt prompt(policy.overwrite);
+    if (!ConfirmOverwrite(made, prompt))
+        return 1;
+    for (size_t i = 0; i < made.size(); ++i) {
+        for (size_t k = 0; k < made[i].tracks.size(); ++k) {
+            const TrackRecord& t = made[i].tracks[k];
+            if (t.imagePath.empty() || sources[i].destinations.empty())
+                continue;
+            std::u16string error;
+            if (!CopyOutTrack(images[i].places[k], t, error)) {
+                DeleteImageFiles(made);
+                PrintLine(error);
+                return 1;
+            }
+        }
+    }
+    {
+        DriveLockGuard lock;
+        SourceTable() = sources;
+    }
+    return WriteAll(policy, sources, made, started);
 }
 
 // --images-only: every source disc read into files that stay in `folder`,
@@ -435,6 +568,8 @@ int BackUpAll(const Policy& policy, const std::u16string& folder) {
 int CopyAll(const Policy& policy) {
     if (!policy.imagesFolder.empty())
         return BackUpAll(policy, policy.imagesFolder);
+    if (!policy.imageFiles.empty())
+        return CopyFromImages(policy);
     return CopyToRecorders(policy);
 }
 
@@ -446,6 +581,7 @@ int main(int argc, char** argv) {
     const char* simFile = nullptr;
     const char* finishedFolder = nullptr;
     bool simDefault = false;
+    bool mediaGiven = false;
     Policy policy;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -482,6 +618,19 @@ int main(int argc, char** argv) {
             policy.imagesFolder = FromUtf8(value());
             if (policy.imagesFolder.empty())
                 return Usage("--images-only needs a folder");
+        } else if (arg == "--from-images") {
+            while (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--"))
+                policy.imageFiles.push_back(FromUtf8(argv[++i]));
+            if (policy.imageFiles.empty())
+                return Usage("--from-images needs image files");
+        } else if (arg == "--media") {
+            std::string_view v = value();
+            if (v != "cd" && v != "dvd" && v != "bd")
+                return Usage("--media takes cd, dvd or bd");
+            policy.media = v == "cd"    ? MediaFamily::Cd
+                           : v == "dvd" ? MediaFamily::Dvd
+                                        : MediaFamily::Bd;
+            mediaGiven = true;
         } else if (arg == "--timeout") {
             int seconds = std::atoi(std::string(value()).c_str());
             if (seconds < 1)
@@ -499,6 +648,12 @@ int main(int argc, char** argv) {
             return Usage(("unknown option " + std::string(arg)).c_str());
         }
     }
+    if (mediaGiven && policy.imageFiles.empty())
+        return Usage("--media goes with --from-images");
+    if (policy.imageFiles.size() > 26)
+        return Usage("--from-images takes at most 26 image files");
+    if (!policy.imageFiles.empty() && !policy.imagesFolder.empty())
+        return Usage("--from-images and --images-only exclude each other");
     if (simFile && simDefault)
         return Usage("--sim and --sim-default exclude each other");
     if (finishedFolder && !simFile && !simDefault)
