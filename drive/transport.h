@@ -31,7 +31,8 @@ class Transport {
   public:
     virtual ~Transport() = default;
 
-    // Opens the drive, sends the command, waits for it, closes the drive.
+    // Sends the command to the drive and waits for it. Whether the drive is
+    // opened for each command or kept open is the back end's choice.
     // Status 24 when the drive cannot be opened, 255 when the request
     // failed; otherwise the device's status and sense.
     virtual ScsiResult Execute(const ScsiCommand& command) = 0;
