@@ -172,7 +172,7 @@ class ImageSourceTest : public testing::Test {
         if (OpenImageSource(Path(name), family, source, error))
             return "";
         const std::string line = ToUtf8(error);
-        const std::string prefix = folder_.path().string() + "/";
+        const std::string prefix = (folder_.path() / "").string();
         return line.starts_with(prefix) ? line.substr(prefix.size()) : line;
     }
     // The bytes CopyOutTrack makes of track `index`.
