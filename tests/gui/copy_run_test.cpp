@@ -28,8 +28,8 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-// The progress panels of the page shown, top to bottom, as their texts.
-std::vector<std::wstring> PanelTexts(const Wizard& wizard) {
+// The progress panels of the page shown, top to bottom.
+std::vector<HWND> Panels(const Wizard& wizard) {
     std::vector<HWND> panels;
     EnumChildWindows(
         wizard.Page(),
@@ -41,8 +41,12 @@ std::vector<std::wstring> PanelTexts(const Wizard& wizard) {
         reinterpret_cast<LPARAM>(&panels));
     std::sort(panels.begin(), panels.end(),
               [](HWND a, HWND b) { return ScreenRect(a).top < ScreenRect(b).top; });
+    return panels;
+}
+
+std::vector<std::wstring> PanelTexts(const Wizard& wizard) {
     std::vector<std::wstring> texts;
-    for (HWND panel : panels)
+    for (HWND panel : Panels(wizard))
         texts.push_back(Text(panel));
     return texts;
 }
@@ -70,21 +74,11 @@ std::map<std::string, fs::path> Copies(const fs::path& folder) {
 // The panel of the drive, by its title's "(F:)".
 HWND PanelOf(const Wizard& wizard, wchar_t letter) {
     const std::wstring name = std::wstring(L"(") + letter + L":)";
-    HWND found = nullptr;
-    std::vector<HWND> panels;
-    EnumChildWindows(
-        wizard.Page(),
-        [](HWND child, LPARAM list) {
-            if (ClassName(child) == L"d3")
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&panels));
-    for (HWND panel : panels) {
+    for (HWND panel : Panels(wizard)) {
         if (Text(panel).find(name) != std::wstring::npos)
-            found = panel;
+            return panel;
     }
-    return found;
+    return nullptr;
 }
 
 bool PanelShows(const Wizard& wizard, wchar_t letter, const std::wstring& status) {
