@@ -23,6 +23,9 @@ class File {
     virtual size_t Read(uint8_t* data, size_t size, uint32_t& error) = 0;
     virtual bool Seek(uint64_t offset) = 0;
     virtual bool Size(uint64_t& size) = 0;
+    // Makes everything written so far durable: on the disk, not only in
+    // the system's cache. Files kept in memory have nothing to do.
+    virtual bool Flush(uint32_t& /*error*/) { return true; }
 };
 
 class FileSystem {
@@ -38,6 +41,9 @@ class FileSystem {
     // Creates the file anew (emptying an existing one) for writing; others
     // may read it meanwhile.
     virtual std::unique_ptr<File> CreateNew(std::u16string_view path, uint32_t& error) = 0;
+    // Opens a file for adding to its end, creating it when missing; each
+    // Write lands whole at the end, even after a crash of the writer.
+    virtual std::unique_ptr<File> OpenAppend(std::u16string_view path, uint32_t& error) = 0;
     // Opens an existing file for reading; others may read it too.
     virtual std::unique_ptr<File> OpenRead(std::u16string_view path, uint32_t& error) = 0;
     // Marks a file read-only or writable again.

@@ -170,4 +170,16 @@ void MemoryPanel::ShowInformation(const std::u16string& text) {
     information_.push_back(text);
 }
 
+// The observer is set before the worker starts and is not changed while
+// it runs, so it is read without the lock.
+void MemoryPanel::CopyStarted(const CopyAttempt& attempt) {
+    if (copyObserver_)
+        copyObserver_(attempt);
+}
+
+void MemoryPanel::CopyEnded(const CopyAttempt& attempt) {
+    if (copyObserver_)
+        copyObserver_(attempt);
+}
+
 }  // namespace vestrel

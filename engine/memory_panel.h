@@ -28,6 +28,9 @@ class MemoryPanel : public PanelChannel {
     explicit MemoryPanel(char16_t driveLetter);
 
     void SetObserver(Observer observer) { observer_ = std::move(observer); }
+    // Sees the writer's copies start and end, on the worker's thread.
+    using CopyObserver = std::function<void(const CopyAttempt&)>;
+    void SetCopyObserver(CopyObserver observer) { copyObserver_ = std::move(observer); }
 
     // The user-interface side.
     // Clicks a link as a person would. Skip Source asks for confirmation:
@@ -60,6 +63,8 @@ class MemoryPanel : public PanelChannel {
     void EndBusyAnimation() override;
     void SetProgress(uint32_t position) override;
     void ShowInformation(const std::u16string& text) override;
+    void CopyStarted(const CopyAttempt& attempt) override;
+    void CopyEnded(const CopyAttempt& attempt) override;
 
   private:
     PanelState state_;
@@ -73,6 +78,7 @@ class MemoryPanel : public PanelChannel {
     std::vector<std::u16string> information_;
     std::vector<uint32_t> positions_;
     Observer observer_;
+    CopyObserver copyObserver_;
 };
 
 }  // namespace vestrel

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/copy_attempt.h"
+
 namespace vestrel {
 
 enum class RunState : uint32_t {
@@ -96,6 +98,12 @@ class PanelChannel {
 
     // An information message owned by the panel; returns once dismissed.
     virtual void ShowInformation(const std::u16string& text) = 0;
+
+    // A writer's copy began recording onto a ready blank, and ended. Told on
+    // the worker's thread; the next copy starts only once these return, so
+    // a record kept here is up to date before the recorder goes on.
+    virtual void CopyStarted(const CopyAttempt& /*attempt*/) {}
+    virtual void CopyEnded(const CopyAttempt& /*attempt*/) {}
 };
 
 // The progress positions posted to panels are rationed: 0 and 1000 always

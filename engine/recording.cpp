@@ -447,7 +447,7 @@ CopyOutcome CopyRecorder::WriteTrack(size_t index) {
 // a source, and compares every sector with its image file. The first
 // sector that differs, or that cannot be read, fails the copy.
 std::optional<CopyOutcome> CopyRecorder::Verify() {
-    Show(u"Verifying the copy...", 0);
+    Show(kVerifyingStatus, 0);
     panel_.SetProgress(0);
     // A disc just closed or synchronised may take a moment to be read.
     const Wait ready = WaitForDrive(60 * 1000);

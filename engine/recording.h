@@ -25,6 +25,7 @@ constexpr uint32_t kWriteChunkSectors = 25;
 
 // The writer's own copy of one source it writes.
 struct WriterJob {
+    size_t source = 0;  // the source's place in the source table
     DiscType discType = disc::None;
     uint64_t discBlocks = 0;  // the source's size; 0 when unknown
     std::u16string label;
@@ -92,6 +93,9 @@ constexpr uint32_t VerifyCopies = 0x1;
 
 // The status a verified copy shows before the writer goes on.
 inline constexpr char16_t kCopyVerifiedStatus[] = u"The copy is identical to its source.";
+inline constexpr char16_t kVerifyingStatus[] = u"Verifying the copy...";
+// What a copy that was written, and not verified, is recorded with.
+inline constexpr char16_t kCopyWrittenStatus[] = u"Writing to this copy is done.";
 
 CopyOutcome RecordCopy(char16_t letter, PanelChannel& panel, const WriterJob& job,
                        const CueSheet& cueSheet, const Blank& blank, uint32_t options = 0);

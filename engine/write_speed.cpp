@@ -28,7 +28,7 @@ uint32_t SpeedStep(DiscType blank) {
     return kOtherSpeedStep;
 }
 
-bool WriteSpeedAttempt(char16_t letter, DiscType blank) {
+bool WriteSpeedAttempt(char16_t letter, DiscType blank, uint32_t* writeSpeed) {
     std::vector<uint8_t> reply(kPerformanceLength);
     if (!SendGetPerformance(letter, reply).ok())
         return false;
@@ -42,6 +42,8 @@ bool WriteSpeedAttempt(char16_t letter, DiscType blank) {
     const bool speedSet = SendSetCdSpeed(letter, cdSpeed).ok();
     const bool streamingSet =
         SendSetStreaming(letter, choice->readSpeed, choice->writeSpeed, false).ok();
+    if (writeSpeed)
+        *writeSpeed = choice->writeSpeed;
     return speedSet && streamingSet;
 }
 
@@ -63,8 +65,9 @@ std::optional<SpeedChoice> ChooseWriteSpeed(ByteReader performanceReply, DiscTyp
     return choice;
 }
 
-bool SelectWriteSpeed(char16_t letter, DiscType blank) {
-    return TryUnderDriveLock(kSetupAttempts, [&] { return WriteSpeedAttempt(letter, blank); });
+bool SelectWriteSpeed(char16_t letter, DiscType blank, uint32_t* writeSpeed) {
+    return TryUnderDriveLock(kSetupAttempts,
+                             [&] { return WriteSpeedAttempt(letter, blank, writeSpeed); });
 }
 
 void RestoreStreamingDefaults(char16_t letter) {

@@ -26,8 +26,9 @@ std::optional<SpeedChoice> ChooseWriteSpeed(ByteReader performanceReply, DiscTyp
 
 // Up to five attempts, each after a random pause and under the drive lock:
 // GET PERFORMANCE, then SET CD SPEED and SET STREAMING with the chosen
-// speeds (both sent). True when both were accepted.
-bool SelectWriteSpeed(char16_t letter, DiscType blank);
+// speeds (both sent). True when both were accepted; the write speed set
+// goes to `writeSpeed` when given.
+bool SelectWriteSpeed(char16_t letter, DiscType blank, uint32_t* writeSpeed = nullptr);
 
 // SET STREAMING with the restore-defaults descriptor; the result does not
 // matter to anyone.

@@ -16,11 +16,13 @@ namespace vestrel {
 
 std::vector<WriterJob> WriterJobsFor(char16_t recorder, const std::vector<SourceRecord>& sources) {
     std::vector<WriterJob> jobs;
-    for (const SourceRecord& source : sources) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const SourceRecord& source = sources[i];
         for (const DestinationEntry& d : source.destinations) {
             if (d.recorderLetter != recorder)
                 continue;
             WriterJob job;
+            job.source = i;
             job.discType = source.discType;
             job.discBlocks = source.discBlocks;
             job.label = source.volumeLabel;
@@ -34,6 +36,40 @@ std::vector<WriterJob> WriterJobsFor(char16_t recorder, const std::vector<Source
 }
 
 namespace {
+
+// Passes everything on to the panel and notes what a copy's record needs:
+// the last status shown and whether the copy was being verified.
+class StatusTap : public PanelChannel {
+  public:
+    explicit StatusTap(PanelChannel& panel) : panel_(panel) {}
+    const std::u16string& last() const { return last_; }
+    bool verifying() const { return verifying_; }
+
+    void SetStatus(const std::u16string& text) override {
+        last_ = text;
+        verifying_ = verifying_ || text == kVerifyingStatus;
+        panel_.SetStatus(text);
+    }
+    void SetCaption(const std::u16string& text) override { panel_.SetCaption(text); }
+    RunState GetRunState() override { return panel_.GetRunState(); }
+    void SetRunState(RunState state) override { panel_.SetRunState(state); }
+    uint32_t GetSkipFlag() override { return panel_.GetSkipFlag(); }
+    void SetSkipFlag(uint32_t flag) override { panel_.SetSkipFlag(flag); }
+    uint32_t GetUserReply() override { return panel_.GetUserReply(); }
+    void SetUserReply(uint32_t reply) override { panel_.SetUserReply(reply); }
+    void PostUpdate(uint32_t how, uint32_t links) override { panel_.PostUpdate(how, links); }
+    bool ProgressBarReady() override { return panel_.ProgressBarReady(); }
+    void EndBusyAnimation() override { panel_.EndBusyAnimation(); }
+    void SetProgress(uint32_t position) override { panel_.SetProgress(position); }
+    void ShowInformation(const std::u16string& text) override { panel_.ShowInformation(text); }
+    void CopyStarted(const CopyAttempt& attempt) override { panel_.CopyStarted(attempt); }
+    void CopyEnded(const CopyAttempt& attempt) override { panel_.CopyEnded(attempt); }
+
+  private:
+    PanelChannel& panel_;
+    std::u16string last_;
+    bool verifying_ = false;
+};
 
 // How a step of the per-copy sequence ends.
 enum class Step {
@@ -73,7 +109,9 @@ class Writer {
     bool WaitForReply() {
         return PollPanel(panel_, [&] { return panel_.GetUserReply() != 0; });
     }
-    Step WriteCopy(const WriterJob& job, bool lastCopy);
+    Step WriteCopy(const WriterJob& job, uint32_t copy, bool lastCopy);
+    // Records the copy, telling the panel when it starts and ends.
+    CopyOutcome Record(const WriterJob& job, uint32_t copy);
     Step PrepareJob(WriterJob& job);
 
     char16_t letter_;
@@ -82,7 +120,8 @@ class Writer {
     std::vector<WriterJob> jobs_;
     CueSheet cue_;
     Blank blank_;
-    DiscInformation disc_;  // from the last READ DISC INFORMATION
+    DiscInformation disc_;     // from the last READ DISC INFORMATION
+    uint32_t writeSpeed_ = 0;  // kB/s, as set for the blank in the recorder
     bool fatal_ = false;
     // A copy or a source was given up on the way: the run must not end as
     // if every copy had been written.
@@ -210,7 +249,49 @@ Step Writer::PrepareJob(WriterJob& job) {
     return skipped ? Step::SkipSource : Step::Stop;
 }
 
-Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
+CopyOutcome Writer::Record(const WriterJob& job, uint32_t copy) {
+    CopyAttempt attempt;
+    attempt.recorder = letter_;
+    attempt.source = job.source;
+    attempt.copy = copy;
+    attempt.copies = job.copies;
+    attempt.blankType = blank_.type;
+    attempt.writeSpeed = writeSpeed_;
+    panel_.CopyStarted(attempt);
+
+    StatusTap tap(panel_);
+    const CopyOutcome outcome = RecordCopy(letter_, tap, job, cue_, blank_, options_);
+    attempt.status = tap.last();
+    switch (outcome) {
+        case CopyOutcome::Done:
+            attempt.end = CopyEnd::Made;
+            if (!(options_ & writer_option::VerifyCopies))
+                attempt.status = kCopyWrittenStatus;
+            break;
+        case CopyOutcome::CopyAbandoned:
+            attempt.end = CopyEnd::Failed;
+            break;
+        case CopyOutcome::SourceAbandoned:
+            attempt.end = CopyEnd::SourceSkipped;
+            break;
+        case CopyOutcome::Stop:
+            attempt.end = CopyEnd::Stopped;
+            attempt.status = u"Terminated by user.";
+            break;
+    }
+    if (options_ & writer_option::VerifyCopies) {
+        if (outcome == CopyOutcome::Done)
+            attempt.verification = Verification::Identical;
+        else if (tap.verifying() && attempt.status.starts_with(u"The copy differs"))
+            attempt.verification = Verification::Different;
+        else
+            attempt.verification = Verification::NotDone;
+    }
+    panel_.CopyEnded(attempt);
+    return outcome;
+}
+
+Step Writer::WriteCopy(const WriterJob& job, uint32_t copy, bool lastCopy) {
     Show(u"Ejecting disc...", panel_link::SkipSource | panel_link::Eject);
     for (;;) {
         if (Step s = WaitForTrayToOpen(); s != Step::Next)
@@ -227,7 +308,8 @@ Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
         if (!erase && (s = CheckSize(job)) == Step::WaitAgain)
             continue;
 
-        if (!SelectWriteSpeed(letter_, blank_.type) || !SetWriteParameters(letter_, blank_.type)) {
+        if (!SelectWriteSpeed(letter_, blank_.type, &writeSpeed_) ||
+            !SetWriteParameters(letter_, blank_.type)) {
             panel_.SetRunState(RunState::Stopped);
             Show(u"Error: cannot set drive's write parameters.", 0);
             return Step::Fatal;
@@ -244,7 +326,7 @@ Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
         break;
     }
 
-    switch (RecordCopy(letter_, panel_, job, cue_, blank_, options_)) {
+    switch (Record(job, copy)) {
         case CopyOutcome::Done:
             break;
         case CopyOutcome::CopyAbandoned:
@@ -263,7 +345,7 @@ Step Writer::WriteCopy(const WriterJob& job, bool lastCopy) {
     }
     if (!lastCopy) {
         panel_.SetUserReply(0);
-        Show(u"Writing to this copy is done.", panel_link::Continue);
+        Show(kCopyWrittenStatus, panel_link::Continue);
         bool go = PollPanel(panel_, [&] { return panel_.GetUserReply() == panel_link::Continue; });
         if (!go)
             return Step::Stop;
@@ -293,7 +375,7 @@ void Writer::Run() {
                 FormatText(u" - Source: %d/%d, Label: %s, Copy: %d/%d",
                            {j + 1, jobs_.size(), job.label.empty() ? u"(None)" : job.label.c_str(),
                             c + 1, job.copies}));
-            step = WriteCopy(job, lastJob && c + 1 == job.copies);
+            step = WriteCopy(job, c + 1, lastJob && c + 1 == job.copies);
         }
         if (step == Step::SkipSource) {
             if (lastJob) {

@@ -425,6 +425,7 @@ void Disc::Erase() {
     capacity_ = rules_.blankCapacity;
     recordedEnd = 0;
     recordedBy = 0;
+    writtenAt = 0;
     closed = true;
     label.clear();
 }

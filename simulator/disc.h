@@ -93,6 +93,7 @@ class Disc {
     std::string name;
     std::string label;          // volume label; empty when the disc has none
     char16_t recordedBy = 0;    // the drive that recorded it
+    uint32_t writtenAt = 0;     // the speed it was recorded at, kB/s
     bool closed = true;         // readable by other drives
     bool formatted = false;     // overwritable media
     int32_t recordedEnd = 0;    // sectors below this were written (sequential media)

@@ -392,7 +392,8 @@ void Simulator::AfterTrayChanges(char16_t letter, std::vector<VolumeEvent>& out)
                 std::unique_ptr<Disc> disc = drive->RemoveDisc();
                 if (disc) {
                     const std::string what = LetterText(letter) + " took out the finished copy (" +
-                                             ProfileName(disc->profile()) + ")";
+                                             ProfileName(disc->profile()) + ", written at " +
+                                             std::to_string(disc->writtenAt) + " kB/s)";
                     FinishedCopy copy{letter, std::move(disc), {}};
                     std::string error;
                     if (!KeepFinished(copy, error))
@@ -581,15 +582,34 @@ bool Simulator::KeepFinished(FinishedCopy& copy, std::string& error) {
         error = "every name for it is taken in " + folder.string();
         return false;
     }
-    const bool kept =
-        cueBin ? disc.ExportCueBin(files[0], files[1], error) : disc.ExportIso(files[0], error);
+    // Written aside first and then moved in, so that a copy in the folder
+    // is always whole, even when the process dies while keeping it.
+    // One folder per recorder: recorders keep their copies at the same time.
+    const fs::path aside =
+        folder / (".keeping-" + std::string(1, static_cast<char>(copy.recorder)));
+    std::vector<fs::path> written;
+    for (const fs::path& f : files)
+        written.push_back(aside / f.filename());
+    std::error_code ec;
+    fs::create_directories(aside, ec);
+    bool kept = !ec && (cueBin ? disc.ExportCueBin(written[0], written[1], error)
+                               : disc.ExportIso(written[0], error));
+    // The cue sheet last: it names the BIN file, which must be there.
+    for (size_t i = files.size(); kept && i-- > 0;) {
+        fs::rename(written[i], files[i], ec);
+        if (ec) {
+            error = "cannot move " + written[i].string() + " into place: " + ec.message();
+            kept = false;
+        }
+    }
     if (!kept) {
-        for (const fs::path& f : files) {
-            std::error_code ec;
-            fs::remove(f, ec);
+        for (size_t i = 0; i < files.size(); ++i) {
+            fs::remove(written[i], ec);
+            fs::remove(files[i], ec);
         }
         return false;
     }
+    fs::remove(aside, ec);
     copy.files = std::move(files);
     return true;
 }

@@ -277,6 +277,7 @@ void VirtualDrive::FinishRecording() {
         disc.SetRecorded(cue_->tracks, std::move(regions), DiscStatus::Complete, 0);
         disc.recordedEnd = nextCdLba_;
         disc.recordedBy = letter_;
+        disc.writtenAt = EffectiveWriteSpeed();
         disc.closed = true;
         cue_.reset();
         return;
@@ -287,6 +288,7 @@ void VirtualDrive::FinishRecording() {
                          0);
         disc.recordedEnd = std::max(disc.recordedEnd, overwriteEnd_);
         disc.recordedBy = letter_;
+        disc.writtenAt = EffectiveWriteSpeed();
         return;
     }
     if (reservations_.empty())
@@ -307,6 +309,7 @@ void VirtualDrive::FinishRecording() {
                      finished ? DiscStatus::Complete : DiscStatus::Incomplete, 0);
     disc.recordedEnd = end;
     disc.recordedBy = letter_;
+    disc.writtenAt = EffectiveWriteSpeed();
     disc.closed = finished;
     reservations_.clear();
 }

@@ -7,9 +7,13 @@
 // --from-images it writes copies of image files instead of discs.
 //
 //   vestrel-copy [--sim FILE | --sim-default] [options]
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,15 +26,19 @@
 #include "drive/source_table.h"
 #include "drive/text.h"
 #include "engine/copy_coordination.h"
+#include "engine/copy_report.h"
 #include "engine/disc_backup.h"
 #include "engine/image_source.h"
 #include "engine/image_store.h"
 #include "engine/memory_panel.h"
 #include "engine/reader_thread.h"
+#include "engine/run_journal.h"
 #include "engine/source_layout.h"
 #include "engine/writer_thread.h"
+#include "simulator/quick_clock.h"
 #include "simulator/simulator.h"
 #include "tools/bay_options.h"
+#include "tools/run_record.h"
 
 namespace vestrel {
 namespace {
@@ -54,11 +62,18 @@ constexpr char kUsage[] =
     "                     --copies blanks in every recorder at once\n"
     "  --media cd|dvd|bd  with --from-images: write ISO files to blanks of this\n"
     "                     family (default: the smallest that holds each image)\n"
+    "  --report FILE      add a line to FILE for every copy attempt as it ends, and\n"
+    "                     a summary at the end (JSON Lines)\n"
+    "  --journal FILE     with --from-images: keep the run's plan and every copy made\n"
+    "                     in FILE (a new file), so that the run can be resumed\n"
+    "  --resume FILE      take up the run whose journal is FILE: check its image\n"
+    "                     files and write only the copies not made yet\n"
     "  --verify           read every copy back in its recorder and compare it with\n"
     "                     the source's image files; a copy that differs has failed\n"
     "  --timeout SECONDS  stop everything after this long (default 3600)\n"
     "  --quiet            no live lines, only the outcome\n"
-    "  --finished DIR     keep the copies the simulated operator takes out in DIR\n";
+    "  --finished DIR     keep the copies the simulated operator takes out in DIR\n"
+    "  --quick-clock      with a simulated bay: the program's own waits pass at once\n";
 
 struct Policy {
     int copies = 1;
@@ -71,7 +86,31 @@ struct Policy {
     std::u16string imagesFolder;             // --images-only: back up into this folder
     std::vector<std::u16string> imageFiles;  // --from-images
     MediaFamily media = MediaFamily::Smallest;
+    std::u16string report;   // --report
+    std::u16string journal;  // --journal, or the journal resumed
+    bool resume = false;
 };
+
+const char* MediaName(MediaFamily family) {
+    switch (family) {
+        case MediaFamily::Cd:
+            return "cd";
+        case MediaFamily::Dvd:
+            return "dvd";
+        case MediaFamily::Bd:
+            return "bd";
+        case MediaFamily::Smallest:
+            break;
+    }
+    return "smallest";
+}
+
+MediaFamily MediaFromName(std::string_view name) {
+    return name == "cd"    ? MediaFamily::Cd
+           : name == "dvd" ? MediaFamily::Dvd
+           : name == "bd"  ? MediaFamily::Bd
+                           : MediaFamily::Smallest;
+}
 
 void Print(std::u16string_view text) {
     std::fputs(ToUtf8(text).c_str(), stdout);
@@ -147,6 +186,14 @@ bool Ended(RunState s) {
     return s == RunState::Stopped || s == RunState::Finished;
 }
 
+// Real time, whatever clock the drives and workers run on: the timeout is
+// the person's.
+uint32_t RealMilliseconds() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 // Shows the lanes until every one has ended (or the time is up, which
 // stops them). Returns their final run states.
 std::vector<RunState> Follow(std::vector<Lane>& lanes, const Policy& policy, uint32_t started) {
@@ -171,7 +218,7 @@ std::vector<RunState> Follow(std::vector<Lane>& lanes, const Policy& policy, uin
         }
         if (all && PruneThreadList() == 0)
             return states;
-        if (clock.TickCount() - started > policy.timeoutMs) {
+        if (RealMilliseconds() - started > policy.timeoutMs) {
             for (Lane& l : lanes)
                 l.panel->RequestStop();
         }
@@ -283,18 +330,37 @@ void PrintRefusals(std::vector<Lane>& writers) {
     }
 }
 
+// The copies a run is asked for, of which earlier runs of its journal made
+// some, for the report's summary.
+struct RunTally {
+    uint32_t asked = 0;
+    uint32_t madeBefore = 0;
+    int64_t started = 0;  // wall time, ms
+};
+
+uint32_t CopiesAsked(const std::vector<SourceRecord>& sources) {
+    uint32_t asked = 0;
+    for (const SourceRecord& s : sources)
+        asked += s.copies;
+    return asked;
+}
+
 // One writer per recorder, all at once, as the writing page runs them, and
 // the run's outcome. `made` lists the image files the run made itself,
-// the only ones it deletes.
+// the only ones it deletes. `record` hears of every copy.
 int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
-             const std::vector<SourceRecord>& made, uint32_t started) {
+             const std::vector<SourceRecord>& made, uint32_t started, RunRecord& record,
+             const RunTally& tally) {
     std::vector<Lane> writers;
     for (char16_t letter : WriterLetters(sources)) {
         auto panel = std::make_unique<MemoryPanel>(letter);
         panel->SetObserver(
             [&policy](MemoryPanel& p, const MemoryPanel::Update& u) { Answer(policy, p, u); });
+        record.Watch(*panel);
         writers.push_back({letter, std::move(panel)});
     }
+    if (record.reporting())
+        record.SetRecorders(WriterLetters(sources));
     for (Lane& lane : writers) {
         ThreadStartBlock block;
         block.first = lane.letter;
@@ -310,18 +376,48 @@ int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
     if (end.deleteImageFiles)
         DeleteImageFiles(made);
     PrintLine(EvaluatePanels(states).allFinished ? kWritingFinishedText : kWritingCancelledText);
-    if (end.copyOutcome == 1) {
-        PrintLine(kAllCopiedText);
-        return 0;
+    const bool all = end.copyOutcome == 1;
+    if (!all) {
+        PrintRefusals(writers);
+        PrintLeftOut(sources);
     }
-    PrintRefusals(writers);
-    PrintLeftOut(sources);
-    PrintLine(kNotAllCopiedText);
-    return 1;
+    PrintLine(all ? kAllCopiedText : kNotAllCopiedText);
+    record.Report(ReportSummaryLine({tally.asked, tally.madeBefore + record.made(),
+                                     record.attempts(), tally.started, UnixMillisecondsNow(), all,
+                                     all ? kAllCopiedText : kNotAllCopiedText}));
+    if (const std::u16string failure = record.failure(); !failure.empty()) {
+        PrintLine(failure);
+        return 1;
+    }
+    return all ? 0 : 1;
+}
+
+// The report's description of each source, its image data fingerprinted
+// (the image files must be whole). Fails with the reason.
+bool DescribeSources(const std::vector<SourceRecord>& sources,
+                     const std::vector<std::u16string>& imagePaths,
+                     std::vector<ReportSource>& described, std::u16string& error) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const SourceRecord& s = sources[i];
+        ReportSource r;
+        if (imagePaths.empty())
+            r.drive = s.driveLetter;
+        else
+            r.image = imagePaths[i];
+        r.label = s.volumeLabel;
+        r.discType = s.discType;
+        r.blocks = s.discBlocks;
+        if (!LeftOut(s) && !s.destinations.empty() &&
+            !ImageDataFingerprint(s, r.bytes, r.sha256, error))
+            return false;
+        described.push_back(std::move(r));
+    }
+    return true;
 }
 
 int CopyToRecorders(const Policy& policy) {
-    const uint32_t started = ActiveClock().TickCount();
+    const uint32_t started = RealMilliseconds();
+    const int64_t wallStarted = UnixMillisecondsNow();
     std::vector<SourceRecord> sources;
     const bool next = PlanSources(policy.copies, sources);
     for (const SourceRecord& s : sources) {
@@ -368,7 +464,20 @@ int CopyToRecorders(const Policy& policy) {
     }
     PrintLine(reading.anyLeftOut ? kSomeSourcesLeftOutText : kReadingFinishedText);
 
-    return WriteAll(policy, sources, sources, started);
+    RunRecord record;
+    if (!policy.report.empty()) {
+        std::vector<ReportSource> described;
+        std::u16string error;
+        if (!DescribeSources(sources, {}, described, error) ||
+            !record.OpenReport(policy.report, error)) {
+            DeleteImageFiles(sources);
+            PrintLine(error);
+            return 1;
+        }
+        record.SetSources(std::move(described), {});
+    }
+    return WriteAll(policy, sources, sources, started, record,
+                    {CopiesAsked(sources), 0, wallStarted});
 }
 
 // The recorders found in the drives, as the planner takes them.
@@ -383,33 +492,191 @@ std::vector<PlanDrive> Recorders() {
     return usable;
 }
 
+// A path that stays right whatever folder the run is resumed from.
+std::u16string Absolute(const std::u16string& path) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? path : full.lexically_normal().u16string();
+}
+
+// The files a journal checks on resume: each image given and every file
+// its cue sheet names.
+std::vector<std::u16string> FilesOf(const std::vector<ImageSource>& images) {
+    std::vector<std::u16string> files;
+    auto add = [&](const std::u16string& path) {
+        if (std::find(files.begin(), files.end(), path) == files.end())
+            files.push_back(path);
+    };
+    for (const ImageSource& image : images) {
+        add(Absolute(image.path));
+        for (const ImageTrackPlace& place : image.places)
+            add(Absolute(place.file));
+    }
+    return files;
+}
+
+// Starts a new journal with the run's plan: nothing is written to a
+// recorder before it is on the disk.
+bool StartJournal(const Policy& policy, const std::vector<ImageSource>& images,
+                  std::u16string& error) {
+    Journal journal;
+    journal.copies = static_cast<uint32_t>(policy.copies);
+    journal.media = MediaName(policy.media);
+    journal.verify = policy.verify;
+    journal.report = policy.report.empty() ? u"" : Absolute(policy.report);
+    for (const std::u16string& path : FilesOf(images)) {
+        JournalFile f;
+        f.path = path;
+        uint32_t code = 0;
+        if (!Fingerprint(path, f.size, f.sha256, code)) {
+            error = FormatText(u"Cannot read %s (error %u).", {path, code});
+            return false;
+        }
+        journal.files.push_back(std::move(f));
+    }
+    for (const ImageSource& image : images)
+        journal.sources.push_back(Absolute(image.path));
+    DurableLines lines;
+    uint32_t code = 0;
+    if (!lines.Open(policy.journal, code) || !lines.Append(JournalPlanText(journal), code)) {
+        error = FormatText(u"Cannot write the journal %s (error %u).", {policy.journal, code});
+        return false;
+    }
+    return true;
+}
+
+// A resumed run's image files must be those the run began with.
+bool CheckJournalFiles(const Journal& journal, std::u16string& error) {
+    for (const JournalFile& f : journal.files) {
+        uint64_t size = 0;
+        std::string sha256;
+        uint32_t code = 0;
+        if (!Fingerprint(f.path, size, sha256, code)) {
+            error = FormatText(u"Cannot read %s (error %u).", {f.path, code});
+            return false;
+        }
+        if (size != f.size || sha256 != f.sha256) {
+            error = f.path + u" is not the file the run began with (its size or SHA-256 changed).";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The lines of copies the journal lists as made that never reached the
+// report: the run died in between. Read before the report is opened.
+bool MissingReportLines(const std::u16string& path, const Journal& journal,
+                        std::vector<std::string>& missing) {
+    constexpr size_t kMaxReportBytes = size_t{256} << 20;
+    std::string text;
+    uint32_t code = 0;
+    if (ActiveFileSystem().Exists(path) && !ReadSmallFile(path, kMaxReportBytes, text, code))
+        return false;
+    for (const JournalMade& m : journal.made) {
+        if (!m.reportLine.empty() && text.find(m.reportLine) == std::string::npos)
+            missing.push_back(m.reportLine);
+    }
+    return true;
+}
+
+// The image's source record with only the tracks it copies out taking
+// room (those read in place take none), for planning their files.
+SourceRecord CopiedOutTracks(const ImageSource& image) {
+    SourceRecord record = image.record;
+    for (size_t k = 0; k < record.tracks.size(); ++k) {
+        if (image.places[k].inPlace)
+            record.tracks[k].imageBytes = 0;
+    }
+    return record;
+}
+
 // --from-images: every image file checked first (a fault ends the run with
 // one line naming the file and line, and nothing written); then each is
 // planned over the recorders as a disc would be, the tracks that are not
 // image files as the reader writes them are copied out into the image
 // folder, and the writers record from them. Only the copied-out files are
-// deleted afterwards; the person's files stay as they are.
-int CopyFromImages(const Policy& policy) {
-    const uint32_t started = ActiveClock().TickCount();
+// deleted afterwards; the person's files stay as they are. With a journal
+// the plan is kept before anything is written; a resumed run (`resumed`)
+// writes only the copies its journal does not list as made.
+int CopyFromImages(const Policy& policy, const Journal* resumed) {
+    const uint32_t started = RealMilliseconds();
+    const int64_t wallStarted = UnixMillisecondsNow();
+    std::u16string error;
+    if (resumed && !CheckJournalFiles(*resumed, error)) {
+        std::fprintf(stderr, "vestrel-copy: %s Nothing was written.\n", ToUtf8(error).c_str());
+        return 2;
+    }
     std::vector<ImageSource> images;
     for (const std::u16string& path : policy.imageFiles) {
         ImageSource image;
-        std::u16string error;
         if (!OpenImageSource(path, policy.media, image, error)) {
             std::fprintf(stderr, "vestrel-copy: %s\n", ToUtf8(error).c_str());
             return 2;
         }
         images.push_back(std::move(image));
     }
+    if (!policy.journal.empty() && !resumed && !StartJournal(policy, images, error)) {
+        PrintLine(error);
+        return 1;
+    }
+
+    // The copies each image still needs, and its number in the journal. The
+    // files copied out of an image are named by that number, so that a
+    // resumed run finds those its predecessor left: it replaces them, or
+    // deletes them when the image needs no more copies.
+    RunTally tally{static_cast<uint32_t>(policy.copies * images.size()), 0, wallStarted};
+    std::vector<ImageSource> left;
+    std::vector<uint32_t> journalSources;
+    std::vector<SourceRecord> complete;
+    for (size_t i = 0; i < images.size(); ++i) {
+        const uint32_t made = resumed ? MadeCopies(*resumed, static_cast<uint32_t>(i)) : 0;
+        const uint32_t wanted = static_cast<uint32_t>(policy.copies);
+        tally.madeBefore += std::min(made, wanted);
+        images[i].record.driveLetter = static_cast<char16_t>(u'A' + i);
+        if (made >= wanted) {
+            complete.push_back(CopiedOutTracks(images[i]));
+            continue;
+        }
+        images[i].record.copies = wanted - made;
+        left.push_back(std::move(images[i]));
+        journalSources.push_back(static_cast<uint32_t>(i));
+    }
+    images = std::move(left);
+    PlanImageFiles(complete);
+    DeleteImageFiles(complete);
+    std::vector<std::string> missing;
+    if (resumed && !policy.report.empty() &&
+        !MissingReportLines(policy.report, *resumed, missing)) {
+        PrintLine(u"Cannot read the report " + policy.report + u".");
+        return 1;
+    }
+    RunRecord record;
+    if (!policy.report.empty() && !record.OpenReport(policy.report, error)) {
+        PrintLine(error);
+        return 1;
+    }
+    for (const std::string& line : missing)
+        record.Report(line);
+    if (resumed) {
+        uint32_t copiesLeft = tally.asked - tally.madeBefore;
+        Print(FormatText(u"Resuming %s: %u of %u copies made, %u left.\n",
+                         {policy.journal, tally.madeBefore, tally.asked, copiesLeft}));
+        record.Report(ReportResumeLine(policy.journal, copiesLeft, wallStarted));
+        if (copiesLeft == 0) {
+            record.Report(ReportSummaryLine({tally.asked, tally.madeBefore, 0, wallStarted,
+                                             UnixMillisecondsNow(), true, kAllCopiedText}));
+            PrintLine(kAllCopiedText);
+            return 0;
+        }
+    }
+    if (!policy.journal.empty() && !record.OpenJournal(policy.journal, error)) {
+        PrintLine(error);
+        return 1;
+    }
 
     std::vector<SourceRecord> sources;
-    for (size_t i = 0; i < images.size(); ++i) {
-        SourceRecord record = images[i].record;
-        // Names the image files copied out of this image.
-        record.driveLetter = static_cast<char16_t>(u'A' + i);
-        record.copies = static_cast<uint32_t>(policy.copies);
-        sources.push_back(std::move(record));
-    }
+    for (const ImageSource& image : images)
+        sources.push_back(image.record);
     PlanDestinations(sources, Recorders());
     bool any = false;
     for (size_t i = 0; i < sources.size(); ++i) {
@@ -431,12 +698,10 @@ int CopyFromImages(const Policy& policy) {
 
     // The tracks to copy out get image files of their own; the others are
     // read where they are.
-    std::vector<SourceRecord> made = sources;
-    for (size_t i = 0; i < made.size(); ++i) {
-        for (size_t k = 0; k < made[i].tracks.size(); ++k) {
-            if (images[i].places[k].inPlace)
-                made[i].tracks[k].imageBytes = 0;
-        }
+    std::vector<SourceRecord> made;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        made.push_back(CopiedOutTracks(images[i]));
+        made.back().destinations = sources[i].destinations;
     }
     if (!PlanImageFiles(made)) {
         PrintLine(kNotEnoughSpaceMessage);
@@ -458,7 +723,6 @@ int CopyFromImages(const Policy& policy) {
             const TrackRecord& t = made[i].tracks[k];
             if (t.imagePath.empty() || sources[i].destinations.empty())
                 continue;
-            std::u16string error;
             if (!CopyOutTrack(images[i].places[k], t, error)) {
                 DeleteImageFiles(made);
                 PrintLine(error);
@@ -466,11 +730,25 @@ int CopyFromImages(const Policy& policy) {
             }
         }
     }
+    if (record.reporting()) {
+        std::vector<std::u16string> paths;
+        for (const ImageSource& image : images)
+            paths.push_back(Absolute(image.path));
+        std::vector<ReportSource> described;
+        if (!DescribeSources(sources, paths, described, error)) {
+            DeleteImageFiles(made);
+            PrintLine(error);
+            return 1;
+        }
+        record.SetSources(std::move(described), journalSources);
+    } else {
+        record.SetSources({}, journalSources);
+    }
     {
         DriveLockGuard lock;
         SourceTable() = sources;
     }
-    return WriteAll(policy, sources, made, started);
+    return WriteAll(policy, sources, made, started, record, tally);
 }
 
 // --images-only: every source disc read into files that stay in `folder`,
@@ -478,7 +756,7 @@ int CopyFromImages(const Policy& policy) {
 // recorder takes part. Files already there are replaced only when the
 // policy says so; otherwise nothing is touched.
 int BackUpAll(const Policy& policy, const std::u16string& folder) {
-    const uint32_t started = ActiveClock().TickCount();
+    const uint32_t started = RealMilliseconds();
     std::vector<SourceRecord> sources;
     PlanSources(1, sources);
     if (sources.empty()) {
@@ -564,12 +842,41 @@ int BackUpAll(const Policy& policy, const std::u16string& folder) {
     return all ? 0 : 1;
 }
 
+// The journal's plan taken into the policy for a resumed run.
+bool LoadJournal(Policy& policy, Journal& journal) {
+    constexpr size_t kMaxJournalBytes = 16 << 20;
+    std::string text, error;
+    uint32_t code = 0;
+    if (!ReadSmallFile(policy.journal, kMaxJournalBytes, text, code)) {
+        std::fprintf(stderr, "vestrel-copy: cannot read the journal %s (error %u)\n",
+                     ToUtf8(policy.journal).c_str(), code);
+        return false;
+    }
+    if (!ParseJournal(text, journal, error)) {
+        std::fprintf(stderr, "vestrel-copy: %s:%s\n", ToUtf8(policy.journal).c_str(),
+                     error.c_str());
+        return false;
+    }
+    policy.copies = static_cast<int>(journal.copies);
+    policy.media = MediaFromName(journal.media);
+    policy.verify = journal.verify;
+    policy.report = journal.report;
+    policy.imageFiles = journal.sources;
+    return true;
+}
+
 // The run the options ask for.
-int CopyAll(const Policy& policy) {
+int CopyAll(Policy policy) {
     if (!policy.imagesFolder.empty())
         return BackUpAll(policy, policy.imagesFolder);
+    if (policy.resume) {
+        Journal journal;
+        if (!LoadJournal(policy, journal))
+            return 2;
+        return CopyFromImages(policy, &journal);
+    }
     if (!policy.imageFiles.empty())
-        return CopyFromImages(policy);
+        return CopyFromImages(policy, nullptr);
     return CopyToRecorders(policy);
 }
 
@@ -582,6 +889,8 @@ int main(int argc, char** argv) {
     const char* finishedFolder = nullptr;
     bool simDefault = false;
     bool mediaGiven = false;
+    bool copiesGiven = false;
+    bool quickClock = false;
     Policy policy;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -597,6 +906,7 @@ int main(int argc, char** argv) {
                 return Usage("--sim needs a description file");
         } else if (arg == "--copies") {
             policy.copies = std::atoi(std::string(value()).c_str());
+            copiesGiven = true;
             if (policy.copies < 1 || policy.copies > 99)
                 return Usage("--copies takes 1 to 99");
         } else if (arg == "--erase") {
@@ -640,13 +950,39 @@ int main(int argc, char** argv) {
             finishedFolder = ++i < argc ? argv[i] : nullptr;
             if (!finishedFolder)
                 return Usage("--finished needs a folder");
+        } else if (arg == "--report") {
+            policy.report = FromUtf8(value());
+            if (policy.report.empty())
+                return Usage("--report needs a file");
+        } else if (arg == "--journal" || arg == "--resume") {
+            if (!policy.journal.empty())
+                return Usage("--journal and --resume are given once, and not together");
+            policy.journal = FromUtf8(value());
+            policy.resume = arg == "--resume";
+            if (policy.journal.empty())
+                return Usage(policy.resume ? "--resume needs a journal" : "--journal needs a file");
         } else if (arg == "--verify") {
             policy.verify = true;
+        } else if (arg == "--quick-clock") {
+            quickClock = true;
         } else if (arg == "--quiet") {
             policy.quiet = true;
         } else {
             return Usage(("unknown option " + std::string(arg)).c_str());
         }
+    }
+    if (policy.resume && (mediaGiven || copiesGiven || policy.verify || !policy.report.empty() ||
+                          !policy.imageFiles.empty() || !policy.imagesFolder.empty()))
+        return Usage("--resume takes the run's options from its journal");
+    if (!policy.resume && !policy.journal.empty()) {
+        if (policy.imageFiles.empty())
+            return Usage("--journal goes with --from-images");
+        // An empty one is left by a run that died before it wrote its plan.
+        uint32_t code = 0;
+        uint64_t size = 0;
+        std::unique_ptr<File> existing = ActiveFileSystem().OpenRead(policy.journal, code);
+        if (existing && (!existing->Size(size) || size > 0))
+            return Usage("the journal file exists: give --resume to take its run up again");
     }
     if (mediaGiven && policy.imageFiles.empty())
         return Usage("--media goes with --from-images");
@@ -656,12 +992,16 @@ int main(int argc, char** argv) {
         return Usage("--from-images and --images-only exclude each other");
     if (simFile && simDefault)
         return Usage("--sim and --sim-default exclude each other");
-    if (finishedFolder && !simFile && !simDefault)
-        return Usage("--finished needs a simulated bay");
+    if ((finishedFolder || quickClock) && !simFile && !simDefault)
+        return Usage("--finished and --quick-clock need a simulated bay");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (!simFile && !simDefault)
         return CopyAll(policy);
 
+    // Before the bay, whose operator keeps time from its start.
+    std::optional<sim::QuickClock> clock;
+    if (quickClock)
+        clock.emplace();
     sim::Simulator simulator;
     std::string error;
     if (!LoadBay(simulator, simFile, argv[0], error) ||

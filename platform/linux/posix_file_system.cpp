@@ -63,6 +63,13 @@ class PosixFile : public File {
         return true;
     }
 
+    bool Flush(uint32_t& error) override {
+        if (::fsync(fd_) == 0)
+            return true;
+        error = errno;
+        return false;
+    }
+
   private:
     int fd_;
 };
@@ -124,6 +131,15 @@ class PosixFileSystem : public FileSystem {
             return nullptr;
         }
         int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error = errno;
+            return nullptr;
+        }
+        return std::make_unique<PosixFile>(fd);
+    }
+
+    std::unique_ptr<File> OpenAppend(std::u16string_view path, uint32_t& error) override {
+        int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
         if (fd < 0) {
             error = errno;
             return nullptr;

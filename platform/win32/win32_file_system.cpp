@@ -65,15 +65,22 @@ class Win32File : public File {
         return true;
     }
 
+    bool Flush(uint32_t& error) override {
+        if (FlushFileBuffers(handle_))
+            return true;
+        error = GetLastError();
+        return false;
+    }
+
   private:
     HANDLE handle_;
 };
 
 // CreateFileW with share-read; null with the system's error when it fails.
 std::unique_ptr<File> OpenFile(std::u16string_view path, DWORD access, DWORD disposition,
-                               DWORD attributes, uint32_t& error) {
-    HANDLE h = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                           attributes, nullptr);
+                               DWORD attributes, uint32_t& error, DWORD share = FILE_SHARE_READ) {
+    HANDLE h =
+        CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return nullptr;
@@ -119,6 +126,13 @@ class Win32FileSystem : public FileSystem {
             return nullptr;
         }
         return OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, error);
+    }
+
+    // Append-only access makes every write land at the end of the file;
+    // other appenders may share it.
+    std::unique_ptr<File> OpenAppend(std::u16string_view path, uint32_t& error) override {
+        return OpenFile(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE,
+                        error, FILE_SHARE_READ | FILE_SHARE_WRITE);
     }
 
     std::unique_ptr<File> OpenRead(std::u16string_view path, uint32_t& error) override {

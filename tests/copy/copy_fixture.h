@@ -28,29 +28,14 @@
 #include "engine/source_layout.h"
 #include "engine/worker_threads.h"
 #include "engine/writer_thread.h"
+#include "simulator/quick_clock.h"
 #include "tests/simulator/sim_fixture.h"
 
 namespace vestrel::testing {
 
 using namespace vestrel::sim::testing;
 
-// A clock on which sleeps pass at once: the tick count moves on by what was
-// slept, so that a drive busy for minutes costs a test no time.
-class QuickClock : public Clock {
-  public:
-    QuickClock() : previous_(&ActiveClock()) { InstallClock(this); }
-    ~QuickClock() override { InstallClock(previous_ == &PlatformClock() ? nullptr : previous_); }
-    uint32_t TickCount() override { return now_.load(); }
-    void Sleep(uint32_t ms) override {
-        now_ += ms;
-        std::this_thread::yield();
-    }
-    void WaitDispatchingMessages(uint32_t ms) override { Sleep(ms); }
-
-  private:
-    Clock* previous_;
-    std::atomic<uint32_t> now_{1000};
-};
+using sim::QuickClock;
 
 // The discs, each in a DVD-ROM reader from D: on, and recorder F:, which
 // writes CDs and DVDs, with the person bringing `blank`s.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "drive/file_system.h"
@@ -54,6 +55,27 @@ TEST_F(FileSystemTest, WriteReadSeekAndSize) {
     EXPECT_EQ(back[4], data[4]);
     EXPECT_EQ(back[69999], data[69999]);
     EXPECT_EQ(in->Read(back.data(), 10, error), 0u);  // at the end
+}
+
+// Two handles adding to one file, as a report and a resumed run's do: each
+// write lands at the end, even after the other's, and flushes.
+TEST_F(FileSystemTest, AppendedLinesLandAtTheEnd) {
+    uint32_t error = 0;
+    auto first = fs_.OpenAppend(Path("r.jsonl"), error);
+    auto second = fs_.OpenAppend(Path("r.jsonl"), error);
+    ASSERT_TRUE(first && second) << error;
+    const std::string a = "first\n", b = "second\n";
+    EXPECT_TRUE(first->Write(reinterpret_cast<const uint8_t*>(a.data()), a.size(), error));
+    EXPECT_TRUE(second->Write(reinterpret_cast<const uint8_t*>(b.data()), b.size(), error));
+    EXPECT_TRUE(first->Write(reinterpret_cast<const uint8_t*>(a.data()), a.size(), error));
+    EXPECT_TRUE(first->Flush(error) && second->Flush(error)) << error;
+    first.reset();
+    second.reset();
+    auto in = fs_.OpenRead(Path("r.jsonl"), error);
+    ASSERT_TRUE(in);
+    std::string text(64, '\0');
+    text.resize(in->Read(reinterpret_cast<uint8_t*>(text.data()), text.size(), error));
+    EXPECT_EQ(text, "first\nsecond\nfirst\n");
 }
 
 TEST_F(FileSystemTest, FoldersAndMissingFilesReportErrors) {

@@ -71,10 +71,12 @@ TEST(SelectWriteSpeed, SetsBothSpeedsAndNotesThem) {
     std::vector<std::u16string> lines;
     InstallDiagnosticSink([&](const std::u16string& l) { lines.push_back(l); });
     Recorder recorder({{11080, 8310}, {11080, 1385}}, 0);
-    bool ok = SelectWriteSpeed(u'G', disc::CdRw);
+    uint32_t speed = 0;
+    bool ok = SelectWriteSpeed(u'G', disc::CdRw, &speed);
     InstallDiagnosticSink(nullptr);
 
     ASSERT_TRUE(ok);
+    EXPECT_EQ(speed, 1385u);
     const auto& commands = recorder.drive.commands;
     ASSERT_EQ(commands.size(), 3u);
     EXPECT_EQ(commands[0].cdb, (Bytes{0xAC, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x1E, 0x03, 0x00}));

@@ -27,6 +27,9 @@ class ForwardingFileSystem : public FileSystem {
     std::unique_ptr<File> CreateNew(std::u16string_view p, uint32_t& e) override {
         return next_.CreateNew(p, e);
     }
+    std::unique_ptr<File> OpenAppend(std::u16string_view p, uint32_t& e) override {
+        return next_.OpenAppend(p, e);
+    }
     std::unique_ptr<File> OpenRead(std::u16string_view p, uint32_t& e) override {
         return next_.OpenRead(p, e);
     }
