@@ -37,6 +37,10 @@ bool IsHexDigest(std::string_view text) {
     return true;
 }
 
+bool IsMedia(std::string_view text) {
+    return text == "smallest" || text == "cd" || text == "dvd" || text == "bd";
+}
+
 bool ParseLine(std::string_view line, Journal& j, std::string& why) {
     std::string_view rest = line;
     const std::string_view kind = Word(rest);
@@ -45,16 +49,16 @@ bool ParseLine(std::string_view line, Journal& j, std::string& why) {
         if (name == "copies") {
             if (!Number(rest, j.copies) || j.copies < 1 || j.copies > 99)
                 return why = "copies must be 1 to 99", false;
-        } else if (name == "media") {
-            if (rest != "smallest" && rest != "cd" && rest != "dvd" && rest != "bd")
-                return why = "unknown media", false;
-            j.media = rest;
         } else if (name == "verify") {
             if (rest != "0" && rest != "1")
                 return why = "verify must be 0 or 1", false;
             j.verify = rest == "1";
         } else if (name == "report") {
             j.report = FromUtf8(rest);
+        } else if (name == "own-images") {
+            if (rest != "0" && rest != "1")
+                return why = "own-images must be 0 or 1", false;
+            j.ownImages = rest == "1";
         } else {
             return why = "unknown option", false;
         }
@@ -78,9 +82,14 @@ bool ParseLine(std::string_view line, Journal& j, std::string& why) {
         uint32_t index = 0;
         if (!Number(Word(rest), index) || index != j.sources.size())
             return why = "sources out of order", false;
+        JournalSource source;
+        source.media = Word(rest);
+        if (!IsMedia(source.media))
+            return why = "unknown media", false;
         if (rest.empty())
             return why = "source without an image", false;
-        j.sources.push_back(FromUtf8(rest));
+        source.image = FromUtf8(rest);
+        j.sources.push_back(std::move(source));
         return true;
     }
     if (kind == "made") {
@@ -108,14 +117,16 @@ bool ParseLine(std::string_view line, Journal& j, std::string& why) {
 std::string JournalPlanText(const Journal& j) {
     std::string text = std::string(kHeader) + "\n";
     text += "option copies " + std::to_string(j.copies) + "\n";
-    text += "option media " + j.media + "\n";
     text += std::string("option verify ") + (j.verify ? "1" : "0") + "\n";
     if (!j.report.empty())
         text += "option report " + ToUtf8(j.report) + "\n";
+    if (j.ownImages)
+        text += "option own-images 1\n";
     for (const JournalFile& f : j.files)
         text += "file " + std::to_string(f.size) + " " + f.sha256 + " " + ToUtf8(f.path) + "\n";
     for (size_t i = 0; i < j.sources.size(); ++i)
-        text += "source " + std::to_string(i) + " " + ToUtf8(j.sources[i]) + "\n";
+        text += "source " + std::to_string(i) + " " + j.sources[i].media + " " +
+                ToUtf8(j.sources[i].image) + "\n";
     return text;
 }
 

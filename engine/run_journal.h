@@ -6,11 +6,10 @@
 //
 //   vestrel journal 1
 //   option copies 3
-//   option media smallest
 //   option verify 1
 //   option report /runs/report.jsonl
 //   file 1048576 9f86d081...0a08 /images/a.cue
-//   source 0 /images/a.cue
+//   source 0 cd /images/a.cue
 //   made 0 F 1 {"record":"copy",...}
 #pragma once
 
@@ -39,13 +38,21 @@ struct JournalMade {
     std::string reportLine;
 };
 
+struct JournalSource {
+    std::string media = "smallest";  // the blanks' family: smallest, cd, dvd or bd
+    std::u16string image;            // the ISO file or cue sheet
+    bool operator==(const JournalSource&) const = default;
+};
+
 struct Journal {
     uint32_t copies = 1;
-    std::string media = "smallest";  // smallest, cd, dvd or bd
     bool verify = false;
     std::u16string report;  // empty: no report
+    // The image files are the run's own, read from its source discs: they
+    // are deleted once every copy is made.
+    bool ownImages = false;
     std::vector<JournalFile> files;
-    std::vector<std::u16string> sources;  // the image given for each source
+    std::vector<JournalSource> sources;
     std::vector<JournalMade> made;
 };
 

@@ -90,7 +90,8 @@ void RunRecord::Ended(const CopyAttempt& a) {
         }
         if (a.end == CopyEnd::Made) {
             ++made_;
-            if (journal_.IsOpen() && a.source < journalSources_.size()) {
+            if (journal_.IsOpen() && a.source < journalSources_.size() &&
+                journalSources_[a.source] != kNotJournaled) {
                 Write(journal_, journalPath_,
                       JournalMadeLine({journalSources_[a.source], a.recorder, a.copy, reportLine}));
                 journaled = true;

@@ -16,6 +16,9 @@
 
 namespace vestrel {
 
+// A source the journal does not keep.
+constexpr uint32_t kNotJournaled = UINT32_MAX;
+
 class RunRecord {
   public:
     // Both fail with a line for the person.
@@ -24,7 +27,7 @@ class RunRecord {
     bool reporting() const { return report_.IsOpen(); }
 
     // The run's sources, in source table order, and for each the source's
-    // number in the journal. Set before the writers start.
+    // number in the journal (or kNotJournaled). Set before the writers start.
     void SetSources(std::vector<ReportSource> sources, std::vector<uint32_t> journalSources);
     // Asks each recorder its vendor and product.
     void SetRecorders(const std::vector<char16_t>& letters);

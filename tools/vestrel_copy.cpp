@@ -64,8 +64,9 @@ constexpr char kUsage[] =
     "                     family (default: the smallest that holds each image)\n"
     "  --report FILE      add a line to FILE for every copy attempt as it ends, and\n"
     "                     a summary at the end (JSON Lines)\n"
-    "  --journal FILE     with --from-images: keep the run's plan and every copy made\n"
-    "                     in FILE (a new file), so that the run can be resumed\n"
+    "  --journal FILE     keep the run's plan and every copy made in FILE (a new\n"
+    "                     file), so that the run can be resumed; source discs are\n"
+    "                     kept as image files until every copy is made\n"
     "  --resume FILE      take up the run whose journal is FILE: check its image\n"
     "                     files and write only the copies not made yet\n"
     "  --verify           read every copy back in its recorder and compare it with\n"
@@ -85,6 +86,7 @@ struct Policy {
     bool verify = false;
     std::u16string imagesFolder;             // --images-only: back up into this folder
     std::vector<std::u16string> imageFiles;  // --from-images
+    std::vector<MediaFamily> imageMedia;     // each image's, when not `media`
     MediaFamily media = MediaFamily::Smallest;
     std::u16string report;   // --report
     std::u16string journal;  // --journal, or the journal resumed
@@ -350,7 +352,7 @@ uint32_t CopiesAsked(const std::vector<SourceRecord>& sources) {
 // the only ones it deletes. `record` hears of every copy.
 int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
              const std::vector<SourceRecord>& made, uint32_t started, RunRecord& record,
-             const RunTally& tally) {
+             const RunTally& tally, bool keepForJournal) {
     std::vector<Lane> writers;
     for (char16_t letter : WriterLetters(sources)) {
         auto panel = std::make_unique<MemoryPanel>(letter);
@@ -373,15 +375,21 @@ int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
     if (policy.verify)
         PrintVerification(writers, sources);
     const WritingEnd end = WritingPageEnd(states, sources);
-    if (end.deleteImageFiles)
+    const bool all = end.copyOutcome == 1;
+    // A journal that still needs the image files keeps them.
+    const bool keep = keepForJournal && !all;
+    if (end.deleteImageFiles && !keep)
         DeleteImageFiles(made);
     PrintLine(EvaluatePanels(states).allFinished ? kWritingFinishedText : kWritingCancelledText);
-    const bool all = end.copyOutcome == 1;
     if (!all) {
         PrintRefusals(writers);
         PrintLeftOut(sources);
     }
     PrintLine(all ? kAllCopiedText : kNotAllCopiedText);
+    if (keep) {
+        Print(u"The image files are kept: vestrel-copy --resume " + policy.journal +
+              u" makes the copies left.\n");
+    }
     record.Report(ReportSummaryLine({tally.asked, tally.madeBefore + record.made(),
                                      record.attempts(), tally.started, UnixMillisecondsNow(), all,
                                      all ? kAllCopiedText : kNotAllCopiedText}));
@@ -394,7 +402,7 @@ int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
 
 // The report's description of each source, its image data fingerprinted
 // (the image files must be whole). Fails with the reason.
-bool DescribeSources(const std::vector<SourceRecord>& sources,
+bool DescribeSources(const std::vector<SourceRecord>& sources, const std::vector<RunState>& read,
                      const std::vector<std::u16string>& imagePaths,
                      std::vector<ReportSource>& described, std::u16string& error) {
     for (size_t i = 0; i < sources.size(); ++i) {
@@ -407,12 +415,144 @@ bool DescribeSources(const std::vector<SourceRecord>& sources,
         r.label = s.volumeLabel;
         r.discType = s.discType;
         r.blocks = s.discBlocks;
-        if (!LeftOut(s) && !s.destinations.empty() &&
+        const bool wasRead = read.empty() || read[i] == RunState::Finished;
+        if (!LeftOut(s) && !s.destinations.empty() && wasRead &&
             !ImageDataFingerprint(s, r.bytes, r.sha256, error))
             return false;
         described.push_back(std::move(r));
     }
     return true;
+}
+
+// A path that stays right whatever folder the run is resumed from.
+std::u16string Absolute(const std::u16string& path) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    return ec ? path : full.lexically_normal().u16string();
+}
+
+// The files a journal checks on resume: each image given and every file
+// its cue sheet names.
+std::vector<std::u16string> FilesOf(const std::vector<ImageSource>& images) {
+    std::vector<std::u16string> files;
+    auto add = [&](const std::u16string& path) {
+        if (std::find(files.begin(), files.end(), path) == files.end())
+            files.push_back(path);
+    };
+    for (const ImageSource& image : images) {
+        add(Absolute(image.path));
+        for (const ImageTrackPlace& place : image.places)
+            add(Absolute(place.file));
+    }
+    return files;
+}
+
+// Starts a new journal with the run's plan: nothing is written to a
+// recorder before it is on the disk. `ownImages`: the images were read from
+// the run's source discs, and go once every copy is made.
+bool StartJournal(const Policy& policy, const std::vector<ImageSource>& images,
+                  const std::vector<MediaFamily>& media, bool ownImages, std::u16string& error) {
+    Journal journal;
+    journal.copies = static_cast<uint32_t>(policy.copies);
+    journal.verify = policy.verify;
+    journal.report = policy.report.empty() ? u"" : Absolute(policy.report);
+    journal.ownImages = ownImages;
+    for (const std::u16string& path : FilesOf(images)) {
+        JournalFile f;
+        f.path = path;
+        uint32_t code = 0;
+        if (!Fingerprint(path, f.size, f.sha256, code)) {
+            error = FormatText(u"Cannot read %s (error %u).", {path, code});
+            return false;
+        }
+        journal.files.push_back(std::move(f));
+    }
+    for (size_t i = 0; i < images.size(); ++i)
+        journal.sources.push_back({MediaName(media[i]), Absolute(images[i].path)});
+    DurableLines lines;
+    uint32_t code = 0;
+    if (!lines.Open(policy.journal, code) || !lines.Append(JournalPlanText(journal), code)) {
+        error = FormatText(u"Cannot write the journal %s (error %u).", {policy.journal, code});
+        return false;
+    }
+    return true;
+}
+
+// The image files a disc run kept for its journal, once every copy is made.
+void DeleteJournalImages(const Journal& journal) {
+    for (const JournalFile& f : journal.files) {
+        uint32_t code = 0;
+        ActiveFileSystem().RemoveFile(f.path, code);
+        RemoveImageFolder(f.path);
+    }
+}
+
+// A resumed run's image files must be those the run began with.
+bool CheckJournalFiles(const Journal& journal, std::u16string& error) {
+    for (const JournalFile& f : journal.files) {
+        uint64_t size = 0;
+        std::string sha256;
+        uint32_t code = 0;
+        if (!Fingerprint(f.path, size, sha256, code)) {
+            error = FormatText(u"Cannot read %s (error %u).", {f.path, code});
+            return false;
+        }
+        if (size != f.size || sha256 != f.sha256) {
+            error = f.path + u" is not the file the run began with (its size or SHA-256 changed).";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A disc run's journal: every source that was read and has recorders is
+// kept as the image files the journal names (its ISO, or a cue sheet
+// written beside its track files), so that the run can be resumed from
+// them. `journalSources` gives each source's number in the journal, or
+// kNotJournaled; `cueSheets` the cue sheets written.
+bool JournalDiscSources(const Policy& policy, const std::vector<SourceRecord>& sources,
+                        const std::vector<RunState>& states, std::vector<uint32_t>& journalSources,
+                        std::vector<std::u16string>& cueSheets, std::u16string& error) {
+    std::vector<ImageSource> images;
+    std::vector<MediaFamily> media;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const SourceRecord& s = sources[i];
+        journalSources.push_back(kNotJournaled);
+        if (LeftOut(s) || s.destinations.empty() || states[i] != RunState::Finished ||
+            s.tracks.empty())
+            continue;
+        const MediaFamily family = (s.discType & disc::CdTypes)    ? MediaFamily::Cd
+                                   : (s.discType & disc::DvdTypes) ? MediaFamily::Dvd
+                                   : (s.discType & disc::BdTypes)  ? MediaFamily::Bd
+                                                                   : MediaFamily::Smallest;
+        const std::u16string& first = s.tracks.front().imagePath;
+        const std::u16string folder = first.substr(0, first.find_last_of(u"/\\") + 1);
+        const bool oneFolder =
+            std::all_of(s.tracks.begin(), s.tracks.end(), [&](const TrackRecord& t) {
+                return t.imagePath.substr(0, t.imagePath.find_last_of(u"/\\") + 1) == folder;
+            });
+        if (family == MediaFamily::Smallest || !oneFolder) {
+            Print(u"The journal cannot keep " + SourceName(s) +
+                  u": its copies are made in this run only.\n");
+            continue;
+        }
+        std::u16string path = first;
+        if (s.tracks.size() > 1 || !s.tracks.front().isData) {
+            BackupFiles files;
+            files.cueSheet = folder + s.driveLetter + u".cue";
+            if (!WriteBackupCueSheets(s, files, error))
+                return false;
+            cueSheets.push_back(files.cueSheet);
+            path = files.cueSheet;
+        }
+        ImageSource image;
+        if (!OpenImageSource(path, family, image, error))
+            return false;
+        journalSources.back() = static_cast<uint32_t>(images.size());
+        images.push_back(std::move(image));
+        media.push_back(family);
+    }
+    return StartJournal(policy, images, media, true, error);
 }
 
 int CopyToRecorders(const Policy& policy) {
@@ -453,8 +593,8 @@ int CopyToRecorders(const Policy& policy) {
     if (!ConfirmOverwrite(sources, prompt))
         return 1;
 
-    const ReadingOutcome reading =
-        EvaluateReadingPanels(ReadAll(sources, policy, started), sources);
+    const std::vector<RunState> readStates = ReadAll(sources, policy, started);
+    const ReadingOutcome reading = EvaluateReadingPanels(readStates, sources);
     if (!reading.nextEnabled) {
         DeleteImageFiles(sources);
         PrintLine(kReadingFailedText);
@@ -465,19 +605,44 @@ int CopyToRecorders(const Policy& policy) {
     PrintLine(reading.anyLeftOut ? kSomeSourcesLeftOutText : kReadingFinishedText);
 
     RunRecord record;
+    std::u16string error;
+    std::vector<uint32_t> journalSources;
+    std::vector<std::u16string> cueSheets;
+    auto deleteAll = [&] {
+        DeleteImageFiles(sources);
+        for (const std::u16string& cue : cueSheets) {
+            uint32_t code = 0;
+            ActiveFileSystem().RemoveFile(cue, code);
+        }
+    };
+    if (!policy.journal.empty() &&
+        (!JournalDiscSources(policy, sources, readStates, journalSources, cueSheets, error) ||
+         !record.OpenJournal(policy.journal, error))) {
+        deleteAll();
+        PrintLine(error);
+        return 1;
+    }
     if (!policy.report.empty()) {
         std::vector<ReportSource> described;
-        std::u16string error;
-        if (!DescribeSources(sources, {}, described, error) ||
+        if (!DescribeSources(sources, readStates, {}, described, error) ||
             !record.OpenReport(policy.report, error)) {
-            DeleteImageFiles(sources);
+            deleteAll();
             PrintLine(error);
             return 1;
         }
-        record.SetSources(std::move(described), {});
+        record.SetSources(std::move(described), journalSources);
+    } else {
+        record.SetSources({}, journalSources);
     }
-    return WriteAll(policy, sources, sources, started, record,
-                    {CopiesAsked(sources), 0, wallStarted});
+    const int result = WriteAll(policy, sources, sources, started, record,
+                                {CopiesAsked(sources), 0, wallStarted}, !policy.journal.empty());
+    if (result == 0 || policy.journal.empty()) {
+        for (const std::u16string& cue : cueSheets) {
+            uint32_t code = 0;
+            ActiveFileSystem().RemoveFile(cue, code);
+        }
+    }
+    return result;
 }
 
 // The recorders found in the drives, as the planner takes them.
@@ -490,77 +655,6 @@ std::vector<PlanDrive> Recorders() {
             usable.push_back(PlanDrive{r.letter, r.reads, r.writes});
     }
     return usable;
-}
-
-// A path that stays right whatever folder the run is resumed from.
-std::u16string Absolute(const std::u16string& path) {
-    std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
-    return ec ? path : full.lexically_normal().u16string();
-}
-
-// The files a journal checks on resume: each image given and every file
-// its cue sheet names.
-std::vector<std::u16string> FilesOf(const std::vector<ImageSource>& images) {
-    std::vector<std::u16string> files;
-    auto add = [&](const std::u16string& path) {
-        if (std::find(files.begin(), files.end(), path) == files.end())
-            files.push_back(path);
-    };
-    for (const ImageSource& image : images) {
-        add(Absolute(image.path));
-        for (const ImageTrackPlace& place : image.places)
-            add(Absolute(place.file));
-    }
-    return files;
-}
-
-// Starts a new journal with the run's plan: nothing is written to a
-// recorder before it is on the disk.
-bool StartJournal(const Policy& policy, const std::vector<ImageSource>& images,
-                  std::u16string& error) {
-    Journal journal;
-    journal.copies = static_cast<uint32_t>(policy.copies);
-    journal.media = MediaName(policy.media);
-    journal.verify = policy.verify;
-    journal.report = policy.report.empty() ? u"" : Absolute(policy.report);
-    for (const std::u16string& path : FilesOf(images)) {
-        JournalFile f;
-        f.path = path;
-        uint32_t code = 0;
-        if (!Fingerprint(path, f.size, f.sha256, code)) {
-            error = FormatText(u"Cannot read %s (error %u).", {path, code});
-            return false;
-        }
-        journal.files.push_back(std::move(f));
-    }
-    for (const ImageSource& image : images)
-        journal.sources.push_back(Absolute(image.path));
-    DurableLines lines;
-    uint32_t code = 0;
-    if (!lines.Open(policy.journal, code) || !lines.Append(JournalPlanText(journal), code)) {
-        error = FormatText(u"Cannot write the journal %s (error %u).", {policy.journal, code});
-        return false;
-    }
-    return true;
-}
-
-// A resumed run's image files must be those the run began with.
-bool CheckJournalFiles(const Journal& journal, std::u16string& error) {
-    for (const JournalFile& f : journal.files) {
-        uint64_t size = 0;
-        std::string sha256;
-        uint32_t code = 0;
-        if (!Fingerprint(f.path, size, sha256, code)) {
-            error = FormatText(u"Cannot read %s (error %u).", {f.path, code});
-            return false;
-        }
-        if (size != f.size || sha256 != f.sha256) {
-            error = f.path + u" is not the file the run began with (its size or SHA-256 changed).";
-            return false;
-        }
-    }
-    return true;
 }
 
 // The lines of copies the journal lists as made that never reached the
@@ -607,15 +701,20 @@ int CopyFromImages(const Policy& policy, const Journal* resumed) {
         return 2;
     }
     std::vector<ImageSource> images;
-    for (const std::u16string& path : policy.imageFiles) {
+    for (size_t i = 0; i < policy.imageFiles.size(); ++i) {
+        const std::u16string& path = policy.imageFiles[i];
+        const MediaFamily media =
+            i < policy.imageMedia.size() ? policy.imageMedia[i] : policy.media;
         ImageSource image;
-        if (!OpenImageSource(path, policy.media, image, error)) {
+        if (!OpenImageSource(path, media, image, error)) {
             std::fprintf(stderr, "vestrel-copy: %s\n", ToUtf8(error).c_str());
             return 2;
         }
         images.push_back(std::move(image));
     }
-    if (!policy.journal.empty() && !resumed && !StartJournal(policy, images, error)) {
+    if (!policy.journal.empty() && !resumed &&
+        !StartJournal(policy, images, std::vector<MediaFamily>(images.size(), policy.media), false,
+                      error)) {
         PrintLine(error);
         return 1;
     }
@@ -665,6 +764,8 @@ int CopyFromImages(const Policy& policy, const Journal* resumed) {
         if (copiesLeft == 0) {
             record.Report(ReportSummaryLine({tally.asked, tally.madeBefore, 0, wallStarted,
                                              UnixMillisecondsNow(), true, kAllCopiedText}));
+            if (resumed->ownImages)
+                DeleteJournalImages(*resumed);
             PrintLine(kAllCopiedText);
             return 0;
         }
@@ -735,7 +836,7 @@ int CopyFromImages(const Policy& policy, const Journal* resumed) {
         for (const ImageSource& image : images)
             paths.push_back(Absolute(image.path));
         std::vector<ReportSource> described;
-        if (!DescribeSources(sources, paths, described, error)) {
+        if (!DescribeSources(sources, {}, paths, described, error)) {
             DeleteImageFiles(made);
             PrintLine(error);
             return 1;
@@ -748,7 +849,10 @@ int CopyFromImages(const Policy& policy, const Journal* resumed) {
         DriveLockGuard lock;
         SourceTable() = sources;
     }
-    return WriteAll(policy, sources, made, started, record, tally);
+    const int result = WriteAll(policy, sources, made, started, record, tally, false);
+    if (result == 0 && resumed && resumed->ownImages)
+        DeleteJournalImages(*resumed);
+    return result;
 }
 
 // --images-only: every source disc read into files that stay in `folder`,
@@ -858,10 +962,12 @@ bool LoadJournal(Policy& policy, Journal& journal) {
         return false;
     }
     policy.copies = static_cast<int>(journal.copies);
-    policy.media = MediaFromName(journal.media);
     policy.verify = journal.verify;
     policy.report = journal.report;
-    policy.imageFiles = journal.sources;
+    for (const JournalSource& source : journal.sources) {
+        policy.imageFiles.push_back(source.image);
+        policy.imageMedia.push_back(MediaFromName(source.media));
+    }
     return true;
 }
 
@@ -975,8 +1081,8 @@ int main(int argc, char** argv) {
                           !policy.imageFiles.empty() || !policy.imagesFolder.empty()))
         return Usage("--resume takes the run's options from its journal");
     if (!policy.resume && !policy.journal.empty()) {
-        if (policy.imageFiles.empty())
-            return Usage("--journal goes with --from-images");
+        if (!policy.imagesFolder.empty())
+            return Usage("--journal goes with copies, not with --images-only");
         // An empty one is left by a run that died before it wrote its plan.
         uint32_t code = 0;
         uint64_t size = 0;

@@ -12,11 +12,11 @@ namespace {
 constexpr char kPlan[] =
     "vestrel journal 1\n"
     "option copies 3\n"
-    "option media dvd\n"
     "option verify 1\n"
     "option report /runs/r.jsonl\n"
+    "option own-images 1\n"
     "file 12 e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855 /im/a b.iso\n"
-    "source 0 /im/a b.iso\n";
+    "source 0 dvd /im/a b.iso\n";
 
 TEST(RunJournal, WrittenAndReadBack) {
     Journal journal;
@@ -24,13 +24,13 @@ TEST(RunJournal, WrittenAndReadBack) {
     const std::string text = std::string(kPlan) + "made 0 F 1 {\"record\":\"copy\"}\nmade 0 G 2\n";
     ASSERT_TRUE(ParseJournal(text, journal, error)) << error;
     EXPECT_EQ(journal.copies, 3u);
-    EXPECT_EQ(journal.media, "dvd");
     EXPECT_TRUE(journal.verify);
+    EXPECT_TRUE(journal.ownImages);
     EXPECT_EQ(journal.report, u"/runs/r.jsonl");
     ASSERT_EQ(journal.files.size(), 1u);
     EXPECT_EQ(journal.files[0].size, 12u);
     EXPECT_EQ(journal.files[0].path, u"/im/a b.iso");
-    EXPECT_EQ(journal.sources, std::vector<std::u16string>{u"/im/a b.iso"});
+    EXPECT_EQ(journal.sources, (std::vector<JournalSource>{{"dvd", u"/im/a b.iso"}}));
     EXPECT_EQ(MadeCopies(journal, 0), 2u);
     EXPECT_EQ(journal.made[0].reportLine, "{\"record\":\"copy\"}\n");
     EXPECT_EQ(journal.made[1].recorder, u'G');
@@ -51,7 +51,8 @@ TEST(RunJournal, DamagedLinesAreNamedAndACutLastLineIsLeftOut) {
         {"made 0 f 1\n", "line 8: bad recorder letter"},
         {"made 0 F 0\n", "line 8: bad copy number"},
         {"made 0 F 1 record\n", "line 8: bad report line"},
-        {"source 2 /x.iso\n", "line 8: sources out of order"},
+        {"source 2 cd /x.iso\n", "line 8: sources out of order"},
+        {"source 1 hd /x.iso\n", "line 8: unknown media"},
         {"option copies 100\n", "line 8: copies must be 1 to 99"},
         {"file 12 E3B0 /x.iso\n", "line 8: bad SHA-256"},
         {"made 0 F 1\r\n", "line 8: stray control character"},
