@@ -402,14 +402,8 @@ int CopyFromImages(const Policy& policy) {
         images.push_back(std::move(image));
     }
 
-    std::vector<SourceRecord> sources;
-    for (size_t i = 0; i < images.size(); ++i) {
-        SourceRecord record = images[i].record;
-        // Names the image files copied out of this image.
-        record.driveLetter = static_cast<char16_t>(u'A' + i);
-        record.copies = static_cast<uint32_t>(policy.copies);
-        sources.push_back(std::move(record));
-    }
+    std::vector<SourceRecord> sources =
+        ImageSourceRecords(images, static_cast<uint32_t>(policy.copies));
     PlanDestinations(sources, Recorders());
     bool any = false;
     for (size_t i = 0; i < sources.size(); ++i) {
