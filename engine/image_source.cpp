@@ -326,6 +326,18 @@ bool OpenImageSource(std::u16string_view path, MediaFamily family, ImageSource& 
     return true;
 }
 
+std::vector<SourceRecord> ImageSourceRecords(const std::vector<ImageSource>& images,
+                                             uint32_t copies) {
+    std::vector<SourceRecord> sources;
+    for (size_t i = 0; i < images.size(); ++i) {
+        SourceRecord record = images[i].record;
+        record.driveLetter = static_cast<char16_t>(u'A' + i);
+        record.copies = copies;
+        sources.push_back(std::move(record));
+    }
+    return sources;
+}
+
 bool CopyOutTrack(const ImageTrackPlace& place, const TrackRecord& track, std::u16string& error) {
     FileSystem& fs = ActiveFileSystem();
     uint32_t code = 0;

@@ -59,6 +59,12 @@ struct ImageSource {
 bool OpenImageSource(std::u16string_view path, MediaFamily family, ImageSource& source,
                      std::u16string& error);
 
+// The source records of opened images, in their order, as the planner
+// takes them: `copies` asked of each, the i-th under the letter 'A' + i,
+// which names the image files copied out of it.
+std::vector<SourceRecord> ImageSourceRecords(const std::vector<ImageSource>& images,
+                                             uint32_t copies);
+
 // Copies a track out of its place into `track.imagePath` in the reader's
 // format: 2048-byte sectors for data, a WAV file for audio. Fails with the
 // reason in `error`; a partly written file is removed.

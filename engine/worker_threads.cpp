@@ -20,6 +20,9 @@ std::vector<std::shared_ptr<WorkerThread>>& ThreadList() {
 
 bool g_failThreadCreation = false;
 
+// The longest wait between two looks at a starting worker's block.
+constexpr uint32_t kStartWaitStepMs = 25;
+
 bool IsStarted(ThreadStartBlock& block) {
     DriveLockGuard lock;
     return block.started != 0;
@@ -82,8 +85,12 @@ std::shared_ptr<WorkerThread> StartWorker(ThreadStartBlock& block,
     }
     PruneThreadList();
     ThreadList().push_back(worker);
-    while (!IsStarted(block) && worker->Running())
-        ActiveClock().WaitDispatchingMessages(25);
+    // A worker takes its block within a millisecond or so: the waits start
+    // short and grow to 25 ms, so that workers started one after another
+    // begin together instead of one fixed step apart each.
+    for (uint32_t step = 1; !IsStarted(block) && worker->Running();
+         step = std::min(step * 2, kStartWaitStepMs))
+        ActiveClock().WaitDispatchingMessages(step);
     return worker;
 }
 

@@ -49,10 +49,10 @@ class WorkerThread {
 
 // Starts body(block) on a new thread, prunes the thread list and adds the
 // new thread to it, then waits, keeping the calling thread's messages
-// flowing in 25 ms steps, until the worker has set block.started (or has
-// ended without doing so). When the thread cannot be created, nothing is
-// listed or waited for: block.panel, if any, ends at once, stopped with
-// kWorkerNotStartedStatus, and the result is null.
+// flowing in steps of 1 ms growing to 25 ms, until the worker has set
+// block.started (or has ended without doing so). When the thread cannot be
+// created, nothing is listed or waited for: block.panel, if any, ends at
+// once, stopped with kWorkerNotStartedStatus, and the result is null.
 std::shared_ptr<WorkerThread> StartWorker(ThreadStartBlock& block,
                                           std::function<void(ThreadStartBlock&)> body);
 

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "drive/source_table.h"
 #include "drive/text.h"
 #include "engine/image_files.h"
+#include "engine/image_source.h"
 #include "engine/image_store.h"
 #include "engine/memory_panel.h"
 #include "engine/reader_thread.h"
@@ -184,6 +186,87 @@ bool WriteAll(int recorders, int copiesEach, Stopwatch* watch) {
     return AllFinished(panels);
 }
 
+// One copy of the ISO file `iso`, opened as vestrel-copy --from-images
+// opens it (onto DVD blanks, as the disc), on each of `recorders`
+// recorders; its tracks are read in place.
+bool WriteFromImage(const fs::path& iso, int recorders, Stopwatch* watch) {
+    std::vector<ImageSource> images(1);
+    std::u16string error;
+    if (!OpenImageSource(iso.u16string(), MediaFamily::Dvd, images.front(), error)) {
+        std::fprintf(stderr, "%s\n", ToUtf8(error).c_str());
+        return false;
+    }
+    {
+        DriveLockGuard lock;
+        SourceTable() = ImageSourceRecords(images, 1);
+    }
+    return WriteAll(recorders, 1, watch);
+}
+
+// How recorders writing at once fared: from the first one starting to
+// write its track to the last one finishing it; the longest any one of
+// them took over its own; how far apart the first and last started.
+struct Together {
+    double span = 0;
+    double slowest = 0;
+    double startSpread = 0;
+};
+
+// One copy on each of `n` recorders writing at their real speed, all at
+// once, of the disc holding `iso` (read into image files first) or of the
+// ISO file itself. Nothing when the run failed.
+std::optional<Together> RecordersAtOnce(const fs::path& work, const fs::path& iso, int n,
+                                        bool fromImage) {
+    sim::Simulator simulator;
+    std::string error;
+    const std::string sources = fromImage ? "" : Sources(1, iso.string());
+    if (!simulator.LoadText(Bay("real", sources, n, "DVD-R"), work, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return std::nullopt;
+    }
+    simulator.Install();
+    Stopwatch watch;
+    const bool done = fromImage ? WriteFromImage(iso, n, &watch)
+                                : ReadAll(work / "images", 1, nullptr) && WriteAll(n, 1, &watch);
+    if (!done)
+        return std::nullopt;
+    Clock::time_point firstStart = Clock::time_point::max(), lastStart{}, lastEnd{};
+    Together together;
+    for (int r = 0; r < n; ++r) {
+        const char16_t letter = static_cast<char16_t>(u'L' + r);
+        const Clock::time_point start = watch.When(letter, u"Writing track");
+        const Clock::time_point end = watch.When(letter, u"Synchronising");
+        firstStart = std::min(firstStart, start);
+        lastStart = std::max(lastStart, start);
+        lastEnd = std::max(lastEnd, end);
+        together.slowest = std::max(together.slowest, Seconds(start, end));
+    }
+    together.span = Seconds(firstStart, lastEnd);
+    together.startSpread = Seconds(firstStart, lastStart);
+    // The image files the reader made; an ISO file given stays.
+    if (!fromImage)
+        DeleteImageFiles(SourceTable());
+    simulator.Uninstall();
+    return together;
+}
+
+// Lines for `n` recorders at once: their throughput together and its ratio
+// to `n` times that of one recorder alone (`one`); then, for several, the
+// slowest one's own writing against one alone, and their starts' spread,
+// which the span together includes.
+void PrintTogether(int n, size_t megabytes, const Together& t, const Together& one, double goal) {
+    std::printf("%d recorder%s at once: %7.2f MiB/s together  ratio to %d x one: %.2f", n,
+                n == 1 ? " " : "s", n * static_cast<double>(megabytes) / t.span, n,
+                one.span / t.span);
+    if (n == 1) {
+        std::printf("\n");
+        return;
+    }
+    std::printf(" (goal >= %g)\n", goal);
+    std::printf("    slowest recorder's own track: %.2f x one alone; starts %.2f s apart\n",
+                one.span / t.slowest, t.startSpread);
+}
+
 long PeakResidentKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -258,33 +341,20 @@ int Bench(const char* self, size_t megabytes) {
     std::printf("Writer (instant drive):             %8.1f MiB/s  ratio %.2f (goal >= 0.8)\n\n",
                 megabytes / write, plainWrite / write);
 
-    // Recorders at a fixed speed, working at once.
-    double single = 0;
-    for (int n : {1, 2, 4, 8}) {
-        sim::Simulator simulator;
-        std::string error;
-        if (!simulator.LoadText(Bay("real", Sources(1, iso.string()), n, "DVD-R"), work, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return 1;
+    // Recorders at a fixed speed, working at once: copies of a disc read
+    // into image files first, then copies of the same data given as an ISO
+    // file. Each is set against the first line of its kind, one recorder.
+    for (const bool fromImage : {false, true}) {
+        std::printf("%s\n", fromImage ? "Copies from an ISO file:" : "Copies of a disc:");
+        Together one;
+        for (int n : fromImage ? std::vector<int>{1, 8} : std::vector<int>{1, 2, 4, 8}) {
+            const std::optional<Together> together = RecordersAtOnce(work, iso, n, fromImage);
+            if (!together)
+                return 1;
+            if (n == 1)
+                one = *together;
+            PrintTogether(n, megabytes, *together, one, fromImage ? 0.95 : 0.9);
         }
-        simulator.Install();
-        Stopwatch watch;
-        if (!ReadAll(work / "images", 1, nullptr) || !WriteAll(n, 1, &watch))
-            return 1;
-        Clock::time_point first = Clock::time_point::max(), last{};
-        for (int r = 0; r < n; ++r) {
-            char16_t letter = static_cast<char16_t>(u'L' + r);
-            first = std::min(first, watch.When(letter, u"Writing track"));
-            last = std::max(last, watch.When(letter, u"Synchronising"));
-        }
-        double aggregate = n * static_cast<double>(megabytes) / Seconds(first, last);
-        if (n == 1)
-            single = aggregate;
-        std::printf("%d recorder%s at once: %7.2f MiB/s together  ratio to %d x one: %.2f%s\n", n,
-                    n == 1 ? " " : "s", aggregate, n, aggregate / (n * single),
-                    n == 1 ? "" : " (goal >= 0.9)");
-        DeleteImageFiles(SourceTable());
-        simulator.Uninstall();
     }
 
     // Memory of a large run, in a process of its own.
