@@ -1,5 +1,7 @@
 #include "drive/cdb.h"
 
+#include <algorithm>
+
 #include "drive/bytes.h"
 
 namespace vestrel {
@@ -104,6 +106,54 @@ CommandBlock ReadCdCdb(uint32_t lba, uint32_t blocks) {
     Bytes(b).Be32(2, lba);
     Bytes(b).Be24(6, blocks);
     b.cdb[9] = 0xF8;  // sync, all headers, user data, EDC/ECC
+    return b;
+}
+
+uint32_t ReadCdAudioBlockBytes(SubChannelSelection selection) {
+    switch (selection) {
+        case SubChannelSelection::RawPW:
+        case SubChannelSelection::CorrectedRW:
+            return kAudioSectorSize + 96;
+        case SubChannelSelection::FormattedQ:
+            return kAudioSectorSize + 16;
+        case SubChannelSelection::None:
+            break;
+    }
+    return kAudioSectorSize;
+}
+
+CommandBlock ReadCdAudioCdb(int32_t lba, uint32_t blocks, SubChannelSelection selection) {
+    const uint32_t blockBytes = ReadCdAudioBlockBytes(selection);
+    blocks = std::min({blocks, uint32_t{0xFFFFFF}, UINT32_MAX / blockBytes});
+    CommandBlock b = Make(opcode::ReadCd, 12, In, blocks * blockBytes, 30);
+    b.cdb[1] = 0x04;  // expected sector type 001b: CD-DA
+    Bytes(b).Be32(2, static_cast<uint32_t>(lba));
+    Bytes(b).Be24(6, blocks);
+    b.cdb[9] = 0x10;  // user data only: the 2352 audio bytes
+    b.cdb[10] = static_cast<uint8_t>(selection);
+    return b;
+}
+
+CommandBlock ReadSubChannelCatalogNumberCdb() {
+    CommandBlock b = MakeSized(opcode::ReadSubChannel, 10, In, kSubChannelCodeLength, 30);
+    b.cdb[2] = 0x40;  // SubQ: without it only the header comes back
+    b.cdb[3] = 0x02;
+    return b;
+}
+
+CommandBlock ReadSubChannelIsrcCdb(uint8_t track) {
+    CommandBlock b = MakeSized(opcode::ReadSubChannel, 10, In, kSubChannelCodeLength, 30);
+    b.cdb[2] = 0x40;
+    b.cdb[3] = 0x03;
+    b.cdb[6] = track;
+    return b;
+}
+
+// Track/session number (byte 6) and allocation length (bytes 7..8) where
+// the READ TOC of format 0 has them.
+CommandBlock ReadTocCdTextCdb(uint16_t allocationLength) {
+    CommandBlock b = MakeSized(opcode::ReadToc, 10, In, allocationLength, 30);
+    b.cdb[2] = 0x05;
     return b;
 }
 

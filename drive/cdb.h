@@ -24,6 +24,12 @@ constexpr uint32_t kFormatParametersLength = 12;
 constexpr uint32_t kFormatCapacitiesLength = 252;
 constexpr uint32_t kRequestSenseLength = 18;  // fixed-format sense data
 constexpr uint32_t kTrackInformationLength = 48;
+// READ SUB-CHANNEL formats 02h and 03h: a 4-byte header and 20 bytes.
+constexpr uint32_t kSubChannelCodeLength = 24;
+// READ TOC format 0101b (CD-Text): a 4-byte header, then the packs; the
+// allocation length has 16 bits, so one reply holds at most 3640 packs.
+constexpr uint32_t kCdTextHeaderLength = 4;
+constexpr uint32_t kCdTextReplyLimit = 0xFFFF;
 
 constexpr uint32_t kDataSectorSize = 2048;
 constexpr uint32_t kAudioSectorSize = 2352;
@@ -37,6 +43,7 @@ constexpr uint8_t ReadFormatCapacities = 0x23;
 constexpr uint8_t Read10 = 0x28;
 constexpr uint8_t Write10 = 0x2A;
 constexpr uint8_t SynchronizeCache = 0x35;
+constexpr uint8_t ReadSubChannel = 0x42;
 constexpr uint8_t ReadToc = 0x43;
 constexpr uint8_t GetConfiguration = 0x46;
 constexpr uint8_t ReadDiscInformation = 0x51;
@@ -81,6 +88,24 @@ CommandBlock ReadTrackInformationCdb(uint32_t trackNumber);
 CommandBlock ReadTocCdb(bool msf);
 CommandBlock Read10Cdb(uint32_t lba, uint16_t blocks);
 CommandBlock ReadCdCdb(uint32_t lba, uint32_t blocks);
+
+// READ CD of audio sectors (expected sector type CD-DA, the 2352 bytes of
+// user data) with the sub-channel data the selection in byte 10 appends to
+// each block: nothing, the raw P-W bytes (96), the formatted Q (16), or the
+// corrected and de-interleaved R-W (96). `lba` may be negative (the
+// pre-gap before track 1). The block count is cut to what a 32-bit
+// transfer length holds.
+enum class SubChannelSelection : uint8_t { None = 0, RawPW = 1, FormattedQ = 2, CorrectedRW = 4 };
+uint32_t ReadCdAudioBlockBytes(SubChannelSelection selection);
+CommandBlock ReadCdAudioCdb(int32_t lba, uint32_t blocks, SubChannelSelection selection);
+
+// READ SUB-CHANNEL with SubQ set: format 02h (media catalog number), and
+// format 03h (ISRC) of a track 1..99. The track byte is sent for the ISRC
+// only; drives refuse it with any other format.
+CommandBlock ReadSubChannelCatalogNumberCdb();
+CommandBlock ReadSubChannelIsrcCdb(uint8_t track);
+// READ TOC/PMA/ATIP format 0101b: the CD-Text packs of the lead-in.
+CommandBlock ReadTocCdTextCdb(uint16_t allocationLength);
 CommandBlock Write10Cdb(int32_t lba, uint16_t blocks, uint32_t bufferLength);
 CommandBlock SendCueSheetCdb(uint32_t cueSheetBytes);
 CommandBlock ReserveTrackCdb(uint32_t blocks);

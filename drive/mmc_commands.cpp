@@ -106,6 +106,24 @@ ScsiResult SendCueSheet(char16_t letter, std::span<const uint8_t> cueSheet) {
     return SendOut(letter, SendCueSheetCdb(static_cast<uint32_t>(cueSheet.size())), cueSheet);
 }
 
+ScsiResult SendReadCdAudio(char16_t letter, int32_t lba, uint32_t blocks,
+                           SubChannelSelection selection, std::span<uint8_t> data) {
+    return SendCommandBlock(letter, ReadCdAudioCdb(lba, blocks, selection), data);
+}
+
+ScsiResult SendReadSubChannelCatalogNumber(char16_t letter, std::span<uint8_t> reply) {
+    return SendCommandBlock(letter, ReadSubChannelCatalogNumberCdb(), reply);
+}
+
+ScsiResult SendReadSubChannelIsrc(char16_t letter, uint8_t track, std::span<uint8_t> reply) {
+    return SendCommandBlock(letter, ReadSubChannelIsrcCdb(track), reply);
+}
+
+ScsiResult SendReadTocCdText(char16_t letter, std::span<uint8_t> reply) {
+    const size_t length = std::min<size_t>(reply.size(), kCdTextReplyLimit);
+    return SendCommandBlock(letter, ReadTocCdTextCdb(static_cast<uint16_t>(length)), reply);
+}
+
 ScsiResult SendReserveTrack(char16_t letter, uint32_t blocks) {
     if (blocks % 16 != 0) {
         // Reservations are made in whole 16-block units; anything else is

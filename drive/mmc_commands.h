@@ -31,6 +31,19 @@ ScsiResult SendReadToc(char16_t letter, bool msf, std::span<uint8_t> reply);
 ScsiResult SendRead10(char16_t letter, uint32_t lba, uint16_t blocks, std::span<uint8_t> data);
 ScsiResult SendReadCd(char16_t letter, uint32_t lba, uint32_t blocks, std::span<uint8_t> data);
 ScsiResult SendCueSheet(char16_t letter, std::span<const uint8_t> cueSheet);
+
+// Audio sectors with the sub-channel data `selection` appends to each
+// (ReadCdAudioBlockBytes per block).
+ScsiResult SendReadCdAudio(char16_t letter, int32_t lba, uint32_t blocks,
+                           SubChannelSelection selection, std::span<uint8_t> data);
+// READ SUB-CHANNEL: the media catalog number, and the ISRC of `track`
+// (kSubChannelCodeLength bytes each).
+ScsiResult SendReadSubChannelCatalogNumber(char16_t letter, std::span<uint8_t> reply);
+ScsiResult SendReadSubChannelIsrc(char16_t letter, uint8_t track, std::span<uint8_t> reply);
+// READ TOC format 0101b, asking for as many bytes as the buffer holds (at
+// most kCdTextReplyLimit): a kCdTextHeaderLength buffer fetches the header,
+// whose length (CdTextReply::fullLength) sizes the buffer for the whole.
+ScsiResult SendReadTocCdText(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendReserveTrack(char16_t letter, uint32_t blocks);
 ScsiResult SendSynchronizeCache(char16_t letter);
 ScsiResult SendBlank(char16_t letter);

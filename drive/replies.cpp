@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "drive/subchannel_q.h"
+
 namespace vestrel {
 
 namespace {
@@ -203,6 +205,72 @@ std::vector<WriteSpeedDescriptor> ReadWriteSpeeds(ByteReader reply) {
         speeds.push_back(d);
     }
     return speeds;
+}
+
+namespace {
+
+// The bytes of a READ SUB-CHANNEL reply its data length covers, the
+// characters of format `format` and whether they are flagged valid; nothing
+// when the reply is of another format or stops before the characters end.
+struct CodeField {
+    ByteReader data;
+    bool valid = false;
+};
+std::optional<CodeField> ReadCodeField(ByteReader reply, uint8_t format, size_t characters,
+                                       SubChannelCode& code) {
+    ByteReader data = reply.Sub(0, 4 + size_t{reply.Be16(2)});
+    if (!data.Has(9, characters) || data.U8(4) != format)
+        return std::nullopt;
+    code.text.assign(reinterpret_cast<const char*>(data.data()) + 9, characters);
+    return CodeField{data, data.Bit(8, 7)};
+}
+
+}  // namespace
+
+SubChannelCode ReadCatalogNumberReply(ByteReader reply) {
+    SubChannelCode code;
+    std::optional<CodeField> field = ReadCodeField(reply, 0x02, 13, code);
+    if (!field)
+        return code;
+    if (!field->valid || code.text == "0000000000000")
+        code.state = SubChannelCodeState::Absent;
+    else
+        code.state = IsCatalogNumber(code.text) ? SubChannelCodeState::Present
+                                                : SubChannelCodeState::BadSyntax;
+    return code;
+}
+
+SubChannelCode ReadIsrcReply(ByteReader reply) {
+    SubChannelCode code;
+    std::optional<CodeField> field = ReadCodeField(reply, 0x03, 12, code);
+    if (!field)
+        return code;
+    code.adr = field->data.U8(5) >> 4;
+    code.control = field->data.U8(5) & 0x0F;
+    code.track = field->data.U8(6);
+    if (!field->valid)
+        code.state = SubChannelCodeState::Absent;
+    else
+        code.state =
+            IsIsrc(code.text) ? SubChannelCodeState::Present : SubChannelCodeState::BadSyntax;
+    return code;
+}
+
+CdTextReply ReadCdTextReply(ByteReader reply) {
+    constexpr size_t kCdTextFirstPack = 4;  // after the 4-byte header
+    CdTextReply r;
+    const size_t stated = reply.Be16(0);
+    r.fullLength = static_cast<uint32_t>(2 + stated);
+    if (!reply.Has(0, kCdTextFirstPack))
+        return r;
+    ByteReader data = reply.Sub(0, 2 + stated);
+    for (size_t at = kCdTextFirstPack; data.Has(at, kCdTextPackBytes); at += kCdTextPackBytes) {
+        CdTextPack p;
+        std::copy_n(data.data() + at, kCdTextPackBytes, p.begin());
+        r.packs.push_back(p);
+    }
+    r.complete = stated >= 2 && (stated - 2) % kCdTextPackBytes == 0 && data.size() == 2 + stated;
+    return r;
 }
 
 }  // namespace vestrel

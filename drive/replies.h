@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drive/bytes.h"
+#include "drive/cd_text.h"
 
 namespace vestrel {
 
@@ -138,5 +139,41 @@ struct WriteSpeedDescriptor {
 // The descriptors the performance data length promises that also fit in
 // the buffer.
 std::vector<WriteSpeedDescriptor> ReadWriteSpeeds(ByteReader reply);
+
+// READ SUB-CHANNEL formats 02h (media catalog number) and 03h (ISRC). The
+// sub-channel data length (bytes 2..3) bounds the reply; byte 4 repeats the
+// format; byte 8 bit 7 says whether the code is valid (MCVal, TCVal); the
+// 13 or 12 ASCII characters start at byte 9. What follows them is not read:
+// drives differ there.
+enum class SubChannelCodeState : uint8_t {
+    Malformed,  // too short for the characters, or of another format
+    Absent,     // not flagged valid, or a catalog number of all '0'
+    BadSyntax,  // flagged valid, but not 13 digits or not an ISRC
+    Present,
+};
+struct SubChannelCode {
+    SubChannelCodeState state = SubChannelCodeState::Malformed;
+    // Format 03h: byte 5 with ADR in the high nibble and CONTROL in the low
+    // one (the other way round from the Q frame on the disc), byte 6.
+    uint8_t adr = 0;
+    uint8_t control = 0;
+    uint8_t track = 0;
+    std::string text;  // the characters as received, whenever all lie within the reply
+};
+SubChannelCode ReadCatalogNumberReply(ByteReader reply);
+SubChannelCode ReadIsrcReply(ByteReader reply);
+
+// READ TOC/PMA/ATIP format 0101b: bytes 0..1 the length of what follows
+// them, bytes 2..3 reserved, then 18-byte packs.
+struct CdTextReply {
+    // What the whole reply takes (the stated length and the 2 bytes before
+    // it): the allocation length to ask for after reading the header alone.
+    uint32_t fullLength = 0;
+    // The whole packs within the stated length and the buffer.
+    std::vector<CdTextPack> packs;
+    // The stated length covers whole packs only and all of them arrived.
+    bool complete = false;
+};
+CdTextReply ReadCdTextReply(ByteReader reply);
 
 }  // namespace vestrel

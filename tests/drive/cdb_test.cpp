@@ -143,6 +143,36 @@ TEST(CommandTable, EveryCommandHasItsBytesDirectionLengthAndTimeout) {
          In,
          48,
          60},
+        {"READ CD, audio with formatted Q, track 1 pre-gap",
+         ReadCdAudioCdb(-150, 27, SubChannelSelection::FormattedQ),
+         {0xBE, 0x04, 0xFF, 0xFF, 0xFF, 0x6A, 0x00, 0x00, 0x1B, 0x10, 0x02, 0},
+         In,
+         27 * 2368,
+         30},
+        {"READ CD, audio with raw P-W",
+         ReadCdAudioCdb(0x012345, 26, SubChannelSelection::RawPW),
+         {0xBE, 0x04, 0x00, 0x01, 0x23, 0x45, 0x00, 0x00, 0x1A, 0x10, 0x01, 0},
+         In,
+         26 * 2448,
+         30},
+        {"READ SUB-CHANNEL, catalog number",
+         ReadSubChannelCatalogNumberCdb(),
+         {0x42, 0, 0x40, 0x02, 0, 0, 0, 0x00, 0x18, 0},
+         In,
+         24,
+         30},
+        {"READ SUB-CHANNEL, ISRC of track 12",
+         ReadSubChannelIsrcCdb(12),
+         {0x42, 0, 0x40, 0x03, 0, 0, 0x0C, 0x00, 0x18, 0},
+         In,
+         24,
+         30},
+        {"READ TOC, CD-Text",
+         ReadTocCdTextCdb(0xFFFF),
+         {0x43, 0, 0x05, 0, 0, 0, 0, 0xFF, 0xFF, 0},
+         In,
+         65535,
+         30},
         {"CLOSE TRACK/SESSION, finalize, immediate",
          CloseTrackSessionCdb(6, 0, true),
          {0x5B, 0x01, 0x06, 0, 0, 0, 0, 0, 0, 0},
@@ -160,6 +190,14 @@ TEST(CommandTable, EveryCommandHasItsBytesDirectionLengthAndTimeout) {
         for (size_t i = e.block.length; i < e.block.cdb.size(); ++i)
             EXPECT_EQ(e.block.cdb[i], 0);
     }
+}
+
+TEST(ReadCdAudio, BlocksAreCutToWhatTheTransferLengthHolds) {
+    CommandBlock b = ReadCdAudioCdb(0, 0xFFFFFF, SubChannelSelection::CorrectedRW);
+    const uint32_t blocks = (uint32_t{b.cdb[6]} << 16) | (b.cdb[7] << 8) | b.cdb[8];
+    EXPECT_EQ(blocks, UINT32_MAX / 2448);
+    EXPECT_EQ(b.transferLength, blocks * 2448);
+    EXPECT_EQ(b.cdb[10], 0x04);
 }
 
 TEST(FormatUnitParameters, TypeSubtypeParameterAndImmediate) {

@@ -228,6 +228,19 @@ TEST(Commands, SetStreamingCarriesTheDescriptor) {
     EXPECT_EQ(drive.commands[1].dataOut, restore);
 }
 
+TEST(Commands, CdTextIsAskedForAsFarAsTheBufferGoes) {
+    ScriptedTransport drive;
+    Bytes header(kCdTextHeaderLength);
+    Bytes whole(70000);
+    SendReadTocCdText(u'H', header);
+    SendReadTocCdText(u'H', whole);
+    ASSERT_EQ(drive.commands.size(), 2u);
+    EXPECT_EQ(drive.commands[0].cdb, (Bytes{0x43, 0, 0x05, 0, 0, 0, 0, 0x00, 0x04, 0}));
+    EXPECT_EQ(drive.commands[0].transferLength, 4u);
+    EXPECT_EQ(drive.commands[1].cdb, (Bytes{0x43, 0, 0x05, 0, 0, 0, 0, 0xFF, 0xFF, 0}));
+    EXPECT_EQ(drive.commands[1].transferLength, 65535u);
+}
+
 TEST(Commands, CueSheetLengthGoesIntoTheCdb) {
     ScriptedTransport drive;
     Bytes cue(40, 0x41);

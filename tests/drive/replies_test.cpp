@@ -308,5 +308,101 @@ TEST(Performance, DescriptorsAreBoundedByLengthAndBuffer) {
     EXPECT_TRUE(ReadWriteSpeeds(ByteReader(r)).empty());
 }
 
+// A READ SUB-CHANNEL reply of format 02h or 03h: header, byte 4 the format,
+// byte 5 ADR|CONTROL, byte 6 the track, byte 8 the valid flag, the text
+// from byte 9.
+Bytes SubChannelReply(uint8_t format, uint8_t adrControl, bool valid, const std::string& text) {
+    Bytes r(24, 0);
+    r[3] = 20;
+    r[4] = format;
+    r[5] = adrControl;
+    r[6] = format == 3 ? 7 : 0;
+    r[8] = valid ? 0x80 : 0x00;
+    std::copy(text.begin(), text.end(), r.begin() + 9);
+    return r;
+}
+
+TEST(SubChannelCodes, ValidFlagSyntaxAndBounds) {
+    using State = SubChannelCodeState;
+    const Bytes mcn = SubChannelReply(2, 0, true, "0012345678905");
+    Bytes shortLength = mcn;
+    shortLength[3] = 12;  // ends before the last digits
+    const struct {
+        const char* name;
+        Bytes reply;
+        size_t size;
+        bool isrc;
+        State state;
+        std::string text;
+    } table[] = {
+        {"catalog number", mcn, 24, false, State::Present, "0012345678905"},
+        {"MCVal clear", SubChannelReply(2, 0, false, "0012345678905"), 24, false, State::Absent,
+         "0012345678905"},
+        {"all zero", SubChannelReply(2, 0, true, "0000000000000"), 24, false, State::Absent,
+         "0000000000000"},
+        {"not digits", SubChannelReply(2, 0, true, "00123456789O5"), 24, false, State::BadSyntax,
+         "00123456789O5"},
+        {"ISRC asked, MCN came", mcn, 24, true, State::Malformed, ""},
+        {"data length short", shortLength, 24, false, State::Malformed, ""},
+        {"buffer cut", mcn, 21, false, State::Malformed, ""},
+        {"ISRC", SubChannelReply(3, 0x31, true, "USRC17607839"), 24, true, State::Present,
+         "USRC17607839"},
+        {"ISRC, TCVal clear", SubChannelReply(3, 0x31, false, "USRC17607839"), 24, true,
+         State::Absent, "USRC17607839"},
+        {"dummy ISRC", SubChannelReply(3, 0x31, true, "000000000000"), 24, true, State::BadSyntax,
+         "000000000000"},
+        {"header only", Bytes{0, 0x11, 0, 0}, 4, true, State::Malformed, ""},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        ByteReader reply(row.reply.data(), row.size);
+        SubChannelCode code = row.isrc ? ReadIsrcReply(reply) : ReadCatalogNumberReply(reply);
+        EXPECT_EQ(code.state, row.state);
+        EXPECT_EQ(code.text, row.text);
+    }
+    // ADR is the high nibble in replies, CONTROL the low one.
+    SubChannelCode isrc = ReadIsrcReply(ByteReader(table[7].reply));
+    EXPECT_EQ(isrc.adr, 3);
+    EXPECT_EQ(isrc.control, 1);
+    EXPECT_EQ(isrc.track, 7);
+}
+
+TEST(CdTextReply, PacksWithinTheStatedLengthAndTheBuffer) {
+    auto reply = [](uint16_t stated, size_t packs) {
+        Bytes r = {static_cast<uint8_t>(stated >> 8), static_cast<uint8_t>(stated), 0, 0};
+        for (size_t i = 0; i < packs; ++i) {
+            Bytes p(18, static_cast<uint8_t>(0x80 + i));
+            r.insert(r.end(), p.begin(), p.end());
+        }
+        return r;
+    };
+    const struct {
+        const char* name;
+        Bytes bytes;
+        size_t size;
+        uint32_t fullLength;
+        size_t packs;
+        bool complete;
+    } table[] = {
+        {"two packs", reply(38, 2), 40, 40, 2, true},
+        {"no packs", reply(2, 0), 4, 4, 0, true},
+        {"header alone, more to ask for", reply(398, 0), 4, 400, 0, false},
+        {"cut in the second pack", reply(38, 2), 39, 40, 1, false},
+        {"length ends inside a pack", reply(25, 2), 40, 27, 1, false},
+        {"two bytes", reply(38, 0), 2, 40, 0, false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        CdTextReply r = ReadCdTextReply(ByteReader(row.bytes.data(), row.size));
+        EXPECT_EQ(r.fullLength, row.fullLength);
+        ASSERT_EQ(r.packs.size(), row.packs);
+        EXPECT_EQ(r.complete, row.complete);
+        for (size_t i = 0; i < r.packs.size(); ++i) {
+            EXPECT_EQ(r.packs[i][0], 0x80 + i);
+            EXPECT_EQ(r.packs[i][17], 0x80 + i);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vestrel
