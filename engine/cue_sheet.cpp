@@ -1,10 +1,12 @@
 #include "engine/cue_sheet.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "drive/bytes.h"
 #include "drive/drive_lock.h"
 #include "drive/file_system.h"
+#include "drive/subchannel_q.h"
 #include "engine/image_files.h"
 
 namespace vestrel {
@@ -21,6 +23,10 @@ constexpr uint8_t kFormLeadInOut = 0x01;
 constexpr uint8_t kFormData = 0x10;   // mode 1 user data, 2048 bytes a block
 constexpr uint8_t kFormAudio = 0x00;  // CD-DA, 2352 bytes a block
 constexpr uint8_t kLeadOutTrack = 0xAA;
+// The lead-in with CD-Text: the host writes its R-W sub-channel.
+constexpr uint8_t kFormLeadInCdText = 0x41;
+constexpr uint8_t kAdrCatalogNumber = 0x02;
+constexpr uint8_t kAdrIsrc = 0x03;
 
 void PutEntry(ByteWriter& w, size_t index, uint8_t control, uint8_t track, uint8_t indexNumber,
               uint8_t form, int32_t lba) {
@@ -78,27 +84,73 @@ uint64_t BlockCountOf(bool isData, uint64_t dataBytes) {
     return dataBytes / SectorSize(isData);
 }
 
-CueSheet BuildCueSheet(std::span<const WriterTrack> tracks) {
-    if (tracks.empty())
+CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const CueMarks& marks) {
+    if (tracks.empty() || (!marks.tracks.empty() && marks.tracks.size() != tracks.size()) ||
+        (!marks.catalogNumber.empty() && !IsCatalogNumber(marks.catalogNumber)))
         return {};
-    CueSheet sheet((tracks.size() + 3) * kCueEntryBytes, 0);
-    ByteWriter w(sheet.data(), sheet.size());
+    static const TrackMarks kNoMarks;
+    auto marksOf = [&](size_t t) -> const TrackMarks& {
+        return marks.tracks.empty() ? kNoMarks : marks.tracks[t];
+    };
+    std::vector<uint8_t> entries;
+    auto put = [&](uint8_t control, uint8_t track, uint8_t index, uint8_t form, int64_t lba) {
+        std::vector<uint8_t> entry(kCueEntryBytes);
+        ByteWriter w(entry.data(), entry.size());
+        PutEntry(w, 0, control, track, index, form, static_cast<int32_t>(lba));
+        entries.insert(entries.end(), entry.begin(), entry.end());
+    };
+    // A code's characters in entries of their own: CONTROL|ADR, track, then
+    // six characters each (the MCN's 13 end with a zero).
+    auto putCode = [&](uint8_t controlAdr, uint8_t track, const std::string& code) {
+        std::string bytes = code;
+        bytes.resize(track == 0 ? 14 : 12, '\0');
+        const size_t half = track == 0 ? 7 : 6;
+        for (size_t at = 0; at < bytes.size(); at += half) {
+            entries.push_back(controlAdr);
+            if (track != 0)
+                entries.push_back(track);
+            entries.insert(entries.end(), bytes.begin() + static_cast<ptrdiff_t>(at),
+                           bytes.begin() + static_cast<ptrdiff_t>(at + half));
+        }
+    };
+    auto control = [&](size_t t) {
+        return static_cast<uint8_t>(ControlOf(tracks[t].isData) | (marksOf(t).flags & 0x0B) << 4);
+    };
     const bool firstIsData = tracks.front().isData;
     const uint8_t firstControl = ControlOf(firstIsData);
 
-    PutEntry(w, 0, firstControl, 0, 0, kFormLeadInOut, kPreGapLba);
-    PutEntry(w, 1, firstControl, 1, 0, FormOf(firstIsData), kPreGapLba);
-    // MeasureImageFiles keeps a copy's addresses within 32 bits; the sum
-    // wraps rather than overflows for tracks that were never measured.
-    uint32_t lba = 0;
+    if (!marks.catalogNumber.empty())
+        putCode(kAdrCatalogNumber, 0, marks.catalogNumber);
+    put(firstControl, 0, 0, marks.cdText ? kFormLeadInCdText : kFormLeadInOut, kPreGapLba);
+    // MeasureImageFiles keeps a copy's addresses within 32 bits.
+    int64_t start = 0;
     for (size_t t = 0; t < tracks.size(); ++t) {
-        PutEntry(w, 2 + t, ControlOf(tracks[t].isData), static_cast<uint8_t>(t + 1), 1,
-                 FormOf(tracks[t].isData), static_cast<int32_t>(lba));
-        lba += tracks[t].blockCount;
+        const TrackMarks& m = marksOf(t);
+        const uint8_t number = static_cast<uint8_t>(t + 1);
+        const int64_t index1 = start + (t == 0 ? m.hiddenAudio : 0);
+        const int64_t end = start + tracks[t].blockCount;
+        const int64_t preGapStart = t == 0 ? kPreGapLba : index1 - m.preGap;
+        const bool fits =
+            (t == 0 || m.hiddenAudio == 0) && index1 < end &&
+            (t == 0 || preGapStart > start - tracks[t - 1].blockCount) &&
+            std::is_sorted(m.indexes.begin(), m.indexes.end()) &&
+            (m.indexes.empty() || (m.indexes.front() > 0 && index1 + m.indexes.back() < end)) &&
+            m.indexes.size() <= 97 && (m.isrc.empty() || IsIsrc(m.isrc));
+        if (!fits)
+            return {};
+        if (!m.isrc.empty())
+            putCode(static_cast<uint8_t>((control(t) & 0xF0) | kAdrIsrc), number, m.isrc);
+        if (t == 0 || m.preGap > 0)
+            put(control(t), number, 0, FormOf(tracks[t].isData), preGapStart);
+        put(control(t), number, 1, FormOf(tracks[t].isData), index1);
+        for (size_t i = 0; i < m.indexes.size(); ++i) {
+            put(control(t), number, static_cast<uint8_t>(i + 2), FormOf(tracks[t].isData),
+                index1 + m.indexes[i]);
+        }
+        start = end;
     }
-    PutEntry(w, 2 + tracks.size(), firstControl, kLeadOutTrack, 1, kFormLeadInOut,
-             static_cast<int32_t>(lba));
-    return sheet;
+    put(firstControl, kLeadOutTrack, 1, kFormLeadInOut, start);
+    return entries;
 }
 
 ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks) {

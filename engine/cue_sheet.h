@@ -42,12 +42,39 @@ uint64_t BlockCountOf(bool isData, uint64_t dataBytes);
 
 constexpr size_t kCueEntryBytes = 8;
 
-// (trackCount + 3) eight-byte entries: lead-in, the first track's pre-gap,
-// one entry per track, lead-out. Track positions follow one another from
-// LBA 0 in the given order, by blockCount. Empty when there are no tracks:
-// a disc without tracks is never described.
+// What an audio CD carries besides its tracks' sectors, as the cue sheet of
+// its copy records it. Positions count blocks of the copy, whose tracks
+// follow one another from LBA 0.
+struct TrackMarks {
+    // Q CONTROL bits besides the data bit: 0x1 pre-emphasis, 0x2 copy
+    // permitted, 0x8 four channels.
+    uint8_t flags = 0;
+    std::string isrc;  // 12 characters, or empty
+    // INDEX 00 this many blocks before INDEX 01, in the track before's
+    // blocks; track 1's pre-gap is always the 150 blocks before LBA 0.
+    uint32_t preGap = 0;
+    // INDEX 01 this many blocks after the track's first block: audio hidden
+    // before track 1's start. 0 for the other tracks.
+    uint32_t hiddenAudio = 0;
+    // INDEX 02, 03..., each as blocks after INDEX 01.
+    std::vector<uint32_t> indexes;
+};
+struct CueMarks {
+    std::string catalogNumber;       // the MCN, 13 digits, or empty
+    bool cdText = false;             // the lead-in carries CD-Text (written by the host)
+    std::vector<TrackMarks> tracks;  // one per track, or none
+};
+
+// Eight-byte entries: [the MCN's two], lead-in, then each track's [two
+// ISRC entries], [INDEX 00], INDEX 01 and [INDEX 02...], then the lead-out;
+// track 1 always has its INDEX 00 at LBA -150. Track positions follow one
+// another from LBA 0 in the given order, by blockCount. The session's
+// entries take the first track's kind. Empty when there are no tracks (a
+// disc without tracks is never described), or when the marks do not fit
+// them: a code that is not one, a pre-gap or index outside its track. How
+// long a track must be is the recorder's to say.
 using CueSheet = std::vector<uint8_t>;
-CueSheet BuildCueSheet(std::span<const WriterTrack> tracks);
+CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const CueMarks& marks = {});
 
 enum class ImageMeasure {
     Measured,

@@ -63,6 +63,59 @@ TEST(CueSheet, MixedModeTakesEachTrackKindAndTheFirstTrackForTheSessionEntries) 
     EXPECT_EQ(entry(5), (Bytes{0x41, 0xAA, 0x01, 0x01, 0, 1, 7, 0}));  // LBA 4875
 }
 
+// MCN 0012345678905 and CD-Text; track 1 with ISRC USRC17607839 and 30 s of
+// audio before its INDEX 01; track 2 with a 2 s pre-gap and an INDEX 02;
+// track 3 with pre-emphasis; the lead-out at 12:00:00 (numbers in binary,
+// as the recorders that take today's copies read them).
+TEST(CueSheet, MarksOfAnAudioCd) {
+    std::vector<WriterTrack> tracks{Track(false, 18750), Track(false, 17100), Track(false, 18000)};
+    CueMarks marks;
+    marks.catalogNumber = "0012345678905";
+    marks.cdText = true;
+    marks.tracks.resize(3);
+    marks.tracks[0].isrc = "USRC17607839";
+    marks.tracks[0].hiddenAudio = 2250;
+    marks.tracks[1].preGap = 150;
+    marks.tracks[1].indexes = {3600};
+    marks.tracks[2].flags = 0x1;
+    EXPECT_EQ(BuildCueSheet(tracks, marks),
+              (Bytes{0x02, 0x30, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35,  // MCN 1-7
+                     0x02, 0x36, 0x37, 0x38, 0x39, 0x30, 0x35, 0x00,  // MCN 8-13
+                     0x01, 0x00, 0x00, 0x41, 0x00, 0x00, 0x00, 0x00,  // lead-in, CD-Text
+                     0x03, 0x01, 0x55, 0x53, 0x52, 0x43, 0x31, 0x37,  // ISRC USRC17
+                     0x03, 0x01, 0x36, 0x30, 0x37, 0x38, 0x33, 0x39,  // ISRC 607839
+                     0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // 1.00 at -150
+                     0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x20, 0x00,  // 1.01 at 00:32:00
+                     0x01, 0x02, 0x00, 0x00, 0x00, 0x04, 0x0A, 0x00,  // 2.00 at 04:10:00
+                     0x01, 0x02, 0x01, 0x00, 0x00, 0x04, 0x0C, 0x00,  // 2.01 at 04:12:00
+                     0x01, 0x02, 0x02, 0x00, 0x00, 0x05, 0x00, 0x00,  // 2.02 at 05:00:00
+                     0x11, 0x03, 0x01, 0x00, 0x00, 0x08, 0x00, 0x00,  // 3.01, pre-emphasis
+                     0x01, 0xAA, 0x01, 0x01, 0x00, 0x0C, 0x00, 0x00}));
+
+    // Marks that do not fit give no sheet.
+    const struct {
+        const char* what;
+        void (*spoil)(CueMarks&);
+    } spoiled[] = {
+        {"MCN of 12 digits", [](CueMarks& m) { m.catalogNumber = "001234567890"; }},
+        {"ISRC with a lowercase letter", [](CueMarks& m) { m.tracks[0].isrc = "usRC17607839"; }},
+        {"pre-gap past the track before", [](CueMarks& m) { m.tracks[2].preGap = 17100; }},
+        {"hidden audio on track 2", [](CueMarks& m) { m.tracks[1].hiddenAudio = 75; }},
+        {"INDEX 02 at INDEX 01", [](CueMarks& m) { m.tracks[1].indexes = {0}; }},
+        {"INDEX 02 past the track", [](CueMarks& m) { m.tracks[1].indexes = {17100}; }},
+        {"indexes out of order",
+         [](CueMarks& m) {
+             m.tracks[1].indexes = {300, 200};
+         }},
+        {"marks for two tracks of three", [](CueMarks& m) { m.tracks.pop_back(); }},
+    };
+    for (const auto& s : spoiled) {
+        CueMarks m = marks;
+        s.spoil(m);
+        EXPECT_TRUE(BuildCueSheet(tracks, m).empty()) << s.what;
+    }
+}
+
 TEST(CueSheet, NoTracksGiveNoSheet) {
     EXPECT_TRUE(BuildCueSheet({}).empty());
 }
