@@ -158,6 +158,7 @@ constexpr FaultWord kFaultWords[] = {
     {"long-format", FaultKind::LongFormat, 1},
     {"nwa-offset", FaultKind::NwaOffset, 1},
     {"toc-unreadable", FaultKind::TocUnreadable, 0},
+    {"short-tracks-refused", FaultKind::RefuseShortTracks, 0},
 };
 
 // The commands `refuse COMMAND` can name.
@@ -352,6 +353,10 @@ class Parser {
             return Profiles(value, m.reads, error);
         } else if (key == "writes") {
             return Profiles(value, m.writes, error);
+        } else if (key == "records-lead-in-rw") {
+            if (value != "yes" && value != "no")
+                return Fail(error, "records-lead-in-rw = yes or no");
+            m.recordsLeadInRw = value == "yes";
         } else if (key == "features") {
             if (value != "none")
                 return Fail(error, "features = none is the only list form; use feature =");

@@ -46,7 +46,56 @@ std::string CueTime(int32_t frames) {
     return text;
 }
 
+// CD-Text items hold up to 80 characters.
+constexpr size_t kMaxCdText = 80;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A field that is "quoted" (up to the next quote) or one word, or with
+// `wholeRest` the rest of the line; `after` gets what follows it.
+bool QuotedOrWord(const std::string& text, std::string& value, std::string& after,
+                  bool wholeRest = false) {
+    if (!text.empty() && text[0] == '"') {
+        const size_t end = text.find('"', 1);
+        if (end == std::string::npos)
+            return false;
+        value = text.substr(1, end - 1);
+        after = Trim(text.substr(end + 1));
+        return true;
+    }
+    if (wholeRest) {
+        value = text;
+        after.clear();
+        return value.find('"') == std::string::npos;
+    }
+    std::istringstream r(text);
+    std::string word;
+    r >> word;
+    std::string rest;
+    std::getline(r, rest);
+    value = word;
+    after = Trim(rest);
+    return true;
+}
+
 }  // namespace
+
+bool IsValidMcn(std::string_view text) {
+    return text.size() == 13 && std::all_of(text.begin(), text.end(), IsDigit);
+}
+
+bool IsValidIsrc(std::string_view text) {
+    if (text.size() != 12)
+        return false;
+    for (size_t i = 0; i < 12; ++i) {
+        const char c = text[i];
+        if (!(IsDigit(c) || (i < 5 && c >= 'A' && c <= 'Z')))
+            return false;
+    }
+    return true;
+}
 
 Disc::~Disc() {
     stream_.close();
@@ -93,63 +142,143 @@ bool ParseCueSheet(std::string_view text, ParsedCue& sheet, std::string& error) 
         if (!(words >> keyword))
             continue;
         keyword = Upper(keyword);
+        std::string rest;
+        std::getline(words, rest);
+        rest = Trim(rest);
+        ParsedCueTrack* track = sheet.tracks.empty() ? nullptr : &sheet.tracks.back();
+        // Whether the current track has reached its INDEX lines, after which
+        // FLAGS, ISRC and PREGAP no longer belong to it.
+        const bool indexed = track && (track->index0 >= 0 || track->index1 >= 0);
         if (keyword == "FILE") {
             if (!sheet.binary.empty())
                 return fail("only one FILE is supported");
-            std::string rest;
-            std::getline(words, rest);
-            rest = Trim(rest);
-            std::string name;
-            if (!rest.empty() && rest[0] == '"') {
-                size_t end = rest.find('"', 1);
-                if (end == std::string::npos)
-                    return fail("unterminated file name");
-                name = rest.substr(1, end - 1);
-                rest = Trim(rest.substr(end + 1));
-            } else {
-                std::istringstream r(rest);
-                r >> name;
-                std::getline(r, rest);
-                rest = Trim(rest);
-            }
+            std::string name, kind;
+            if (!QuotedOrWord(rest, name, kind))
+                return fail("unterminated file name");
             if (name.empty())
                 return fail("FILE names no file");
-            if (Upper(rest) != "BINARY")
+            if (Upper(kind) != "BINARY")
                 return fail("only BINARY files are supported");
             sheet.binary = name;
         } else if (keyword == "TRACK") {
             ParsedCueTrack t;
             std::string mode;
-            if (!(words >> t.number >> mode) || t.number < 1 || t.number > 99)
+            std::istringstream r(rest);
+            if (!(r >> t.number >> mode) || t.number < 1 || t.number > 99)
                 return fail("bad TRACK line");
-            if (!sheet.tracks.empty() && t.number != sheet.tracks.back().number + 1)
+            if (track && t.number != track->number + 1)
                 return fail("track numbers must follow each other");
-            if (sheet.tracks.empty() && t.number != 1)
+            if (!track && t.number != 1)
                 return fail("the first track must be track 1");
+            if (track && track->index1 < 0)
+                return fail("track " + std::to_string(track->number) + " has no INDEX 01");
             mode = Upper(mode);
             if (mode == "AUDIO") {
                 t.audio = true;
             } else if (mode == "MODE1/2352") {
+                t.control = kControlData;
             } else if (mode == "MODE1/2048") {
                 t.stride = kUserDataSize;
+                t.control = kControlData;
             } else {
                 return fail("unsupported track mode " + mode);
             }
             sheet.tracks.push_back(t);
         } else if (keyword == "INDEX") {
             int number = -1;
-            std::string time;
+            std::string time, extra;
             int32_t frames = 0;
-            if (sheet.tracks.empty() || !(words >> number >> time) || !ParseCueTime(time, frames))
+            std::istringstream r(rest);
+            if (!track || !(r >> number >> time) || (r >> extra) || number < 0 || number > 99 ||
+                !ParseCueTime(time, frames))
                 return fail("bad INDEX line");
+            const int next = track->index1 >= 0   ? 2 + static_cast<int>(track->laterIndexes.size())
+                             : track->index0 >= 0 ? 1
+                                                  : -1;
+            if (next < 0 ? number > 1 : number != next)
+                return fail("INDEX numbers must follow each other from 00 or 01");
+            const int32_t previous = number == 1   ? track->index0
+                                     : number == 2 ? track->index1
+                                                   : (number > 2 ? track->laterIndexes.back() : -1);
+            if (number > 1 ? frames <= previous : frames < previous)
+                return fail("INDEX times must rise");
             if (number == 0)
-                sheet.tracks.back().index0 = frames;
+                track->index0 = frames;
             else if (number == 1)
-                sheet.tracks.back().index1 = frames;
-        } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
+                track->index1 = frames;
+            else
+                track->laterIndexes.push_back(frames);
+        } else if (keyword == "PREGAP") {
+            int32_t frames = 0;
+            if (!track || indexed || track->pregap > 0)
+                return fail("PREGAP belongs to a track, once, before its INDEX lines");
+            if (!ParseCueTime(rest, frames))
+                return fail("bad PREGAP time");
+            track->pregap = frames;
+        } else if (keyword == "POSTGAP") {
             return fail(keyword + " is not supported");
+        } else if (keyword == "CATALOG") {
+            if (!sheet.catalog.empty() || track)
+                return fail("CATALOG belongs before the first TRACK, once");
+            if (!IsValidMcn(rest))
+                return fail("CATALOG takes 13 digits");
+            sheet.catalog = rest;
+        } else if (keyword == "ISRC") {
+            if (!track || indexed || !track->isrc.empty())
+                return fail("ISRC belongs to a track, once, before its INDEX lines");
+            if (!track->audio)
+                return fail("only AUDIO tracks carry an ISRC");
+            if (!IsValidIsrc(rest))
+                return fail("ISRC takes 5 letters or digits, then 7 digits");
+            track->isrc = rest;
+        } else if (keyword == "FLAGS") {
+            if (!track || indexed || (track->control & ~kControlData) != 0 || track->scms)
+                return fail("FLAGS belongs to a track, once, before its INDEX lines");
+            std::istringstream r(rest);
+            std::string flag;
+            uint8_t control = 0;
+            bool any = false;
+            while (r >> flag) {
+                flag = Upper(flag);
+                any = true;
+                if (flag == "DCP")
+                    control |= kControlCopyPermitted;
+                else if (flag == "PRE")
+                    control |= kControlPreEmphasis;
+                else if (flag == "4CH")
+                    control |= kControlFourChannel;
+                else if (flag == "SCMS")
+                    track->scms = true;
+                else
+                    return fail("unknown flag " + flag);
+            }
+            if (!any)
+                return fail("FLAGS names no flag");
+            if (!track->audio && (control & (kControlPreEmphasis | kControlFourChannel)))
+                return fail("PRE and 4CH are for AUDIO tracks");
+            track->control |= control;
+        } else if (keyword == "TITLE" || keyword == "PERFORMER" || keyword == "SONGWRITER") {
+            CdTexts& texts = track ? track->text : sheet.text;
+            std::string& field = keyword == "TITLE"       ? texts.title
+                                 : keyword == "PERFORMER" ? texts.performer
+                                                          : texts.songwriter;
+            std::string value, after;
+            if (!QuotedOrWord(rest, value, after, true) || !after.empty())
+                return fail("bad " + keyword + " text");
+            if (!field.empty())
+                return fail(keyword + " given twice");
+            if (value.empty() || value.size() > kMaxCdText)
+                return fail(keyword + " takes 1 to 80 characters");
+            field = value;
+        } else if (keyword == "CDTEXTFILE") {
+            std::string name, after;
+            if (track || !sheet.cdTextFile.empty())
+                return fail("CDTEXTFILE belongs before the first TRACK, once");
+            if (!QuotedOrWord(rest, name, after) || name.empty() || !after.empty())
+                return fail("bad CDTEXTFILE line");
+            sheet.cdTextFile = name;
         }
-        // REM, TITLE, PERFORMER, CATALOG, FLAGS, ISRC...: not needed.
+        // REM and the rest: not needed.
     }
     if (sheet.tracks.empty() || sheet.binary.empty())
         return fail("no FILE or no TRACK");
@@ -167,6 +296,13 @@ bool LayOutCueSheet(const ParsedCue& sheet, uint64_t binBytes, CueLayout& layout
     if (tracks.empty())
         return fail("no TRACK");
     std::vector<SectorRegion>& regions = layout.regions;
+    DiscMetadata& metadata = layout.metadata;
+    metadata.mcn = sheet.catalog;
+    metadata.text = sheet.text;
+    metadata.cdTextFile = sheet.cdTextFile;
+    // PREGAP silence is on the disc but not in the file: each one moves
+    // the later sectors this many blocks on from their place in the file.
+    int32_t shift = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
         const ParsedCueTrack& t = tracks[i];
         if (t.index1 < 0)
@@ -176,14 +312,35 @@ bool LayOutCueSheet(const ParsedCue& sheet, uint64_t binBytes, CueLayout& layout
             return fail("INDEX 00 after INDEX 01");
         uint64_t offset = static_cast<uint64_t>(first) * t.stride;
         if (i > 0) {
-            // The previous track keeps at least its INDEX 01 sector.
-            if (first <= tracks[i - 1].index1)
+            // The previous track keeps at least the sectors of its indexes.
+            const ParsedCueTrack& before = tracks[i - 1];
+            if (first <= (before.laterIndexes.empty() ? before.index1 : before.laterIndexes.back()))
                 return fail("tracks out of order");
             SectorRegion& prev = regions.back();
-            prev.count = static_cast<uint32_t>(first - prev.firstLba);
+            prev.count = static_cast<uint32_t>(first + shift - prev.firstLba);
             offset = prev.fileOffset + uint64_t{prev.count} * prev.stride;
         }
-        regions.push_back(SectorRegion{first, 0, offset, t.stride, t.audio});
+        TrackMetadata m;
+        m.number = static_cast<uint8_t>(t.number);
+        m.control = t.control;
+        m.scms = t.scms;
+        m.isrc = t.isrc;
+        m.text = t.text;
+        const int32_t gapStart = first + shift;
+        if (t.pregap > 0) {
+            if (int64_t{gapStart} + t.pregap > kMaxCueFrames)
+                return fail("the BINARY file holds more than a CD");
+            regions.push_back(SectorRegion{gapStart, static_cast<uint32_t>(t.pregap), 0, t.stride,
+                                           t.audio, true});
+            shift += t.pregap;
+        }
+        regions.push_back(SectorRegion{first + shift, 0, offset, t.stride, t.audio});
+        m.indexes.push_back(i == 0 ? -kLeadInFrames
+                                   : (t.pregap > 0 || t.index0 >= 0 ? gapStart : t.index1 + shift));
+        m.indexes.push_back(t.index1 + shift);
+        for (int32_t later : t.laterIndexes)
+            m.indexes.push_back(later + shift);
+        metadata.tracks.push_back(std::move(m));
     }
     SectorRegion& last = regions.back();
     if (binBytes <= last.fileOffset)
@@ -197,12 +354,12 @@ bool LayOutCueSheet(const ParsedCue& sheet, uint64_t binBytes, CueLayout& layout
         return fail("the last track is empty");
     layout.leadOut = last.firstLba + static_cast<int32_t>(last.count);
     for (size_t i = 0; i < tracks.size(); ++i) {
-        int32_t end = i + 1 < tracks.size() ? tracks[i + 1].index1 : layout.leadOut;
-        if (end <= tracks[i].index1)
+        const TrackMetadata& m = metadata.tracks[i];
+        const int32_t end = i + 1 < tracks.size() ? metadata.tracks[i + 1].Start() : layout.leadOut;
+        if (end <= m.indexes.back())
             return fail("track " + std::to_string(tracks[i].number) + " is empty");
-        layout.tracks.push_back(DiscTrack{static_cast<uint8_t>(tracks[i].number), tracks[i].audio,
-                                          tracks[i].index1,
-                                          static_cast<uint32_t>(end - tracks[i].index1)});
+        layout.tracks.push_back(DiscTrack{m.number, tracks[i].audio, m.Start(),
+                                          static_cast<uint32_t>(end - m.Start())});
     }
     return true;
 }
@@ -244,6 +401,7 @@ std::unique_ptr<Disc> Disc::FromCue(const fs::path& cue, std::string& error) {
     d->fromImage_ = true;
     d->regions_ = std::move(layout.regions);
     d->tracks_ = std::move(layout.tracks);
+    d->metadata = std::move(layout.metadata);
     d->status_ = DiscStatus::Complete;
     d->capacity_ = static_cast<uint32_t>(layout.leadOut);
     d->recordedEnd = layout.leadOut;
@@ -260,6 +418,20 @@ std::unique_ptr<Disc> Disc::Blank(uint16_t profile, const fs::path& workFile) {
     std::error_code ec;
     fs::remove(workFile, ec);
     return d;
+}
+
+const TrackMetadata* DiscMetadata::Track(uint8_t number) const {
+    for (const TrackMetadata& t : tracks) {
+        if (t.number == number)
+            return &t;
+    }
+    return nullptr;
+}
+
+uint8_t Disc::TrackControl(const DiscTrack& track) const {
+    if (const TrackMetadata* m = metadata.Track(track.number))
+        return m->control;
+    return track.audio ? 0 : kControlData;
 }
 
 int32_t Disc::LeadOut() const {
@@ -318,6 +490,10 @@ bool Disc::OpenFile(bool forWriting) {
 
 bool Disc::ReadSector(const SectorRegion& r, int32_t lba, uint8_t* out, uint32_t bytes,
                       uint32_t offsetInSector) {
+    if (r.silent) {
+        std::memset(out, 0, bytes);
+        return true;
+    }
     if (!OpenFile(false)) {
         std::memset(out, 0, bytes);
         return !fs::exists(file_);  // nothing written yet reads as zeros
@@ -421,6 +597,7 @@ void Disc::Erase() {
     fs::remove(file_, ec);
     tracks_.clear();
     regions_.clear();
+    metadata = {};
     status_ = DiscStatus::Empty;
     capacity_ = rules_.blankCapacity;
     recordedEnd = 0;
@@ -529,12 +706,52 @@ bool Disc::ExportCueBin(const fs::path& cue, const fs::path& bin, std::string& e
                   static_cast<std::streamsize>(size_t{n} * kRawSectorSize));
     }
     std::ofstream sheet(cue, std::ios::trunc);
+    auto texts = [&](const CdTexts& t, const char* indent) {
+        if (!t.title.empty())
+            sheet << indent << "TITLE \"" << t.title << "\"\n";
+        if (!t.performer.empty())
+            sheet << indent << "PERFORMER \"" << t.performer << "\"\n";
+        if (!t.songwriter.empty())
+            sheet << indent << "SONGWRITER \"" << t.songwriter << "\"\n";
+    };
+    if (!metadata.mcn.empty())
+        sheet << "CATALOG " << metadata.mcn << "\n";
+    if (!metadata.cdTextFile.empty())
+        sheet << "CDTEXTFILE \"" << metadata.cdTextFile << "\"\n";
+    texts(metadata.text, "");
     sheet << "FILE \"" << bin.filename().string() << "\" BINARY\n";
     for (const DiscTrack& t : tracks_) {
         char number[4];
         std::snprintf(number, sizeof number, "%02u", t.number);
         sheet << "  TRACK " << number << (t.audio ? " AUDIO\n" : " MODE1/2352\n");
-        sheet << "    INDEX 01 " << CueTime(t.start) << "\n";
+        const TrackMetadata* m = metadata.Track(t.number);
+        if (!m || m->indexes.size() < 2) {
+            sheet << "    INDEX 01 " << CueTime(t.start) << "\n";
+            continue;
+        }
+        texts(m->text, "    ");
+        std::string flags;
+        if (m->control & kControlCopyPermitted)
+            flags += " DCP";
+        if (m->control & kControlFourChannel)
+            flags += " 4CH";
+        if (m->control & kControlPreEmphasis)
+            flags += " PRE";
+        if (m->scms)
+            flags += " SCMS";
+        if (!flags.empty())
+            sheet << "    FLAGS" << flags << "\n";
+        if (!m->isrc.empty())
+            sheet << "    ISRC " << m->isrc << "\n";
+        // The file starts at LBA 0: track 1's pre-gap shows only as far as
+        // it holds hidden audio there.
+        const int32_t gap = std::max(m->indexes[0], 0);
+        if (gap < m->indexes[1])
+            sheet << "    INDEX 00 " << CueTime(gap) << "\n";
+        for (size_t i = 1; i < m->indexes.size(); ++i) {
+            std::snprintf(number, sizeof number, "%02u", static_cast<unsigned>(i % 100));
+            sheet << "    INDEX " << number << " " << CueTime(m->indexes[i]) << "\n";
+        }
     }
     if (!out || !sheet) {
         error = "cannot write " + cue.string();

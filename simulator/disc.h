@@ -34,26 +34,82 @@ struct SectorRegion {
     uint64_t fileOffset = 0;
     uint32_t stride = 2048;  // 2048: user data only; 2352: whole raw sectors
     bool audio = false;
+    bool silent = false;  // not in the file: the sectors read as zeros
 };
+
+// The CONTROL bits of a track, as its Q sub-channel and the TOC carry
+// them (the TOC in the low nibble of its ADR/CONTROL byte).
+constexpr uint8_t kControlPreEmphasis = 0x1;  // audio with 50/15 us pre-emphasis
+constexpr uint8_t kControlCopyPermitted = 0x2;
+constexpr uint8_t kControlData = 0x4;
+constexpr uint8_t kControlFourChannel = 0x8;  // four-channel audio
+
+// CD-Text a cue sheet gives the disc or a track; empty: none.
+struct CdTexts {
+    std::string title;
+    std::string performer;
+    std::string songwriter;
+    bool operator==(const CdTexts&) const = default;
+};
+
+// What an audio CD carries besides its sectors and TOC, per track: its
+// CONTROL bits, ISRC, where each index begins and its texts.
+struct TrackMetadata {
+    uint8_t number = 1;
+    uint8_t control = 0;  // kControl... bits
+    bool scms = false;    // the copy permission is used up (SCMS 80h)
+    std::string isrc;     // 12 characters; empty: none
+    // The LBA where index 0, 1, 2... begin. Index 0 begins where index 1
+    // does when the track has no pre-gap; track 1's index 0 begins at
+    // LBA -150, so audio before its index 1 is hidden track-one audio.
+    std::vector<int32_t> indexes;
+    CdTexts text;
+    int32_t PreGapStart() const { return indexes.empty() ? 0 : indexes.front(); }
+    int32_t Start() const { return indexes.size() > 1 ? indexes[1] : PreGapStart(); }
+    bool operator==(const TrackMetadata&) const = default;
+};
+struct DiscMetadata {
+    std::string mcn;  // the catalogue number, 13 digits; empty: none
+    CdTexts text;
+    std::string cdTextFile;  // the CDTEXTFILE name as the cue sheet gives it
+    std::vector<TrackMetadata> tracks;
+    const TrackMetadata* Track(uint8_t number) const;
+    bool operator==(const DiscMetadata&) const = default;
+};
+
+// A catalogue number: 13 digits. An ISRC: 5 upper-case letters or digits
+// (country and owner), then 7 digits (year and designation).
+bool IsValidMcn(std::string_view text);
+bool IsValidIsrc(std::string_view text);
 
 enum class SectorRead { Ok, OutOfRange, IllegalMode, NotRecorded, FileError };
 
 // A pressed CD's cue sheet as its text gives it: the one BINARY file and the
 // tracks in order, with their INDEX 00 and INDEX 01 times in frames (-1
-// where the sheet gives none).
+// where the sheet gives none), further indexes, PREGAP silence, FLAGS,
+// ISRC, CATALOG and texts.
 struct ParsedCueTrack {
     int number = 0;
     bool audio = false;
     uint32_t stride = 2352;  // bytes a sector takes in the BINARY file
+    int32_t pregap = 0;      // frames of silence before the file's sectors
     int32_t index0 = -1;
     int32_t index1 = -1;
+    std::vector<int32_t> laterIndexes;  // INDEX 02, 03...
+    uint8_t control = 0;                // FLAGS as kControl... bits (and data)
+    bool scms = false;
+    std::string isrc;
+    CdTexts text;
 };
 struct ParsedCue {
     std::string binary;  // the FILE name as written
+    std::string catalog;
+    std::string cdTextFile;
+    CdTexts text;
     std::vector<ParsedCueTrack> tracks;
 };
 // Reads a cue sheet's text (tracks AUDIO, MODE1/2352 or MODE1/2048; no
-// PREGAP, POSTGAP or second FILE). On failure `error` is "LINE: why".
+// POSTGAP or second FILE). On failure `error` is "LINE: why".
 bool ParseCueSheet(std::string_view text, ParsedCue& sheet, std::string& error);
 
 // The disc a cue sheet describes when its BINARY file holds `binBytes`:
@@ -62,6 +118,7 @@ struct CueLayout {
     std::vector<DiscTrack> tracks;
     std::vector<SectorRegion> regions;
     int32_t leadOut = 0;
+    DiscMetadata metadata;
 };
 constexpr int32_t kMaxCueFrames = 100 * 60 * 75;  // a CD ends before 100:00:00
 bool LayOutCueSheet(const ParsedCue& sheet, uint64_t binBytes, CueLayout& layout,
@@ -98,6 +155,10 @@ class Disc {
     bool formatted = false;     // overwritable media
     int32_t recordedEnd = 0;    // sectors below this were written (sequential media)
     std::vector<Fault> faults;  // read errors that travel with the disc
+    DiscMetadata metadata;      // a CD's indexes, flags, ISRCs, MCN and texts
+
+    // The CONTROL bits of a track: its metadata's, else data or plain audio.
+    uint8_t TrackControl(const DiscTrack& track) const;
 
     // 2048 bytes of user data per sector.
     SectorRead ReadUserData(int32_t lba, uint32_t count, uint8_t* out);

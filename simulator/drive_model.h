@@ -32,6 +32,9 @@ struct DriveModel {
     std::vector<uint8_t> writeParametersPage;   // page 05h default; empty: not a recorder
     std::map<MediaFamily, uint32_t> readSpeed;  // kB/s
     std::map<MediaFamily, std::vector<uint32_t>> writeSpeeds;  // kB/s, fastest first
+    // Takes R-W sub-channel data from the host for a CD's lead-in (the
+    // CD-Text of a Session At Once recording, cue sheet data form 41h).
+    bool recordsLeadInRw = false;
 
     bool Reads(uint16_t profile) const;
     bool Writes(uint16_t profile) const;

@@ -24,6 +24,7 @@ enum class FaultKind {
     LongFormat,            // an immediate format keeps the drive busy `count` ms
     NwaOffset,             // READ TRACK INFORMATION gives next writable addresses `count` blocks on
     CorruptWrite,  // the block at `lba` is recorded altered, `count` times, yet reported written
+    RefuseShortTracks,  // SEND CUE SHEET answers 5/26/00 to a track under 4 s from its index 1
 };
 
 struct Fault {

@@ -101,6 +101,8 @@ class VirtualDrive {
         std::vector<CueRegion> regions;
         std::vector<DiscTrack> tracks;
         int32_t leadOut = 0;
+        DiscMetadata metadata;  // what the recorded disc carries besides its sectors
+        bool leadInRw = false;  // the host sends the lead-in's R-W (data form 41h)
     };
     struct Reservation {
         uint8_t number = 1;

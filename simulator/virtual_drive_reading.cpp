@@ -136,7 +136,10 @@ ScsiResult VirtualDrive::ReadToc(const ScsiCommand& c) {
         Msf m = LbaToMsf(lba);
         return (uint32_t{m.minute} << 16) | (uint32_t{m.second} << 8) | m.frame;
     };
-    auto control = [](const DiscTrack& t) -> uint8_t { return t.audio ? 0x10 : 0x14; };
+    // ADR 1 in the high nibble, the track's CONTROL bits in the low one.
+    auto control = [&](const DiscTrack& t) -> uint8_t {
+        return static_cast<uint8_t>(0x10 | disc_->TrackControl(t));
+    };
     std::vector<uint8_t> d(4, 0);
     auto descriptor = [&](uint8_t adrControl, uint8_t number, uint32_t addr) {
         size_t at = d.size();

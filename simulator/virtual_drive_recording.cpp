@@ -151,30 +151,58 @@ ScsiResult VirtualDrive::SendCueSheet(const ScsiCommand& c) {
     if (length == 0 || length % 8 != 0)
         return kParameterLength;
 
-    // Session At Once rules: the lead-in, then tracks 1, 2, ... each with
-    // indexes rising from 0 or 1 and index 1 present, the first track with
-    // a pre-gap from 00:00:00 of at least two seconds, times rising, data
-    // forms matching the track's CTL, and the lead-out last.
-    ByteReader sheet(c.data, length);
+    // Session At Once rules: the catalogue number's two entries first if
+    // given, the lead-in, then tracks 1, 2, ... each with its two ISRC
+    // entries just before its first entry if given, indexes rising by one
+    // from 0 or 1 with index 1 present, the first track with a pre-gap from
+    // 00:00:00 of at least two seconds, times never going back, data forms
+    // matching the track's CTL, and the lead-out last.
+    const uint8_t* bytes = c.data;
+    const size_t count = length / 8;
+    auto chars = [&](size_t entry, size_t from, size_t n) {
+        return std::string(reinterpret_cast<const char*>(bytes + entry * 8 + from), n);
+    };
     struct Entry {
-        uint8_t ctl, adr, tno, index, form;
+        uint8_t ctl, tno, index, form;
+        bool scms;
         int32_t lba;
+        std::string isrc;  // from the ISRC entries just before it
     };
     std::vector<Entry> entries;
-    for (size_t at = 0; at + 8 <= length; at += 8) {
-        Entry e{static_cast<uint8_t>(sheet.U8(at) >> 4),
-                static_cast<uint8_t>(sheet.U8(at) & 0x0F),
-                sheet.U8(at + 1),
-                sheet.U8(at + 2),
-                sheet.U8(at + 3),
-                0};
-        if (e.adr == 2 || e.adr == 3)
-            continue;  // catalogue number and ISRC entries carry no layout
-        uint8_t m = sheet.U8(at + 5), s = sheet.U8(at + 6), f = sheet.U8(at + 7);
-        if (e.adr != 1 || s >= 60 || f >= 75)
+    CuePlan plan;
+    DiscMetadata& metadata = plan.metadata;
+    size_t first = 0;
+    if (count >= 2 && (bytes[0] & 0x0F) == 2) {
+        // MCN: CTL 0, thirteen ASCII digits over two entries, then a zero.
+        if (bytes[0] != 0x02 || bytes[8] != 0x02 || bytes[15] != 0)
             return kInvalidParameter;
-        e.lba = MsfToLba(m, s, f);
-        entries.push_back(e);
+        metadata.mcn = chars(0, 1, 7) + chars(1, 1, 6);
+        if (!IsValidMcn(metadata.mcn))
+            return kInvalidParameter;
+        first = 2;
+    }
+    std::string isrc;
+    for (size_t i = first; i < count; ++i) {
+        const uint8_t* p = bytes + i * 8;
+        const uint8_t adr = p[0] & 0x0F;
+        if (adr == 3) {
+            // ISRC: two entries with the CTL and TNO of the entry that
+            // follows them, six ASCII characters each; audio tracks only.
+            if (i + 2 >= count || !isrc.empty() || p[8] != p[0] || p[9] != p[1] ||
+                p[16] != ((p[0] & 0xF0) | 0x01) || p[17] != p[1] || (p[0] & 0x40) || p[1] == 0)
+                return kInvalidParameter;
+            isrc = chars(i, 2, 6) + chars(i + 1, 2, 6);
+            if (!IsValidIsrc(isrc))
+                return kInvalidParameter;
+            ++i;
+            continue;
+        }
+        uint8_t m = p[5], s = p[6], f = p[7];
+        if (adr != 1 || s >= 60 || f >= 75 || (p[4] != 0x00 && p[4] != 0x80))
+            return kInvalidParameter;
+        entries.push_back(Entry{static_cast<uint8_t>(p[0] >> 4), p[1], p[2], p[3], p[4] == 0x80,
+                                MsfToLba(m, s, f), std::move(isrc)});
+        isrc.clear();
     }
     auto dataForm = [](uint8_t form) { return form == 0x10 || form == 0x11 || form == 0x14; };
     auto audioForm = [](uint8_t form) { return form == 0x00 || form == 0x01; };
@@ -182,17 +210,25 @@ ScsiResult VirtualDrive::SendCueSheet(const ScsiCommand& c) {
         return kInvalidParameter;
     const Entry& leadIn = entries.front();
     const Entry& leadOut = entries.back();
-    if (leadIn.tno != 0 || leadIn.index != 0 || !(dataForm(leadIn.form) || audioForm(leadIn.form)))
+    // Data form 41h: the host sends the lead-in's R-W sub-channel (CD-Text),
+    // which only a drive that records R-W takes.
+    plan.leadInRw = leadIn.form == 0x41;
+    if (plan.leadInRw && !model_.recordsLeadInRw)
+        return kInvalidParameter;
+    if (leadIn.tno != 0 || leadIn.index != 0 ||
+        !(plan.leadInRw || dataForm(leadIn.form) || audioForm(leadIn.form)))
         return kInvalidParameter;
     if (leadOut.tno != 0xAA || leadOut.index != 1 ||
         !(dataForm(leadOut.form) || audioForm(leadOut.form)))
         return kInvalidParameter;
-    CuePlan plan;
+    if (!leadIn.isrc.empty() || !leadOut.isrc.empty())
+        return kInvalidParameter;
     int32_t previous = INT32_MIN;
+    std::vector<int32_t> trackEnds;  // where each track's first entry lies
     for (size_t i = 1; i + 1 < entries.size(); ++i) {
         const Entry& e = entries[i];
         bool firstOfTrack = i == 1 || entries[i - 1].tno != e.tno;
-        if (e.lba <= previous)
+        if (e.lba < previous)
             return kInvalidParameter;
         previous = e.lba;
         if (e.form != 0x00 && e.form != 0x10 && e.form != 0x11)
@@ -207,11 +243,24 @@ ScsiResult VirtualDrive::SendCueSheet(const ScsiCommand& c) {
                 return kInvalidParameter;
             if (i > 1 && entries[i - 1].index == 0)
                 return kInvalidParameter;  // the previous track never reached index 1
-        } else if (e.index != entries[i - 1].index + 1 || e.form != entries[i - 1].form) {
+            TrackMetadata track;
+            track.number = e.tno;
+            track.isrc = e.isrc;
+            metadata.tracks.push_back(std::move(track));
+            trackEnds.push_back(e.lba);
+        } else if (e.index != entries[i - 1].index + 1 || e.form != entries[i - 1].form ||
+                   !e.isrc.empty()) {
             return kInvalidParameter;
         }
-        if (e.index == 1)
+        TrackMetadata& track = metadata.tracks.back();
+        if (e.index == 1) {
             plan.tracks.push_back(DiscTrack{e.tno, e.form == 0x00, e.lba, 0});
+            track.control = e.ctl;
+            track.scms = e.scms;
+            if (track.indexes.empty())
+                track.indexes.push_back(e.lba);  // no pre-gap
+        }
+        track.indexes.push_back(e.lba);
         if (e.tno == 1 && e.index == 1 && e.lba < 0)
             return kInvalidParameter;  // pre-gap shorter than two seconds
         plan.regions.push_back(CueRegion{e.lba, 0, e.form, e.form == 0x00});
@@ -221,6 +270,14 @@ ScsiResult VirtualDrive::SendCueSheet(const ScsiCommand& c) {
     if (leadOut.lba > static_cast<int32_t>(disc_->capacity()))
         return kInvalidParameter;  // more than the disc holds
     plan.leadOut = leadOut.lba;
+    trackEnds.erase(trackEnds.begin());
+    trackEnds.push_back(plan.leadOut);
+    // Each track holds its index 1 sector; some recorders want 4 s.
+    const int32_t shortest = HasFault(FaultKind::RefuseShortTracks) ? 4 * kFramesPerSecond : 1;
+    for (size_t i = 0; i < plan.tracks.size(); ++i) {
+        if (trackEnds[i] - plan.tracks[i].start < shortest)
+            return kInvalidParameter;
+    }
     for (size_t i = 0; i < plan.regions.size(); ++i) {
         int32_t end = i + 1 < plan.regions.size() ? plan.regions[i + 1].start : plan.leadOut;
         plan.regions[i].count = static_cast<uint32_t>(end - plan.regions[i].start);
@@ -275,6 +332,7 @@ void VirtualDrive::FinishRecording() {
         for (const CueRegion& r : cue_->regions)
             regions.push_back(disc.RecordingRegion(r.start, r.count, r.audio));
         disc.SetRecorded(cue_->tracks, std::move(regions), DiscStatus::Complete, 0);
+        disc.metadata = cue_->metadata;
         disc.recordedEnd = nextCdLba_;
         disc.recordedBy = letter_;
         disc.writtenAt = EffectiveWriteSpeed();

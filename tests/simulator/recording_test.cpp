@@ -78,7 +78,7 @@ TEST(CueSheets, AreReadLineByLineAndLaidOutWithinACd) {
     for (const Case& c : {
              Case{"file \"FILE.bin\" binary\r\n  track 01 MODE1/2048\r\n index 01 00:00:00\r\n",
                   16 * 2048, ""},
-             Case{"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nPREGAP 00:02:00\n", 0, "3: PREGAP"},
+             Case{"FILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nPOSTGAP 00:02:00\n", 0, "3: POSTGAP"},
              Case{twoTracks + "00:03:00\nINDEX 01 00:04:00\n", 400 * 2352, ""},
              Case{twoTracks + "00:01:00\nINDEX 01 00:04:00\n", 400 * 2352, "out of order"},
              Case{twoTracks + "00:03:00\nINDEX 01 00:04:00\n", UINT64_MAX, "more than a CD"},

@@ -41,28 +41,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // Tracks follow each other up to the lead-out, within a CD, and
         // each starts among sectors of its own kind; the regions tile the
-        // disc and the file.
+        // disc, and those not of PREGAP silence tile the file.
         FUZZ_CHECK(layout.tracks.size() == sheet.tracks.size());
-        FUZZ_CHECK(layout.regions.size() == sheet.tracks.size());
+        FUZZ_CHECK(layout.metadata.tracks.size() == sheet.tracks.size());
         FUZZ_CHECK(layout.leadOut > 0 && layout.leadOut <= kMaxCueFrames);
         for (size_t i = 0; i < layout.tracks.size(); ++i) {
             const DiscTrack& t = layout.tracks[i];
-            const SectorRegion& r = layout.regions[i];
-            FUZZ_CHECK(t.number == i + 1 && t.length > 0 && t.start == sheet.tracks[i].index1);
+            const TrackMetadata& m = layout.metadata.tracks[i];
+            FUZZ_CHECK(t.number == i + 1 && t.length > 0 && m.number == t.number);
+            FUZZ_CHECK(m.indexes.size() >= 2 && m.indexes[1] == t.start);
+            FUZZ_CHECK(std::is_sorted(m.indexes.begin(), m.indexes.end()));
             const int64_t end = int64_t{t.start} + t.length;
             FUZZ_CHECK(end == (i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start
                                                             : layout.leadOut));
-            FUZZ_CHECK(r.count > 0 && r.audio == t.audio && r.stride == sheet.tracks[i].stride);
-            FUZZ_CHECK(t.start >= r.firstLba && t.start - r.firstLba < int64_t{r.count});
-            const int64_t regionEnd = int64_t{r.firstLba} + r.count;
-            const uint64_t fileEnd = r.fileOffset + uint64_t{r.count} * r.stride;
-            if (i + 1 < layout.regions.size()) {
-                FUZZ_CHECK(regionEnd == layout.regions[i + 1].firstLba);
-                FUZZ_CHECK(fileEnd == layout.regions[i + 1].fileOffset);
-            } else {
-                FUZZ_CHECK(regionEnd == layout.leadOut && fileEnd <= binBytes);
-            }
+            FUZZ_CHECK(std::any_of(layout.regions.begin(), layout.regions.end(), [&](auto& r) {
+                return !r.silent && r.audio == t.audio && t.start >= r.firstLba &&
+                       t.start - r.firstLba < int64_t{r.count};
+            }));
         }
+        const SectorRegion* lastFile = nullptr;
+        for (size_t i = 0; i < layout.regions.size(); ++i) {
+            const SectorRegion& r = layout.regions[i];
+            FUZZ_CHECK(r.count > 0);
+            const int64_t regionEnd = int64_t{r.firstLba} + r.count;
+            FUZZ_CHECK(regionEnd == (i + 1 < layout.regions.size() ? layout.regions[i + 1].firstLba
+                                                                   : layout.leadOut));
+            if (r.silent)
+                continue;
+            if (lastFile)
+                FUZZ_CHECK(lastFile->fileOffset + uint64_t{lastFile->count} * lastFile->stride ==
+                           r.fileOffset);
+            lastFile = &r;
+        }
+        FUZZ_CHECK(lastFile &&
+                   lastFile->fileOffset + uint64_t{lastFile->count} * lastFile->stride <= binBytes);
     }
     return 0;
 }
