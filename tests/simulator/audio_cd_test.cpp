@@ -371,6 +371,7 @@ TEST_F(AlbumRecording, CueSheetsBreakingTheRulesAreRefused) {
              Case{"ISRC with a letter among the digits", changed({{37, 'X'}})},
              Case{"ISRC entries for another track", changed({{25, 2}, {33, 2}})},
              Case{"ISRC with another CTL than its track", changed({{24, 0x13}, {32, 0x13}})},
+             Case{"ISRC entries with CTLs of their own", changed({{32, 0x13}})},
              Case{"one ISRC entry", without(4, 1)},
              Case{"ISRC inside the track", moved(13, 11)},
              Case{"ISRC for the lead-in", changed({{25, 0}, {33, 0}})},
