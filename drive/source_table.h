@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/disc_marks.h"
 #include "drive/disc_types.h"
 
 namespace vestrel {
@@ -40,6 +41,9 @@ struct SourceRecord {
     std::vector<TrackRecord> tracks;
     uint64_t totalBytes = 0;
     std::vector<DestinationEntry> destinations;
+    // An audio CD's codes, flags, gaps, indexes and texts; empty for
+    // other discs.
+    DiscMarks marks;
 };
 
 // The process-wide source table. Only the user-interface thread changes

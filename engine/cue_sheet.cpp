@@ -84,7 +84,7 @@ uint64_t BlockCountOf(bool isData, uint64_t dataBytes) {
     return dataBytes / SectorSize(isData);
 }
 
-CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const CueMarks& marks) {
+CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const DiscMarks& marks) {
     if (tracks.empty() || (!marks.tracks.empty() && marks.tracks.size() != tracks.size()) ||
         (!marks.catalogNumber.empty() && !IsCatalogNumber(marks.catalogNumber)))
         return {};
@@ -114,7 +114,8 @@ CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const CueMarks& mark
         }
     };
     auto control = [&](size_t t) {
-        return static_cast<uint8_t>(ControlOf(tracks[t].isData) | (marksOf(t).flags & 0x0B) << 4);
+        return static_cast<uint8_t>(ControlOf(tracks[t].isData) |
+                                    (marksOf(t).flags & track_flag::All) << 4);
     };
     const bool firstIsData = tracks.front().isData;
     const uint8_t firstControl = ControlOf(firstIsData);
@@ -179,12 +180,16 @@ ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks) {
     return ImageMeasure::Measured;
 }
 
-ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet) {
+ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet,
+                              const DiscMarks& marks) {
     sheet.clear();
     const ImageMeasure measure = MeasureImageFiles(tracks);
-    if (measure == ImageMeasure::Measured)
-        sheet = BuildCueSheet(tracks);
-    return measure;
+    if (measure != ImageMeasure::Measured)
+        return measure;
+    DiscMarks carried = marks;
+    carried.cdText = false;
+    sheet = BuildCueSheet(tracks, carried);
+    return sheet.empty() ? ImageMeasure::Unreadable : ImageMeasure::Measured;
 }
 
 }  // namespace vestrel

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/disc_marks.h"
 #include "drive/source_table.h"
 
 namespace vestrel {
@@ -42,29 +43,6 @@ uint64_t BlockCountOf(bool isData, uint64_t dataBytes);
 
 constexpr size_t kCueEntryBytes = 8;
 
-// What an audio CD carries besides its tracks' sectors, as the cue sheet of
-// its copy records it. Positions count blocks of the copy, whose tracks
-// follow one another from LBA 0.
-struct TrackMarks {
-    // Q CONTROL bits besides the data bit: 0x1 pre-emphasis, 0x2 copy
-    // permitted, 0x8 four channels.
-    uint8_t flags = 0;
-    std::string isrc;  // 12 characters, or empty
-    // INDEX 00 this many blocks before INDEX 01, in the track before's
-    // blocks; track 1's pre-gap is always the 150 blocks before LBA 0.
-    uint32_t preGap = 0;
-    // INDEX 01 this many blocks after the track's first block: audio hidden
-    // before track 1's start. 0 for the other tracks.
-    uint32_t hiddenAudio = 0;
-    // INDEX 02, 03..., each as blocks after INDEX 01.
-    std::vector<uint32_t> indexes;
-};
-struct CueMarks {
-    std::string catalogNumber;       // the MCN, 13 digits, or empty
-    bool cdText = false;             // the lead-in carries CD-Text (written by the host)
-    std::vector<TrackMarks> tracks;  // one per track, or none
-};
-
 // Eight-byte entries: [the MCN's two], lead-in, then each track's [two
 // ISRC entries], [INDEX 00], INDEX 01 and [INDEX 02...], then the lead-out;
 // track 1 always has its INDEX 00 at LBA -150. Track positions follow one
@@ -74,7 +52,7 @@ struct CueMarks {
 // them: a code that is not one, a pre-gap or index outside its track. How
 // long a track must be is the recorder's to say.
 using CueSheet = std::vector<uint8_t>;
-CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const CueMarks& marks = {});
+CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const DiscMarks& marks = {});
 
 enum class ImageMeasure {
     Measured,
@@ -90,8 +68,11 @@ enum class ImageMeasure {
 // without tracks is NotFound: there is nothing to record from.
 ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks);
 
-// A job's cue sheet: MeasureImageFiles, then BuildCueSheet. The sheet is
-// left empty unless the files were measured.
-ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet);
+// A job's cue sheet: MeasureImageFiles, then BuildCueSheet with the
+// marks a copy carries (all but CD-Text, which the lead-in does not get
+// yet). The sheet is left empty unless the files were measured; files
+// the marks do not fit (a pre-gap or index past its track) are Unreadable.
+ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet,
+                              const DiscMarks& marks = {});
 
 }  // namespace vestrel

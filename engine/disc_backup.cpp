@@ -254,17 +254,17 @@ bool WriteBackupCueSheets(const SourceRecord& source, const BackupFiles& files,
     std::vector<CueTrackFile> trackFiles;
     std::vector<CueRawTrack> rawTracks;
     for (const TrackRecord& t : source.tracks) {
-        trackFiles.push_back({t.isData, FileNameOf(t.imagePath)});
+        trackFiles.push_back({t.isData, FileNameOf(t.imagePath), t.lastLba - t.firstLba + 1});
         rawTracks.push_back({t.isData, t.lastLba - t.firstLba + 1});
     }
-    std::optional<std::string> cue = TrackFilesCue(trackFiles);
+    std::optional<std::string> cue = TrackFilesCue(trackFiles, source.marks);
     if (!cue) {
         error = FormatText(u"Cannot describe %s in a cue sheet.", {files.cueSheet});
         return false;
     }
     std::optional<std::string> rawCue;
     if (!files.rawImage.empty()) {
-        rawCue = RawImageCue(FileNameOf(files.rawImage), rawTracks);
+        rawCue = RawImageCue(FileNameOf(files.rawImage), rawTracks, source.marks);
         if (!rawCue) {
             error = FormatText(u"Cannot describe %s in a cue sheet.", {files.rawImage});
             return false;

@@ -48,7 +48,8 @@ std::vector<std::u16string> BackupPaths(const std::vector<SourceRecord>& sources
 
 // After a source was read into its track files: writes its cue sheet and,
 // where planned, the raw image built from the track files and its cue
-// sheet. On failure removes what it wrote of these and says why in `error`;
+// sheet, both with the source's marks. On failure (marks a cue sheet cannot
+// hold among them) removes what it wrote of these and says why in `error`;
 // the track files stay.
 bool WriteBackupCueSheets(const SourceRecord& source, const BackupFiles& files,
                           std::u16string& error);

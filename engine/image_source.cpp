@@ -173,8 +173,12 @@ bool OpenIso(ImageSource& source, std::u16string& error) {
 }
 
 // One FILE of a cue sheet: its tracks' places and sizes. The file's sectors
-// start after a WAV header for WAVE and at its start for BINARY.
-bool PlaceFileTracks(ImageSource& source, const CueReadFile& f, std::u16string& error) {
+// start after a WAV header for WAVE and at its start for BINARY. Track 1
+// starts with the audio hidden before its INDEX 01; a pre-gap kept at the
+// end of the file before is measured against `fileBeforeEnd`, that file's
+// sectors up to the end of its last track, which this file's end becomes.
+bool PlaceFileTracks(ImageSource& source, const CueReadFile& f, DiscMarks& marks,
+                     uint64_t& fileBeforeEnd, std::u16string& error) {
     const std::u16string name = FromUtf8(f.name);
     const std::u16string path = BesideCueSheet(source.path, name);
     auto fail = [&](size_t line, std::u16string_view text) {
@@ -209,15 +213,25 @@ bool PlaceFileTracks(ImageSource& source, const CueReadFile& f, std::u16string& 
     uint64_t offset = 0;
     for (size_t i = 0; i < f.tracks.size(); ++i) {
         const CueReadTrack& t = f.tracks[i];
+        TrackMarks& m = marks.tracks[t.number - 1];
         const uint32_t sectorBytes = CueSectorBytes(t.mode);
-        offset = i == 0 ? t.start * sectorBytes : offset;
-        if (offset >= bytes) {
+        const uint64_t firstSector = t.start - m.hiddenAudio;  // in the file
+        offset = i == 0 ? firstSector * sectorBytes : offset;
+        if (t.start * sectorBytes >= bytes) {
             return fail(t.startLine,
                         FormatText(u"track %u starts past the end of %s", {t.number, name}));
         }
+        if (t.preGapInFileBefore) {
+            if (*t.preGapInFileBefore >= fileBeforeEnd) {
+                return fail(t.line, FormatText(u"the INDEX 00 of track %u lies past the end of "
+                                               u"the file before",
+                                               {t.number}));
+            }
+            m.preGap = static_cast<uint32_t>(fileBeforeEnd - *t.preGapInFileBefore);
+        }
         uint64_t sectors = 0;
         if (i + 1 < f.tracks.size()) {
-            sectors = f.tracks[i + 1].start - t.start;
+            sectors = f.tracks[i + 1].start - firstSector;
         } else if ((bytes - offset) % sectorBytes != 0) {
             return fail(t.line, FormatText(u"%s is truncated: it ends inside a sector of track %u",
                                            {name, t.number}));
@@ -229,12 +243,18 @@ bool PlaceFileTracks(ImageSource& source, const CueReadFile& f, std::u16string& 
                                    : source.record.tracks.back().lastLba + 1 + sectors;
         if (total > kBdDualLayerBlocks)
             return fail(t.line, FormatText(u"track %u does not fit on any disc", {t.number}));
+        if (!m.indexes.empty() && m.hiddenAudio + m.indexes.back() >= sectors) {
+            return fail(t.line,
+                        FormatText(u"INDEX %u of track %u lies past the end of %s",
+                                   {static_cast<uint32_t>(m.indexes.size() + 1), t.number, name}));
+        }
         const bool isData = t.mode != CueMode::Audio;
         const bool inPlace = wholeFile && f.tracks.size() == 1 && offset == 0 &&
                              (f.wave || t.mode == CueMode::Mode1);
         AddTrack(source, isData, static_cast<uint32_t>(sectors),
                  {path, first + offset, sectorBytes, inPlace, t.line});
         offset += sectors * sectorBytes;
+        fileBeforeEnd = offset / sectorBytes;
     }
     return true;
 }
@@ -254,7 +274,8 @@ bool OpenCueSheet(ImageSource& source, std::u16string& error) {
     std::string text(static_cast<size_t>(size), '\0');
     text.resize(file->Read(reinterpret_cast<uint8_t*>(text.data()), text.size(), code));
     CueReadError problem;
-    const std::optional<std::vector<CueReadFile>> files = ReadCueSheet(text, problem);
+    DiscMarks marks;
+    const std::optional<std::vector<CueReadFile>> files = ReadCueSheet(text, problem, &marks);
     if (!files) {
         error = problem.line == 0
                     ? FormatText(u"%s: %s", {source.path, FromUtf8(problem.text)})
@@ -262,10 +283,17 @@ bool OpenCueSheet(ImageSource& source, std::u16string& error) {
                                                 FromUtf8(problem.text)});
         return false;
     }
+    uint64_t fileBeforeEnd = 0;
     for (const CueReadFile& f : *files) {
-        if (!PlaceFileTracks(source, f, error))
+        if (!PlaceFileTracks(source, f, marks, fileBeforeEnd, error))
             return false;
     }
+    // A sheet without a track's mark leaves the record as a disc without
+    // marks has it.
+    if (std::all_of(marks.tracks.begin(), marks.tracks.end(),
+                    [](const TrackMarks& m) { return m == TrackMarks{}; }))
+        marks.tracks.clear();
+    source.record.marks = std::move(marks);
     return true;
 }
 

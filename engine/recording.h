@@ -31,6 +31,7 @@ struct WriterJob {
     std::u16string label;
     uint32_t copies = 0;
     std::vector<WriterTrack> tracks;
+    DiscMarks marks;  // the source's, for the cue sheet of a CD copy
 };
 
 // The blank in the recorder, as GET CONFIGURATION named it.

@@ -28,6 +28,7 @@ std::vector<WriterJob> WriterJobsFor(char16_t recorder, const std::vector<Source
             job.label = source.volumeLabel;
             job.copies = d.copies;
             job.tracks = WriterTracksOf(source.tracks);
+            job.marks = source.marks;
             jobs.push_back(std::move(job));
             break;
         }
@@ -237,7 +238,7 @@ Step Writer::Erase() {
 }
 
 Step Writer::PrepareJob(WriterJob& job) {
-    ImageMeasure measure = BuildJobCueSheet(job.tracks, cue_);
+    ImageMeasure measure = BuildJobCueSheet(job.tracks, cue_, job.marks);
     if (measure == ImageMeasure::Measured)
         return Step::Next;
     panel_.SetStatus(measure == ImageMeasure::NotFound

@@ -102,6 +102,45 @@ TEST(DiscBackup, ReadersAloneBackEveryDiscUpAsFilesAndCueSheets) {
     std::string exported = TextOf(folder / "export.cue");
     exported.replace(exported.find("export.bin"), 10, "MIXED_MODE-raw.bin");
     EXPECT_EQ(TextOf(out / "MIXED_MODE-raw.cue"), exported);
+
+    // A source's marks go into both cue sheets: track 3's 10-sector pre-gap
+    // is the end of track 2's file and sectors 60..69 of the raw image.
+    SourceRecord marked = sources[0];
+    marked.marks.catalogNumber = "0012345678905";
+    marked.marks.texts.title = "Mixed";
+    marked.marks.tracks.resize(3);
+    marked.marks.tracks[2].isrc = "USRC17607839";
+    marked.marks.tracks[2].flags = track_flag::PreEmphasis;
+    marked.marks.tracks[2].preGap = 10;
+    const BackupFiles markedFiles = {(out / "marked.cue").u16string(),
+                                     (out / "marked-raw.bin").u16string(),
+                                     (out / "marked-raw.cue").u16string()};
+    std::u16string why;
+    ASSERT_TRUE(WriteBackupCueSheets(marked, markedFiles, why)) << ToUtf8(why);
+    const std::string track3 = "  TRACK 03 AUDIO\n    ISRC USRC17607839\n    FLAGS PRE\n";
+    EXPECT_EQ(TextOf(out / "marked.cue"),
+              "CATALOG 0012345678905\nTITLE \"Mixed\"\n"
+              "FILE \"MIXED_MODE-01.iso\" BINARY\n"
+              "  TRACK 01 MODE1/2048\n"
+              "    INDEX 01 00:00:00\n"
+              "FILE \"MIXED_MODE-02.wav\" WAVE\n"
+              "  TRACK 02 AUDIO\n"
+              "    INDEX 01 00:00:00\n" +
+                  track3 +
+                  "    INDEX 00 00:00:20\nFILE \"MIXED_MODE-03.wav\" WAVE\n"
+                  "    INDEX 01 00:00:00\n");
+    const std::string rawCue = TextOf(out / "marked-raw.cue");
+    EXPECT_TRUE(rawCue.starts_with("CATALOG 0012345678905\nTITLE \"Mixed\"\nFILE")) << rawCue;
+    EXPECT_TRUE(rawCue.ends_with(track3 + "    INDEX 00 00:00:60\n    INDEX 01 00:00:70\n"))
+        << rawCue;
+    // A title a cue sheet cannot quote leaves no file behind.
+    marked.marks.texts.title = "12\" mix";
+    fs::remove(out / "marked.cue");
+    fs::remove(out / "marked-raw.bin");
+    fs::remove(out / "marked-raw.cue");
+    EXPECT_FALSE(WriteBackupCueSheets(marked, markedFiles, why));
+    EXPECT_FALSE(fs::exists(out / "marked.cue"));
+    EXPECT_FALSE(fs::exists(out / "marked-raw.bin"));
 }
 
 }  // namespace

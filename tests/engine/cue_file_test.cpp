@@ -7,6 +7,7 @@
 #include "engine/cue_file.h"
 #include "engine/disc_backup.h"
 #include "engine/image_files.h"
+#include "four_track_marks.h"
 
 namespace vestrel {
 namespace {
@@ -54,6 +55,133 @@ TEST(CueFile, WhatACueSheetCannotHoldIsRefused) {
     }
     EXPECT_FALSE(RawImageCue(u"a.bin", std::vector<CueRawTrack>{{true, 1}, {false, 0}}));
     EXPECT_FALSE(RawImageCue(u"a.bin", {}));
+}
+
+using testing_marks::FourTrackMarks;
+using testing_marks::kFourTrackSectors;
+
+std::vector<CueTrackFile> FourTrackFiles() {
+    std::vector<CueTrackFile> files;
+    for (size_t i = 0; i < kFourTrackSectors.size(); ++i) {
+        files.push_back({false,
+                         u"D-0" + std::u16string(1, static_cast<char16_t>(u'1' + i)) + u".wav",
+                         kFourTrackSectors[i]});
+    }
+    return files;
+}
+
+std::vector<CueRawTrack> FourRawTracks() {
+    std::vector<CueRawTrack> raw;
+    for (uint32_t sectors : kFourTrackSectors)
+        raw.push_back({false, sectors});
+    return raw;
+}
+
+// Each pre-gap is the tail of the file before (track 2's starts 150
+// sectors before the end of track 1's 2550, at 00:32:00); hidden audio
+// the head of track 1's.
+TEST(CueMarks, TrackFilesKeepEachPreGapAtTheEndOfTheFileBefore) {
+    EXPECT_EQ(TrackFilesCue(FourTrackFiles(), FourTrackMarks()),
+              "CATALOG 0012345678905\n"
+              "TITLE \"Album\"\n"
+              "PERFORMER \"The Band\"\n"
+              "FILE \"D-01.wav\" WAVE\n"
+              "  TRACK 01 AUDIO\n"
+              "    TITLE \"Hidden Intro\"\n"
+              "    PERFORMER \"The Band\"\n"
+              "    ISRC USRC17607839\n"
+              "    INDEX 00 00:00:00\n"
+              "    INDEX 01 00:30:00\n"
+              "  TRACK 02 AUDIO\n"
+              "    TITLE \"Two\"\n"
+              "    ISRC GBAYE0000351\n"
+              "    FLAGS PRE\n"
+              "    INDEX 00 00:32:00\n"
+              "FILE \"D-02.wav\" WAVE\n"
+              "    INDEX 01 00:00:00\n"
+              "FILE \"D-03.wav\" WAVE\n"
+              "  TRACK 03 AUDIO\n"
+              "    TITLE \"Three\"\n"
+              "    SONGWRITER \"Ann\"\n"
+              "    ISRC FRZ039800212\n"
+              "    INDEX 01 00:00:00\n"
+              "    INDEX 02 00:02:50\n"
+              "  TRACK 04 AUDIO\n"
+              "    TITLE \"Four\"\n"
+              "    FLAGS DCP 4CH\n"
+              "    INDEX 00 00:03:12\n"
+              "FILE \"D-04.wav\" WAVE\n"
+              "    INDEX 01 00:00:00\n");
+}
+
+TEST(CueMarks, ReadBackFromTheText) {
+    const DiscMarks marks = FourTrackMarks();
+    CueReadError error;
+    DiscMarks read;
+    const auto raw = ReadCueSheet(*RawImageCue(u"D-raw.bin", FourRawTracks(), marks), error, &read);
+    ASSERT_TRUE(raw) << error.line << ": " << error.text;
+    EXPECT_EQ(read, marks);
+    ASSERT_EQ(raw->front().tracks.size(), 4u);
+    EXPECT_EQ(raw->front().tracks[1].start, 2550u);
+    EXPECT_EQ(raw->front().tracks[3].start, 3450u);
+
+    // Over track files a pre-gap's length takes the size of the file before,
+    // which the text does not hold: the reader says where it starts.
+    const auto split = ReadCueSheet(*TrackFilesCue(FourTrackFiles(), marks), error, &read);
+    ASSERT_TRUE(split) << error.line << ": " << error.text;
+    ASSERT_EQ(split->size(), 4u);
+    EXPECT_EQ((*split)[1].tracks.at(0).number, 2u);
+    EXPECT_EQ((*split)[1].tracks[0].preGapInFileBefore, 2400u);
+    EXPECT_EQ((*split)[2].tracks.size(), 1u);
+    EXPECT_EQ((*split)[3].tracks.at(0).preGapInFileBefore, 237u);
+    EXPECT_FALSE((*split)[2].tracks[0].preGapInFileBefore);
+    DiscMarks expected = marks;
+    expected.tracks[1].preGap = 0;
+    expected.tracks[3].preGap = 0;
+    EXPECT_EQ(read, expected);
+}
+
+TEST(CueMarks, MarksACueSheetCannotHoldAreRefused) {
+    const struct {
+        const char* what;
+        void (*spoil)(DiscMarks&);
+    } spoiled[] = {
+        {"a quote in a title", [](DiscMarks& m) { m.tracks[2].texts.title = "12\" mix"; }},
+        {"a line break in the album's performer", [](DiscMarks& m) { m.texts.performer = "A\nB"; }},
+        {"MCN of 12 digits", [](DiscMarks& m) { m.catalogNumber = "001234567890"; }},
+        {"ISRC of 11", [](DiscMarks& m) { m.tracks[0].isrc = "USRC1760783"; }},
+        {"the data bit as a flag", [](DiscMarks& m) { m.tracks[1].flags = 0x4; }},
+        {"a pre-gap as long as the track before", [](DiscMarks& m) { m.tracks[1].preGap = 2550; }},
+        {"hidden audio on track 2", [](DiscMarks& m) { m.tracks[1].hiddenAudio = 1; }},
+        {"hidden audio past track 1", [](DiscMarks& m) { m.tracks[0].hiddenAudio = 2550; }},
+        {"INDEX 02 at the track's end", [](DiscMarks& m) { m.tracks[2].indexes = {500}; }},
+        {"INDEX 02 at INDEX 01", [](DiscMarks& m) { m.tracks[2].indexes = {0}; }},
+        {"indexes not rising",
+         [](DiscMarks& m) {
+             m.tracks[2].indexes = {200, 200};
+         }},
+        {"marks for three tracks of four", [](DiscMarks& m) { m.tracks.pop_back(); }},
+    };
+    ASSERT_TRUE(TrackFilesCue(FourTrackFiles(), FourTrackMarks()));
+    ASSERT_TRUE(RawImageCue(u"D-raw.bin", FourRawTracks(), FourTrackMarks()));
+    for (const auto& s : spoiled) {
+        DiscMarks m = FourTrackMarks();
+        s.spoil(m);
+        EXPECT_FALSE(TrackFilesCue(FourTrackFiles(), m)) << s.what;
+        EXPECT_FALSE(RawImageCue(u"D-raw.bin", FourRawTracks(), m)) << s.what;
+    }
+    // A pre-gap in a data track's file cannot begin an audio track's: one
+    // raw image holds it, separate files cannot.
+    std::vector<CueTrackFile> files = FourTrackFiles();
+    std::vector<CueRawTrack> raw = FourRawTracks();
+    files[0].isData = raw[0].isData = true;
+    files[0].fileName = u"D-01.iso";
+    DiscMarks m = FourTrackMarks();
+    m.tracks[0].hiddenAudio = 0;
+    EXPECT_FALSE(TrackFilesCue(files, m));
+    EXPECT_TRUE(RawImageCue(u"D-raw.bin", raw, m));
+    m.tracks[1].preGap = 0;
+    EXPECT_TRUE(TrackFilesCue(files, m));
 }
 
 TEST(DiscBackup, LabelsBecomeNamesFitForEverySystem) {

@@ -69,7 +69,7 @@ TEST(CueSheet, MixedModeTakesEachTrackKindAndTheFirstTrackForTheSessionEntries) 
 // as the recorders that take today's copies read them).
 TEST(CueSheet, MarksOfAnAudioCd) {
     std::vector<WriterTrack> tracks{Track(false, 18750), Track(false, 17100), Track(false, 18000)};
-    CueMarks marks;
+    DiscMarks marks;
     marks.catalogNumber = "0012345678905";
     marks.cdText = true;
     marks.tracks.resize(3);
@@ -95,22 +95,22 @@ TEST(CueSheet, MarksOfAnAudioCd) {
     // Marks that do not fit give no sheet.
     const struct {
         const char* what;
-        void (*spoil)(CueMarks&);
+        void (*spoil)(DiscMarks&);
     } spoiled[] = {
-        {"MCN of 12 digits", [](CueMarks& m) { m.catalogNumber = "001234567890"; }},
-        {"ISRC with a lowercase letter", [](CueMarks& m) { m.tracks[0].isrc = "usRC17607839"; }},
-        {"pre-gap past the track before", [](CueMarks& m) { m.tracks[2].preGap = 17100; }},
-        {"hidden audio on track 2", [](CueMarks& m) { m.tracks[1].hiddenAudio = 75; }},
-        {"INDEX 02 at INDEX 01", [](CueMarks& m) { m.tracks[1].indexes = {0}; }},
-        {"INDEX 02 past the track", [](CueMarks& m) { m.tracks[1].indexes = {17100}; }},
+        {"MCN of 12 digits", [](DiscMarks& m) { m.catalogNumber = "001234567890"; }},
+        {"ISRC with a lowercase letter", [](DiscMarks& m) { m.tracks[0].isrc = "usRC17607839"; }},
+        {"pre-gap past the track before", [](DiscMarks& m) { m.tracks[2].preGap = 17100; }},
+        {"hidden audio on track 2", [](DiscMarks& m) { m.tracks[1].hiddenAudio = 75; }},
+        {"INDEX 02 at INDEX 01", [](DiscMarks& m) { m.tracks[1].indexes = {0}; }},
+        {"INDEX 02 past the track", [](DiscMarks& m) { m.tracks[1].indexes = {17100}; }},
         {"indexes out of order",
-         [](CueMarks& m) {
+         [](DiscMarks& m) {
              m.tracks[1].indexes = {300, 200};
          }},
-        {"marks for two tracks of three", [](CueMarks& m) { m.tracks.pop_back(); }},
+        {"marks for two tracks of three", [](DiscMarks& m) { m.tracks.pop_back(); }},
     };
     for (const auto& s : spoiled) {
-        CueMarks m = marks;
+        DiscMarks m = marks;
         s.spoil(m);
         EXPECT_TRUE(BuildCueSheet(tracks, m).empty()) << s.what;
     }

@@ -11,6 +11,8 @@
 #include "engine/cue_file.h"
 #include "engine/image_source.h"
 #include "engine/wave_header.h"
+#include "engine/writer_thread.h"
+#include "four_track_marks.h"
 
 namespace vestrel {
 namespace {
@@ -88,6 +90,32 @@ TEST(CueSheetReading, NamesTheLineOfWhatIsWrong) {
         {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nPREGAP 2\n", 4, "PREGAP"},
         {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nFOO\n", 4, "unknown"},
         {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n\0\n", 4, "text"},
+        // Marks.
+        {"CATALOG 123456789012\n", 1, "CATALOG takes a catalog number"},
+        {"CATALOG 0012345678905\nCATALOG 0012345678905\n", 2, "a second CATALOG"},
+        {"ISRC USRC17607839\n", 1, "ISRC before any TRACK"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    ISRC US-RC1760783\n", 3, "ISRC takes a code"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    ISRC usrc17607839\n", 3, "ISRC takes a code"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    FLAGS DCP DATA\n", 3, "unknown flag DATA"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    FLAGS\n", 3, "FLAGS takes"},
+        {"TITLE\n", 1, "TITLE takes a text"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n    INDEX 00 00:01:00\n", 4,
+         "INDEX 00 after INDEX 01"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n    INDEX 03 00:01:00\n", 4,
+         "INDEX 03 where INDEX 02 belongs"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:01:00\n    INDEX 02 00:01:00\n", 4,
+         "before the index"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:01:00\n"
+         "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n",
+         5, "before the index"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+         "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\nFILE b.bin BINARY\n    INDEX 01 00:00:01\n",
+         7, "INDEX 01 must start its file"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+         "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\nFILE b.bin BINARY\nFILE c.bin BINARY\n",
+         4, "track 2 has no INDEX 01"},
+        {"FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\nFILE b.bin BINARY\n", 4,
+         "the FILE before names no track"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -236,6 +264,66 @@ TEST_F(ImageSourceTest, RawAndSplitCueSheetsGiveTheSameTracks) {
     // Audio is a CD's only.
     ImageSource source;
     EXPECT_EQ(Open("m.cue", source, MediaFamily::Dvd), "m.cue: audio tracks go on a CD only");
+}
+
+// The marks of both cue sheets a backup writes come back whole once the
+// files are measured, and reach the cue sheet a writer sends.
+TEST_F(ImageSourceTest, MarksComeBackFromBothCueSheetsAndReachTheWriter) {
+    using testing_marks::kFourTrackSectors;
+    const DiscMarks marks = testing_marks::FourTrackMarks();
+    std::vector<CueTrackFile> files;
+    std::vector<CueRawTrack> rawTracks;
+    std::vector<std::vector<uint8_t>> audio;
+    std::vector<uint8_t> raw;
+    for (size_t i = 0; i < kFourTrackSectors.size(); ++i) {
+        const std::string name = "D-0" + std::to_string(i + 1) + ".wav";
+        audio.push_back(PatternBytes(size_t{kFourTrackSectors[i]} * 2352, 40 + uint32_t(i)));
+        Write(name, Wave(audio.back()));
+        raw.insert(raw.end(), audio.back().begin(), audio.back().end());
+        files.push_back({false, FromUtf8(name), kFourTrackSectors[i]});
+        rawTracks.push_back({false, kFourTrackSectors[i]});
+    }
+    Write("D-raw.bin", raw);
+    WriteText("D.cue", *TrackFilesCue(files, marks));
+    WriteText("D-raw.cue", *RawImageCue(u"D-raw.bin", rawTracks, marks));
+    for (const char* cue : {"D.cue", "D-raw.cue"}) {
+        SCOPED_TRACE(cue);
+        ImageSource source;
+        ASSERT_EQ(Open(cue, source), "");
+        EXPECT_EQ(source.record.marks, marks);
+        ASSERT_EQ(source.record.tracks.size(), 4u);
+        for (size_t i = 0; i < 4; ++i) {
+            const TrackRecord& t = source.record.tracks[i];
+            EXPECT_EQ(t.lastLba - t.firstLba + 1, kFourTrackSectors[i]) << "track " << i + 1;
+        }
+        // Track 1 starts with its hidden audio.
+        EXPECT_EQ(CopyOut(source, 0), Wave(audio[0]));
+        EXPECT_EQ(CopyOut(source, 3), Wave(audio[3]));
+    }
+
+    ImageSource split;
+    ASSERT_EQ(Open("D.cue", split), "");
+    std::vector<SourceRecord> sources = ImageSourceRecords({split}, 1);
+    sources[0].destinations = {{u'F', 1}};
+    std::vector<WriterJob> jobs = WriterJobsFor(u'F', sources);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].marks, marks);
+    CueSheet sheet;
+    ASSERT_EQ(BuildJobCueSheet(jobs[0].tracks, sheet, jobs[0].marks), ImageMeasure::Measured);
+    EXPECT_EQ(sheet, BuildCueSheet(jobs[0].tracks, marks));
+    EXPECT_NE(sheet, BuildCueSheet(jobs[0].tracks));
+    auto entry = [&](size_t i) {
+        return std::vector<uint8_t>(sheet.begin() + i * 8, sheet.begin() + i * 8 + 8);
+    };
+    // MCN, lead-in (no CD-Text), track 1's ISRC and INDEX 00, 01 after 30 s.
+    EXPECT_EQ(entry(0), (std::vector<uint8_t>{0x02, '0', '0', '1', '2', '3', '4', '5'}));
+    EXPECT_EQ(entry(2), (std::vector<uint8_t>{0x01, 0x00, 0x00, 0x01, 0, 0, 0, 0}));
+    EXPECT_EQ(entry(3), (std::vector<uint8_t>{0x03, 0x01, 'U', 'S', 'R', 'C', '1', '7'}));
+    EXPECT_EQ(entry(6), (std::vector<uint8_t>{0x01, 0x01, 0x01, 0x00, 0, 0, 32, 0}));
+    // Track 2: ISRC with the pre-emphasis CONTROL, INDEX 00 at LBA 2400.
+    EXPECT_EQ(entry(7), (std::vector<uint8_t>{0x13, 0x02, 'G', 'B', 'A', 'Y', 'E', '0'}));
+    EXPECT_EQ(entry(9), (std::vector<uint8_t>{0x11, 0x02, 0x00, 0x00, 0, 0, 34, 0}));
+    EXPECT_EQ(entry(10), (std::vector<uint8_t>{0x11, 0x02, 0x01, 0x00, 0, 0, 36, 0}));
 }
 
 TEST_F(ImageSourceTest, CutOrMissingFilesAreNamedWithTheirLine) {
