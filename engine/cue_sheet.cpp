@@ -136,7 +136,7 @@ CueSheet BuildCueSheet(std::span<const WriterTrack> tracks, const DiscMarks& mar
             (t == 0 || preGapStart > start - tracks[t - 1].blockCount) &&
             std::is_sorted(m.indexes.begin(), m.indexes.end()) &&
             (m.indexes.empty() || (m.indexes.front() > 0 && index1 + m.indexes.back() < end)) &&
-            m.indexes.size() <= 97 && (m.isrc.empty() || IsIsrc(m.isrc));
+            m.indexes.size() <= 98 && (m.isrc.empty() || IsIsrc(m.isrc));
         if (!fits)
             return {};
         if (!m.isrc.empty())
