@@ -267,6 +267,8 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
         return Sense(3, 0x11, 0x00);
     if (int64_t{lba} + count > disc_->recordedEnd)
         return Sense(3, 0x11, 0x00);
+    if (HasFault(FaultKind::HiddenAudioUnreadable) && lba < disc_->tracks().front().start)
+        return Sense(3, 0x11, 0x00);
     uint8_t* out = c.data;
     std::vector<uint8_t> raw(kRawSectorSize);
     std::optional<QChannel> q;
@@ -298,12 +300,26 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
 // the P bit in bit 7 of byte 15.
 uint8_t* VirtualDrive::AppendSubChannel(const QChannel& q, int32_t lba, uint8_t selection,
                                         uint8_t* out) {
-    const QFrameBytes frame = q.BytesAt(lba);
-    const bool pause = q.PauseAt(lba);
+    // A drive whose Q runs late hands on an earlier sector's frame.
+    const int32_t from = lba - static_cast<int32_t>(FaultCount(FaultKind::QShift));
+    QFrameBytes frame = q.BytesAt(from);
+    const bool pause = q.PauseAt(from);
+    if (const uint32_t every = FaultCount(FaultKind::QCrcErrors);
+        every != 0 && static_cast<uint32_t>(std::max(lba + kQLbaOffset, 0)) % every == 0)
+        frame[11] ^= 0x01;
     if (selection == 1) {
         const std::array<uint8_t, kRawSubChannelBytes> raw = RawSubChannel(frame, pause);
         std::memcpy(out, raw.data(), raw.size());
         return out + raw.size();
+    }
+    // Drives that give binary numbers convert the position frames only and
+    // pass no CRC on.
+    if (HasFault(FaultKind::QBinary) && (frame[0] & 0x0F) == qadr::Position) {
+        for (size_t i = 1; i < 10; ++i) {
+            if (frame[i] != kQLeadOutTrack)
+                frame[i] = FromBcd(frame[i]).value_or(frame[i]);
+        }
+        frame[10] = frame[11] = 0;
     }
     std::memset(out, 0, kFormattedQBytes);
     std::memcpy(out, frame.data(), frame.size());
@@ -371,6 +387,8 @@ ScsiResult VirtualDrive::ReadSubChannel(const ScsiCommand& c) {
 // with the header alone (length 2).
 ScsiResult VirtualDrive::ReadTocCdText(const ScsiCommand& c) {
     ByteReader cdb(c.cdb, c.cdbLength);
+    if (HasFault(FaultKind::CdTextUnsupported))
+        return kInvalidField;
     const std::vector<CdTextPack> packs = DiscCdTextPacks(disc_->metadata);
     std::vector<uint8_t> d(kCdTextHeaderLength, 0);
     for (const CdTextPack& p : packs)

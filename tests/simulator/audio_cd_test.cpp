@@ -3,6 +3,8 @@
 // READ CD, the Q sub-channel of every sector, READ SUB-CHANNEL and CD-Text
 // replies, the recorder's cue sheet rules, and a recorded copy that carries
 // the same indexes, flags, ISRCs and catalogue number as the sheet sent.
+#include <functional>
+
 #include "drive/cd_text.h"
 #include "drive/subchannel_q.h"
 #include "simulator/cd_sector.h"
@@ -589,6 +591,69 @@ TEST_F(AlbumTest, CdTextRepliesCarryTheDiscsTexts) {
     std::vector<uint8_t> header(kCdTextHeaderLength);
     ASSERT_TRUE(SendReadTocCdText(u'D', header).ok());
     EXPECT_EQ(header, (std::vector<uint8_t>{0x00, 2 + 8 * 18, 0x00, 0x00}));
+}
+
+// The reading quirks of real drives, one fault each.
+TEST_F(AlbumTest, ReadingQuirksFollowTheirFaults) {
+    auto formattedQ = [](char16_t letter, int32_t lba) {
+        std::vector<uint8_t> out(ReadCdAudioBlockBytes(SubChannelSelection::FormattedQ));
+        EXPECT_TRUE(SendReadCdAudio(letter, lba, 1, SubChannelSelection::FormattedQ, out).ok());
+        return std::vector<uint8_t>(out.begin() + kRawSectorSize, out.end());
+    };
+    struct Case {
+        const char* fault;
+        std::function<void(char16_t)> check;
+    };
+    for (const Case& c : {
+             Case{"q-binary",
+                  [&](char16_t d) {
+                      // 00:39:01 in binary: 27h for 39; no CRC; codes stay BCD.
+                      const std::vector<uint8_t> q = formattedQ(d, 2776);
+                      EXPECT_EQ(q, (std::vector<uint8_t>{0x11, 0x02, 0x01, 0x00, 0x00, 0x01, 0x00,
+                                                         0x00, 0x27, 0x01, 0x00, 0x00, 0x00, 0x00,
+                                                         0x00, 0x00}));
+                      EXPECT_EQ(DetectFormattedQNumbers(ByteReader(q.data(), q.size()), 2776),
+                                QNumbers::Binary);
+                      const std::vector<uint8_t> mcn = formattedQ(d, 3850);
+                      EXPECT_EQ(mcn[7], 0x50);
+                      EXPECT_EQ(DecodeQFrame(ByteReader(mcn.data(), 12)).crc, QCrc::Matches);
+                  }},
+             Case{"q-crc-errors 7",
+                  [&](char16_t d) {
+                      const SectorQ raw = ReadAlbumQ(d, SubChannelSelection::RawPW);
+                      ASSERT_EQ(raw.q.size(), size_t{kAlbumLeadOut});
+                      for (int32_t lba = 0; lba < kAlbumLeadOut; ++lba) {
+                          const QFrameBytes& f = raw.q[size_t(lba)];
+                          EXPECT_EQ(DecodeQFrame(ByteReader(f.data(), f.size())).crc,
+                                    (lba + 150) % 7 ? QCrc::Matches : QCrc::Differs)
+                              << "LBA " << lba;
+                      }
+                  }},
+             Case{"q-shift 1",
+                  [&](char16_t d) {
+                      const std::vector<uint8_t> q = formattedQ(d, 2776);
+                      const QDecoded f =
+                          DecodeFormattedQ(ByteReader(q.data(), q.size()), QNumbers::Bcd);
+                      EXPECT_EQ(f.frame.absoluteFrames, 2925u);
+                      EXPECT_EQ(f.frame.relativeFrames, 0u);
+                  }},
+             Case{"cd-text-unsupported",
+                  [&](char16_t d) {
+                      std::vector<uint8_t> header(kCdTextHeaderLength);
+                      EXPECT_TRUE(Sensed(SendReadTocCdText(d, header), 5, 0x24, 0));
+                  }},
+             Case{"hidden-audio-unreadable",
+                  [&](char16_t d) {
+                      std::vector<uint8_t> out(kRawSectorSize * 2);
+                      EXPECT_TRUE(Sensed(SendReadCd(d, 2249, 2, out), 3, 0x11, 0));
+                      EXPECT_TRUE(SendReadCd(d, 2250, 2, out).ok());
+                  }},
+         }) {
+        SCOPED_TRACE(c.fault);
+        Bay bay(BaySpec().Drive('D', "dvd-rom-reader").Fault('D', c.fault));
+        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', Pressed()));
+        c.check(u'D');
+    }
 }
 
 // --- recording the album ----------------------------------------------------
