@@ -159,6 +159,11 @@ constexpr FaultWord kFaultWords[] = {
     {"nwa-offset", FaultKind::NwaOffset, 1},
     {"toc-unreadable", FaultKind::TocUnreadable, 0},
     {"short-tracks-refused", FaultKind::RefuseShortTracks, 0},
+    {"q-binary", FaultKind::QBinary, 0},
+    {"q-crc-errors", FaultKind::QCrcErrors, 1},
+    {"q-shift", FaultKind::QShift, 1},
+    {"cd-text-unsupported", FaultKind::CdTextUnsupported, 0},
+    {"hidden-audio-unreadable", FaultKind::HiddenAudioUnreadable, 0},
 };
 
 // The commands `refuse COMMAND` can name.
@@ -191,8 +196,11 @@ bool ParseFault(std::string_view text, Fault& f) {
     for (const FaultWord& named : kFaultWords) {
         if (k == named.word) {
             f.kind = named.kind;
-            // An offset of no blocks would be no fault.
-            return numbers(named.numbers) && (f.kind != FaultKind::NwaOffset || f.count > 0);
+            // An offset, shift or error rate of 0 would be no fault.
+            return numbers(named.numbers) &&
+                   ((f.kind != FaultKind::NwaOffset && f.kind != FaultKind::QCrcErrors &&
+                     f.kind != FaultKind::QShift) ||
+                    f.count > 0);
         }
     }
     if (k == "refuse" && w.size() == 2) {

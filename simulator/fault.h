@@ -25,6 +25,12 @@ enum class FaultKind {
     NwaOffset,             // READ TRACK INFORMATION gives next writable addresses `count` blocks on
     CorruptWrite,  // the block at `lba` is recorded altered, `count` times, yet reported written
     RefuseShortTracks,  // SEND CUE SHEET answers 5/26/00 to a track under 4 s from its index 1
+    // Reading an audio CD's sub-channels and codes, as some drives do.
+    QBinary,                // formatted Q gives ADR 1 numbers in binary, without CRC
+    QCrcErrors,             // every `count`-th sector's Q frame has a bad CRC
+    QShift,                 // Q comes `count` sectors late: sector n carries n - count's
+    CdTextUnsupported,      // READ TOC format 0101b answers 5/24/00
+    HiddenAudioUnreadable,  // READ CD before track 1's index 1 answers 3/11/00
 };
 
 struct Fault {

@@ -330,6 +330,8 @@ ScsiResult VirtualDrive::Execute(const ScsiCommand& c) {
             return Read10(c);
         case opcode::ReadCd:
             return ReadCd(c);
+        case opcode::ReadSubChannel:
+            return ReadSubChannel(c);
         // Recording.
         case opcode::Write10:
             return Write10(c);

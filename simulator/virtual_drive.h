@@ -19,6 +19,8 @@
 
 namespace vestrel::sim {
 
+class QChannel;
+
 struct DriveOptions {
     uint32_t becomingReadyMs = 800;
     bool instant = true;            // no transfer time
@@ -148,6 +150,9 @@ class VirtualDrive {
     ScsiResult ReadCapacity(const ScsiCommand& c);
     ScsiResult Read10(const ScsiCommand& c);
     ScsiResult ReadCd(const ScsiCommand& c);
+    uint8_t* AppendSubChannel(const QChannel& q, int32_t lba, uint8_t selection, uint8_t* out);
+    ScsiResult ReadSubChannel(const ScsiCommand& c);
+    ScsiResult ReadTocCdText(const ScsiCommand& c);
 
     // Recording (virtual_drive_recording.cpp).
     ScsiResult Write10(const ScsiCommand& c);

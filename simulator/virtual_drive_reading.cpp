@@ -1,10 +1,16 @@
 // Reading: the table of contents, capacity, disc and track information,
-// and user data and raw sectors.
+// user data and raw sectors with their sub-channels, and the codes and
+// texts an audio CD carries.
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "drive/bytes.h"
 #include "drive/cdb.h"
 #include "simulator/cd_sector.h"
+#include "simulator/subchannel.h"
 #include "simulator/virtual_drive.h"
 #include "simulator/virtual_drive_replies.h"
 
@@ -128,8 +134,10 @@ ScsiResult VirtualDrive::ReadToc(const ScsiCommand& c) {
     if (HasFault(FaultKind::TocUnreadable))
         return Sense(3, 0x57, 0x00);  // unable to recover table of contents
     const std::vector<DiscTrack>& tracks = disc_->tracks();
-    if (tracks.empty() || format > 1)
+    if (tracks.empty() || (format > 1 && format != 5))
         return kInvalidField;
+    if (format == 5)
+        return ReadTocCdText(c);
     auto address = [&](int32_t lba) -> uint32_t {
         if (!msf)
             return static_cast<uint32_t>(lba);
@@ -223,8 +231,15 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
     int32_t lba = static_cast<int32_t>(cdb.Be32(2));
     uint32_t count = cdb.Be24(6);
     uint8_t fields = cdb.U8(9);
-    if (cdb.U8(10) != 0 || (fields != 0xF8 && fields != 0x10) || expected > 2)
-        return kInvalidField;  // sub-channels and partial headers are not modelled
+    const uint8_t selection = cdb.U8(10);
+    // Sub-channels: none, raw P-W or formatted Q; partial headers, C2
+    // pointers and corrected R-W are not modelled.
+    const uint32_t subBytes = selection == 0   ? 0
+                              : selection == 1 ? kRawSubChannelBytes
+                              : selection == 2 ? kFormattedQBytes
+                                               : UINT32_MAX;
+    if (subBytes == UINT32_MAX || (fields != 0xF8 && fields != 0x10) || expected > 2)
+        return kInvalidField;
     if (auto r = NotReady())
         return *r;
     if (disc_->rules().family != MediaFamily::Cd)
@@ -244,7 +259,7 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
     uint64_t need = 0;
     for (uint32_t i = 0; i < count; ++i) {
         bool audio = disc_->IsAudio(lba + static_cast<int32_t>(i));
-        need += userOnly && !audio ? kUserDataSize : kRawSectorSize;
+        need += (userOnly && !audio ? kUserDataSize : kRawSectorSize) + subBytes;
     }
     if (c.direction != DataDirection::FromDevice || !c.data || c.transferLength < need)
         return IoFailure(kErrorIoDevice);
@@ -252,8 +267,13 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
         return Sense(3, 0x11, 0x00);
     if (int64_t{lba} + count > disc_->recordedEnd)
         return Sense(3, 0x11, 0x00);
+    if (HasFault(FaultKind::HiddenAudioUnreadable) && lba < disc_->tracks().front().start)
+        return Sense(3, 0x11, 0x00);
     uint8_t* out = c.data;
     std::vector<uint8_t> raw(kRawSectorSize);
+    std::optional<QChannel> q;
+    if (subBytes != 0)
+        q.emplace(*disc_);
     for (uint32_t i = 0; i < count; ++i) {
         int32_t at = lba + static_cast<int32_t>(i);
         if (disc_->ReadRaw(at, 1, raw.data()) != SectorRead::Ok)
@@ -266,10 +286,115 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
             std::memcpy(out, raw.data(), kRawSectorSize);
             out += kRawSectorSize;
         }
+        if (q)
+            out = AppendSubChannel(*q, at, selection, out);
     }
     if (!Transfer(need, false, c.timeoutSeconds))
         return IoFailure(kErrorSemTimeout);
     return Good();
+}
+
+// After each block: the raw P-W bytes (the Q frame in bit 6 as on the
+// disc, P in bit 7, R-W 0: no graphics), or the formatted Q: the frame with
+// CONTROL high and BCD numbers as on the disc, its CRC, three pad bytes and
+// the P bit in bit 7 of byte 15.
+uint8_t* VirtualDrive::AppendSubChannel(const QChannel& q, int32_t lba, uint8_t selection,
+                                        uint8_t* out) {
+    // A drive whose Q runs late hands on an earlier sector's frame.
+    const int32_t from = lba - static_cast<int32_t>(FaultCount(FaultKind::QShift));
+    QFrameBytes frame = q.BytesAt(from);
+    const bool pause = q.PauseAt(from);
+    if (const uint32_t every = FaultCount(FaultKind::QCrcErrors);
+        every != 0 && static_cast<uint32_t>(std::max(lba + kQLbaOffset, 0)) % every == 0)
+        frame[11] ^= 0x01;
+    if (selection == 1) {
+        const std::array<uint8_t, kRawSubChannelBytes> raw = RawSubChannel(frame, pause);
+        std::memcpy(out, raw.data(), raw.size());
+        return out + raw.size();
+    }
+    // Drives that give binary numbers convert the position frames only and
+    // pass no CRC on.
+    if (HasFault(FaultKind::QBinary) && (frame[0] & 0x0F) == qadr::Position) {
+        for (size_t i = 1; i < 10; ++i) {
+            if (frame[i] != kQLeadOutTrack)
+                frame[i] = FromBcd(frame[i]).value_or(frame[i]);
+        }
+        frame[10] = frame[11] = 0;
+    }
+    std::memset(out, 0, kFormattedQBytes);
+    std::memcpy(out, frame.data(), frame.size());
+    out[15] = pause ? 0x80 : 0x00;
+    return out + kFormattedQBytes;
+}
+
+// --- codes and texts ---------------------------------------------------------
+
+// READ SUB-CHANNEL formats 02h (catalogue number) and 03h (ISRC of a
+// track): a 4-byte header (no audio status: nothing plays), then 20 bytes:
+// the format, ADR 3 high and the track's CONTROL low (ISRC only), the
+// track, the valid bit (MCVal, TCVal) and the characters in ASCII, the
+// rest 0. Without SubQ the header alone, of data length 0.
+ScsiResult VirtualDrive::ReadSubChannel(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    const bool subQ = c.cdb[2] & 0x40;
+    const uint8_t format = c.cdb[3];
+    const uint8_t trackNumber = c.cdb[6];
+    if (format != 2 && format != 3)
+        return kInvalidField;  // the current position is not modelled
+    if (format == 2 && trackNumber != 0)
+        return kInvalidField;
+    if (auto r = NotReady())
+        return *r;
+    if (!ReadableHere())
+        return Sense(5, 0x30, 0x02);
+    if (disc_->rules().family != MediaFamily::Cd)
+        return kIllegalMode;
+    constexpr uint8_t kNoAudioStatus = 0x15;
+    std::vector<uint8_t> d(subQ ? kSubChannelCodeLength : 4, 0);
+    ByteWriter w(d.data(), d.size());
+    w.U8(1, kNoAudioStatus);
+    if (!subQ)
+        return Reply(c, d, cdb.Be16(7));
+    w.Be16(2, static_cast<uint16_t>(kSubChannelCodeLength - 4));
+    w.U8(4, format);
+    std::string code;
+    if (format == 2) {
+        code = disc_->metadata.mcn;
+    } else {
+        const DiscTrack* track = nullptr;
+        for (const DiscTrack& t : disc_->tracks()) {
+            if (t.number == trackNumber)
+                track = &t;
+        }
+        if (!track)
+            return kInvalidField;
+        const uint8_t control = disc_->TrackControl(*track);
+        w.U8(5, static_cast<uint8_t>((qadr::Isrc << 4) | control));
+        w.U8(6, trackNumber);
+        if (const TrackMetadata* m = disc_->metadata.Track(trackNumber);
+            m && !(control & kControlData))
+            code = m->isrc;
+    }
+    if (!code.empty()) {
+        w.U8(8, 0x80);
+        std::memcpy(d.data() + 9, code.data(), std::min<size_t>(code.size(), 15));
+    }
+    return Reply(c, d, cdb.Be16(7));
+}
+
+// READ TOC format 0101b: a 4-byte header whose first two bytes count what
+// follows them, then the disc's CD-Text packs. A disc without texts answers
+// with the header alone (length 2).
+ScsiResult VirtualDrive::ReadTocCdText(const ScsiCommand& c) {
+    ByteReader cdb(c.cdb, c.cdbLength);
+    if (HasFault(FaultKind::CdTextUnsupported))
+        return kInvalidField;
+    const std::vector<CdTextPack> packs = DiscCdTextPacks(disc_->metadata);
+    std::vector<uint8_t> d(kCdTextHeaderLength, 0);
+    for (const CdTextPack& p : packs)
+        d.insert(d.end(), p.begin(), p.end());
+    ByteWriter(d.data(), d.size()).Be16(0, static_cast<uint16_t>(d.size() - 2));
+    return Reply(c, d, cdb.Be16(7));
 }
 
 }  // namespace vestrel::sim

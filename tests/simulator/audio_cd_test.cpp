@@ -1,7 +1,12 @@
 // What an audio CD carries besides its samples: cue sheet keywords for
 // pressed discs, the TOC's CONTROL bits, hidden audio and pre-gaps read with
-// READ CD, the recorder's cue sheet rules, and a recorded copy that carries
+// READ CD, the Q sub-channel of every sector, READ SUB-CHANNEL and CD-Text
+// replies, the recorder's cue sheet rules, and a recorded copy that carries
 // the same indexes, flags, ISRCs and catalogue number as the sheet sent.
+#include <functional>
+
+#include "drive/cd_text.h"
+#include "drive/subchannel_q.h"
 #include "simulator/cd_sector.h"
 #include "tests/simulator/sim_fixture.h"
 
@@ -299,6 +304,358 @@ TEST_F(AlbumTest, ExportedCueBinReadsBackWithTheSameMetadata) {
     EXPECT_TRUE(ReadFile(folder.path() / "out.bin") == AlbumSectors(file));
 }
 
+// --- what the album carries in sub-channel Q, READ SUB-CHANNEL and CD-Text ---
+
+// Where each index of the album begins: track, index, the LBA of the
+// track's index 1 and its CONTROL bits, up to the next row.
+struct IndexRun {
+    int32_t from;
+    uint8_t track;
+    uint8_t index;
+    int32_t indexOne;
+    uint8_t control;
+};
+constexpr IndexRun kAlbumRuns[] = {
+    {-150, 1, 0, 2250, 0},                      // hidden audio
+    {2250, 1, 1, 2250, 0},                      //
+    {2625, 2, 0, 2775, kControlPreEmphasis},    // pre-gap in the file
+    {2775, 2, 1, 2775, kControlPreEmphasis},    //
+    {3175, 3, 1, 3175, 0},                      // no pre-gap
+    {3400, 3, 2, 3175, 0},                      //
+    {3675, 4, 0, 3938, kControlCopyPermitted},  // PREGAP silence
+    {3938, 4, 1, 3938, kControlCopyPermitted},
+};
+
+const IndexRun& AlbumRunAt(int32_t lba) {
+    const IndexRun* run = &kAlbumRuns[0];
+    for (const IndexRun& r : kAlbumRuns) {
+        if (r.from <= lba)
+            run = &r;
+    }
+    return *run;
+}
+
+const char* const kAlbumIsrcs[] = {"USRC17607839", "GBAYE0000351", "DEA123456789", ""};
+
+// Every sector of the album, read with the Q sub-channel in `selection`:
+// its 2352 bytes and Q frame (raw P-W gathered back into the 12 bytes).
+struct SectorQ {
+    std::vector<uint8_t> audio;
+    std::vector<QFrameBytes> q;
+    std::vector<uint8_t> formattedTail;  // bytes 12..15 of each formatted Q
+    std::vector<bool> p;                 // bit 7 of each raw P-W block's bytes, all alike
+};
+SectorQ ReadAlbumQ(char16_t letter, SubChannelSelection selection) {
+    SectorQ s;
+    const uint32_t block = ReadCdAudioBlockBytes(selection);
+    std::vector<uint8_t> buffer;
+    for (int32_t lba = 0; lba < kAlbumLeadOut; lba += 50) {
+        const uint32_t n = static_cast<uint32_t>(std::min(50, kAlbumLeadOut - lba));
+        buffer.assign(size_t{n} * block, 0);
+        const ScsiResult r = SendReadCdAudio(letter, lba, n, selection, buffer);
+        EXPECT_TRUE(r.ok()) << "LBA " << lba;
+        if (!r.ok())
+            return s;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint8_t* b = buffer.data() + size_t{i} * block;
+            s.audio.insert(s.audio.end(), b, b + kRawSectorSize);
+            ByteReader sub(b + kRawSectorSize, block - kRawSectorSize);
+            if (selection == SubChannelSelection::RawPW) {
+                s.q.push_back(QFromRawSubChannel(sub).value_or(QFrameBytes{}));
+                bool p = sub.Bit(0, 7);
+                for (size_t k = 0; k < kRawSubChannelBytes; ++k) {
+                    if (sub.Bit(k, 7) != p || (sub.U8(k) & 0x3F) != 0)
+                        ADD_FAILURE() << "LBA " << lba + int32_t(i) << " P or R-W uneven";
+                }
+                s.p.push_back(p);
+            } else {
+                QFrameBytes q;
+                std::copy_n(b + kRawSectorSize, kQFrameBytes, q.begin());
+                s.q.push_back(q);
+                s.formattedTail.insert(s.formattedTail.end(), b + kRawSectorSize + 12,
+                                       b + kRawSectorSize + 16);
+            }
+        }
+    }
+    return s;
+}
+
+// Every frame checked against the album's layout: position frames against
+// the runs above, the catalogue number at absolute frames 0 mod 100, the
+// track's ISRC at 50 mod 100 (track 4 has none: a position there).
+void ExpectAlbumQ(const std::vector<QFrameBytes>& frames, bool withCatalog = true) {
+    ASSERT_EQ(frames.size(), size_t{kAlbumLeadOut});
+    size_t catalogs = 0, isrcs = 0;
+    for (int32_t lba = 0; lba < kAlbumLeadOut; ++lba) {
+        const QFrameBytes& bytes = frames[size_t(lba)];
+        const QDecoded d = DecodeQFrame(ByteReader(bytes.data(), bytes.size()));
+        ASSERT_TRUE(d.ok()) << "LBA " << lba;
+        ASSERT_EQ(d.crc, QCrc::Matches) << "LBA " << lba;
+        const IndexRun& run = AlbumRunAt(lba);
+        const uint32_t absolute = uint32_t(lba + 150);
+        const QFrame& f = d.frame;
+        EXPECT_EQ(f.control, run.control) << "LBA " << lba;
+        const char* isrc = kAlbumIsrcs[run.track - 1];
+        if (absolute % 100 == 0 && withCatalog) {
+            ++catalogs;
+            EXPECT_EQ(f.adr, qadr::CatalogNumber) << "LBA " << lba;
+            EXPECT_EQ(f.code, "0012345678905") << "LBA " << lba;
+            EXPECT_EQ(f.aframe, absolute % 75) << "LBA " << lba;
+        } else if (absolute % 100 == 50 && *isrc) {
+            ++isrcs;
+            EXPECT_EQ(f.adr, qadr::Isrc) << "LBA " << lba;
+            EXPECT_EQ(f.code, isrc) << "LBA " << lba;
+            EXPECT_EQ(f.aframe, absolute % 75) << "LBA " << lba;
+        } else {
+            ASSERT_EQ(f.adr, qadr::Position) << "LBA " << lba;
+            EXPECT_EQ(f.track, run.track) << "LBA " << lba;
+            EXPECT_EQ(f.index, run.index) << "LBA " << lba;
+            const int32_t fromOne = lba - run.indexOne;
+            EXPECT_EQ(f.relativeFrames, uint32_t(fromOne >= 0 ? fromOne : -fromOne - 1))
+                << "LBA " << lba;
+            EXPECT_EQ(f.absoluteFrames, absolute) << "LBA " << lba;
+        }
+    }
+    // LBA 0..4337 is absolute 150..4487: the catalogue number at 200, 300
+    // .. 4400, an ISRC at 150, 250 .. 3750 (track 4, from 3825, has none).
+    EXPECT_EQ(catalogs, withCatalog ? 43u : 0u);
+    EXPECT_EQ(isrcs, 37u);
+}
+
+TEST_F(AlbumTest, EverySectorsQCarriesPositionCatalogNumberAndIsrcs) {
+    Bay bay(BaySpec().Drive('D', "dvd-rom-reader"));
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', Pressed()));
+    const SectorQ formatted = ReadAlbumQ(u'D', SubChannelSelection::FormattedQ);
+    const SectorQ raw = ReadAlbumQ(u'D', SubChannelSelection::RawPW);
+    ExpectAlbumQ(formatted.q);
+    EXPECT_TRUE(raw.q == formatted.q);
+    // The samples are those READ CD gives without sub-channels.
+    EXPECT_TRUE(formatted.audio == AlbumSectors(file));
+    EXPECT_TRUE(raw.audio == formatted.audio);
+    // P is set in the pauses (index 0), in both forms.
+    ASSERT_EQ(raw.p.size(), size_t{kAlbumLeadOut});
+    for (int32_t lba = 0; lba < kAlbumLeadOut; ++lba) {
+        const bool pause = AlbumRunAt(lba).index == 0;
+        EXPECT_EQ(raw.p[size_t(lba)], pause) << "LBA " << lba;
+        const uint8_t* tail = formatted.formattedTail.data() + size_t(lba) * 4;
+        EXPECT_EQ(tail[0] | tail[1] | tail[2], 0) << "LBA " << lba;
+        EXPECT_EQ(tail[3], pause ? 0x80 : 0x00) << "LBA " << lba;
+    }
+}
+
+TEST_F(AlbumTest, FormattedQKeepsTheDiscsNibbleOrderAndBcd) {
+    Bay bay(BaySpec().Drive('D', "dvd-rom-reader"));
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', Pressed()));
+    struct Case {
+        int32_t lba;
+        std::array<uint8_t, 10> bytes;  // without the CRC
+    };
+    for (const Case& c : {
+             // Track 2, index 0, last pre-gap frame; absolute 00:38:74.
+             Case{2774, {0x11, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x38, 0x74}},
+             // Track 2, index 1, relative 00:00:01; absolute 00:38:76 = 00:39:01.
+             Case{2776, {0x11, 0x02, 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x39, 0x01}},
+             // Hidden audio: track 1, index 0, counting down from 00:29:74.
+             Case{1, {0x01, 0x01, 0x00, 0x00, 0x29, 0x73, 0x00, 0x00, 0x02, 0x01}},
+             // Catalogue number at absolute 4000 (frame 25), track 4's CONTROL.
+             Case{3850, {0x22, 0x00, 0x12, 0x34, 0x56, 0x78, 0x90, 0x50, 0x00, 0x25}},
+             // Track 2's ISRC GBAYE0000351 at absolute 2950 (frame 25).
+             Case{2800, {0x13, 0x5D, 0x24, 0x69, 0x54, 0x00, 0x00, 0x35, 0x10, 0x25}},
+         }) {
+        std::vector<uint8_t> out(ReadCdAudioBlockBytes(SubChannelSelection::FormattedQ));
+        ASSERT_TRUE(SendReadCdAudio(u'D', c.lba, 1, SubChannelSelection::FormattedQ, out).ok());
+        const uint8_t* q = out.data() + kRawSectorSize;
+        EXPECT_TRUE(std::equal(c.bytes.begin(), c.bytes.end(), q)) << "LBA " << c.lba;
+        EXPECT_EQ((q[10] << 8) | q[11], SubcodeCrc(std::span<const uint8_t>(q, 10)))
+            << "LBA " << c.lba;
+    }
+    // Corrected R-W, and a selection no drive knows, are refused.
+    for (uint8_t selection : {0x04, 0x03, 0x08}) {
+        CommandBlock b = ReadCdAudioCdb(0, 1, SubChannelSelection::None);
+        b.cdb[10] = selection;
+        std::vector<uint8_t> out(kRawSectorSize + 96);
+        EXPECT_TRUE(Sensed(SendCommandBlock(u'D', b, out), 5, 0x24, 0)) << int(selection);
+    }
+}
+
+// The replies of READ SUB-CHANNEL 02h and 03h, byte for byte: ADR high and
+// CONTROL low here, the other way round from the Q frame.
+std::vector<uint8_t> CodeReply(uint8_t format, uint8_t adrControl, uint8_t track,
+                               const std::string& code) {
+    std::vector<uint8_t> r(kSubChannelCodeLength, 0);
+    r[1] = 0x15;  // no audio status
+    r[3] = 0x14;
+    r[4] = format;
+    r[5] = adrControl;
+    r[6] = track;
+    r[8] = code.empty() ? 0x00 : 0x80;
+    for (size_t i = 0; i < code.size(); ++i)
+        r[9 + i] = static_cast<uint8_t>(code[i]);
+    return r;
+}
+
+void ExpectAlbumCodeReplies(char16_t letter, bool withCatalog) {
+    std::vector<uint8_t> reply(kSubChannelCodeLength);
+    ASSERT_TRUE(SendReadSubChannelCatalogNumber(letter, reply).ok());
+    EXPECT_EQ(reply, CodeReply(0x02, 0x00, 0x00, withCatalog ? "0012345678905" : ""));
+    struct Case {
+        uint8_t track;
+        uint8_t adrControl;
+    };
+    for (const Case& c : {Case{1, 0x30}, Case{2, 0x31}, Case{3, 0x30}, Case{4, 0x32}}) {
+        ASSERT_TRUE(SendReadSubChannelIsrc(letter, c.track, reply).ok());
+        EXPECT_EQ(reply, CodeReply(0x03, c.adrControl, c.track, kAlbumIsrcs[c.track - 1]))
+            << "track " << int(c.track);
+    }
+}
+
+TEST_F(AlbumTest, ReadSubChannelGivesTheCatalogNumberAndIsrcs) {
+    Bay bay(BaySpec().Drive('D', "dvd-rom-reader"));
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', Pressed()));
+    ExpectAlbumCodeReplies(u'D', true);
+    std::vector<uint8_t> reply(kSubChannelCodeLength);
+    ASSERT_TRUE(SendReadSubChannelIsrc(u'D', 2, reply).ok());
+    const SubChannelCode isrc = ReadIsrcReply(ByteReader(reply.data(), reply.size()));
+    EXPECT_EQ(isrc.state, SubChannelCodeState::Present);
+    EXPECT_EQ(isrc.control, kControlPreEmphasis);
+    EXPECT_EQ(isrc.text, "GBAYE0000351");
+    struct Case {
+        const char* why;
+        CommandBlock cdb;
+        std::vector<uint8_t> sense;  // empty: the header alone
+    };
+    CommandBlock noSubQ = ReadSubChannelCatalogNumberCdb();
+    noSubQ.cdb[2] = 0;
+    CommandBlock catalogWithTrack = ReadSubChannelCatalogNumberCdb();
+    catalogWithTrack.cdb[6] = 1;
+    CommandBlock position = ReadSubChannelCatalogNumberCdb();
+    position.cdb[3] = 0x01;
+    for (const Case& c : {
+             Case{"track 5", ReadSubChannelIsrcCdb(5), {5, 0x24, 0}},
+             Case{"track 0", ReadSubChannelIsrcCdb(0), {5, 0x24, 0}},
+             Case{"catalogue number of track 1", catalogWithTrack, {5, 0x24, 0}},
+             Case{"current position", position, {5, 0x24, 0}},
+             Case{"without SubQ", noSubQ, {}},
+         }) {
+        std::vector<uint8_t> out(kSubChannelCodeLength, 0xEE);
+        const ScsiResult r = SendCommandBlock(u'D', c.cdb, out);
+        if (c.sense.empty()) {
+            ASSERT_TRUE(r.ok()) << c.why;
+            out.resize(4);
+            EXPECT_EQ(out, (std::vector<uint8_t>{0x00, 0x15, 0x00, 0x00})) << c.why;
+        } else {
+            EXPECT_TRUE(Sensed(r, c.sense[0], c.sense[1], c.sense[2])) << c.why;
+        }
+    }
+}
+
+// READ TOC format 0101b as the system reads it: the header, then the whole.
+CdTextReply ReadCdText(char16_t letter) {
+    std::vector<uint8_t> header(kCdTextHeaderLength);
+    EXPECT_TRUE(SendReadTocCdText(letter, header).ok());
+    const CdTextReply first = ReadCdTextReply(ByteReader(header.data(), header.size()));
+    std::vector<uint8_t> whole(first.fullLength);
+    EXPECT_TRUE(SendReadTocCdText(letter, whole).ok());
+    return ReadCdTextReply(ByteReader(whole.data(), whole.size()));
+}
+
+TEST_F(AlbumTest, CdTextRepliesCarryTheDiscsTexts) {
+    Bay bay(BaySpec().Drive('D', "dvd-rom-reader"));
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', Pressed()));
+    const CdTextReply reply = ReadCdText(u'D');
+    EXPECT_TRUE(reply.complete);
+    // Title, performer and songwriter of 5 texts each ("Album\0Hidden\0\0\0\0"
+    // 16 bytes: 2 packs; "The Simulated\0\0\0\0\0" 18: 2; "\0\0\0Someone\0\0" 12:
+    // 1), and the 3 size packs.
+    EXPECT_EQ(reply.packs.size(), 8u);
+    EXPECT_EQ(reply.fullLength, 4 + 8 * kCdTextPackBytes);
+    const CdTextReading read = ReadCdTextPacks(reply.packs);
+    EXPECT_EQ(read.set.rejected, 0u);
+    ASSERT_EQ(read.blocks.size(), 1u);
+    const CdTextBlock& b = read.blocks[0];
+    EXPECT_EQ(b.language, cdtext::English);
+    EXPECT_EQ(b.characterCode, cdtext::Iso8859_1);
+    EXPECT_EQ(b.firstTrack, 1);
+    EXPECT_EQ(b.lastTrack, 4);
+    using Texts = std::vector<std::string>;
+    auto texts = [&](uint8_t type) {
+        auto it = b.texts.find(type);
+        Texts t = it == b.texts.end() ? Texts{} : it->second;
+        t.resize(5);
+        return t;
+    };
+    EXPECT_EQ(texts(cdtext::Title), (Texts{"Album", "Hidden", "", "", ""}));
+    EXPECT_EQ(texts(cdtext::Performer), (Texts{"The Simulated", "", "", "", ""}));
+    EXPECT_EQ(texts(cdtext::Songwriter), (Texts{"", "", "", "Someone", ""}));
+    // The header alone when the allocation length stops there.
+    std::vector<uint8_t> header(kCdTextHeaderLength);
+    ASSERT_TRUE(SendReadTocCdText(u'D', header).ok());
+    EXPECT_EQ(header, (std::vector<uint8_t>{0x00, 2 + 8 * 18, 0x00, 0x00}));
+}
+
+// The reading quirks of real drives, one fault each.
+TEST_F(AlbumTest, ReadingQuirksFollowTheirFaults) {
+    auto formattedQ = [](char16_t letter, int32_t lba) {
+        std::vector<uint8_t> out(ReadCdAudioBlockBytes(SubChannelSelection::FormattedQ));
+        EXPECT_TRUE(SendReadCdAudio(letter, lba, 1, SubChannelSelection::FormattedQ, out).ok());
+        return std::vector<uint8_t>(out.begin() + kRawSectorSize, out.end());
+    };
+    struct Case {
+        const char* fault;
+        std::function<void(char16_t)> check;
+    };
+    for (const Case& c : {
+             Case{"q-binary",
+                  [&](char16_t d) {
+                      // 00:39:01 in binary: 27h for 39; no CRC; codes stay BCD.
+                      const std::vector<uint8_t> q = formattedQ(d, 2776);
+                      EXPECT_EQ(q, (std::vector<uint8_t>{0x11, 0x02, 0x01, 0x00, 0x00, 0x01, 0x00,
+                                                         0x00, 0x27, 0x01, 0x00, 0x00, 0x00, 0x00,
+                                                         0x00, 0x00}));
+                      EXPECT_EQ(DetectFormattedQNumbers(ByteReader(q.data(), q.size()), 2776),
+                                QNumbers::Binary);
+                      const std::vector<uint8_t> mcn = formattedQ(d, 3850);
+                      EXPECT_EQ(mcn[7], 0x50);
+                      EXPECT_EQ(DecodeQFrame(ByteReader(mcn.data(), 12)).crc, QCrc::Matches);
+                  }},
+             Case{"q-crc-errors 7",
+                  [&](char16_t d) {
+                      const SectorQ raw = ReadAlbumQ(d, SubChannelSelection::RawPW);
+                      ASSERT_EQ(raw.q.size(), size_t{kAlbumLeadOut});
+                      for (int32_t lba = 0; lba < kAlbumLeadOut; ++lba) {
+                          const QFrameBytes& f = raw.q[size_t(lba)];
+                          EXPECT_EQ(DecodeQFrame(ByteReader(f.data(), f.size())).crc,
+                                    (lba + 150) % 7 ? QCrc::Matches : QCrc::Differs)
+                              << "LBA " << lba;
+                      }
+                  }},
+             Case{"q-shift 1",
+                  [&](char16_t d) {
+                      const std::vector<uint8_t> q = formattedQ(d, 2776);
+                      const QDecoded f =
+                          DecodeFormattedQ(ByteReader(q.data(), q.size()), QNumbers::Bcd);
+                      EXPECT_EQ(f.frame.absoluteFrames, 2925u);
+                      EXPECT_EQ(f.frame.relativeFrames, 0u);
+                  }},
+             Case{"cd-text-unsupported",
+                  [&](char16_t d) {
+                      std::vector<uint8_t> header(kCdTextHeaderLength);
+                      EXPECT_TRUE(Sensed(SendReadTocCdText(d, header), 5, 0x24, 0));
+                  }},
+             Case{"hidden-audio-unreadable",
+                  [&](char16_t d) {
+                      std::vector<uint8_t> out(kRawSectorSize * 2);
+                      EXPECT_TRUE(Sensed(SendReadCd(d, 2249, 2, out), 3, 0x11, 0));
+                      EXPECT_TRUE(SendReadCd(d, 2250, 2, out).ok());
+                  }},
+         }) {
+        SCOPED_TRACE(c.fault);
+        Bay bay(BaySpec().Drive('D', "dvd-rom-reader").Fault('D', c.fault));
+        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', Pressed()));
+        c.check(u'D');
+    }
+}
+
 // --- recording the album ----------------------------------------------------
 
 class AlbumRecording : public AlbumTest {
@@ -313,20 +670,24 @@ class AlbumRecording : public AlbumTest {
         ASSERT_TRUE(sim.LoadDisc(letter, sim.MakeBlank(0x0009)));
         ASSERT_TRUE(SetWriteParameters(letter, disc::CdR));
     }
+    // The album recorded from `sheet` on a blank in `letter`.
+    void Record(char16_t letter, const std::vector<uint8_t>& sheet) {
+        Prepare(letter);
+        ASSERT_TRUE(SendCueSheet(letter, sheet).ok());
+        std::vector<uint8_t> sectors = AlbumSectors(file);
+        sectors.insert(sectors.begin(), size_t{150} * kRawSectorSize, 0);  // LBA -150..-1
+        for (int32_t lba = -150; lba < kAlbumLeadOut; lba += 25) {
+            const uint32_t n = static_cast<uint32_t>(std::min(25, kAlbumLeadOut - lba));
+            std::span<const uint8_t> chunk(sectors.data() + size_t(lba + 150) * kRawSectorSize,
+                                           size_t{n} * kRawSectorSize);
+            ASSERT_TRUE(SendWrite10(letter, lba, static_cast<uint16_t>(n), chunk).ok()) << lba;
+        }
+        ASSERT_TRUE(SendSynchronizeCache(letter).ok());
+    }
 };
 
 TEST_F(AlbumRecording, CopyCarriesTheCueSheetsMetadata) {
-    Prepare(u'F');
-    ASSERT_TRUE(SendCueSheet(u'F', AlbumCueSheet()).ok());
-    std::vector<uint8_t> sectors = AlbumSectors(file);
-    sectors.insert(sectors.begin(), size_t{150} * kRawSectorSize, 0);  // LBA -150..-1
-    for (int32_t lba = -150; lba < kAlbumLeadOut; lba += 25) {
-        const uint32_t n = static_cast<uint32_t>(std::min(25, kAlbumLeadOut - lba));
-        std::span<const uint8_t> chunk(sectors.data() + size_t(lba + 150) * kRawSectorSize,
-                                       size_t{n} * kRawSectorSize);
-        ASSERT_TRUE(SendWrite10(u'F', lba, static_cast<uint16_t>(n), chunk).ok()) << lba;
-    }
-    ASSERT_TRUE(SendSynchronizeCache(u'F').ok());
+    ASSERT_NO_FATAL_FAILURE(Record(u'F', AlbumCueSheet()));
     ExpectSectors(u'F');
     Toc toc = ReadToc(u'F');
     ASSERT_EQ(toc.entries.size(), 5u);
@@ -336,6 +697,29 @@ TEST_F(AlbumRecording, CopyCarriesTheCueSheetsMetadata) {
     std::unique_ptr<Disc> copy = sim.RemoveDisc(u'F');
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->metadata, AlbumMetadata(false));
+}
+
+TEST_F(AlbumRecording, CopyAnswersWithTheSubChannelsTheCueSheetGave) {
+    ASSERT_NO_FATAL_FAILURE(Record(u'F', AlbumCueSheet()));
+    ASSERT_TRUE(sim.LoadDisc(u'E', Pressed()));
+    const SectorQ copy = ReadAlbumQ(u'F', SubChannelSelection::FormattedQ);
+    ExpectAlbumQ(copy.q);
+    EXPECT_TRUE(copy.q == ReadAlbumQ(u'E', SubChannelSelection::FormattedQ).q);
+    EXPECT_TRUE(ReadAlbumQ(u'F', SubChannelSelection::RawPW).q == copy.q);
+    ExpectAlbumCodeReplies(u'F', true);
+    // No CD-Text went into the lead-in: the header alone.
+    std::vector<uint8_t> header(kCdTextHeaderLength, 0xEE);
+    ASSERT_TRUE(SendReadTocCdText(u'F', header).ok());
+    EXPECT_EQ(header, (std::vector<uint8_t>{0x00, 0x02, 0x00, 0x00}));
+    EXPECT_TRUE(ReadCdText(u'F').packs.empty());
+}
+
+TEST_F(AlbumRecording, CopyWithoutCatalogNumberCarriesNone) {
+    std::vector<uint8_t> sheet = AlbumCueSheet();
+    sheet.erase(sheet.begin(), sheet.begin() + 16);  // the two MCN entries
+    ASSERT_NO_FATAL_FAILURE(Record(u'F', sheet));
+    ExpectAlbumQ(ReadAlbumQ(u'F', SubChannelSelection::RawPW).q, false);
+    ExpectAlbumCodeReplies(u'F', false);
 }
 
 TEST_F(AlbumRecording, CueSheetsBreakingTheRulesAreRefused) {
