@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "drive/clock.h"
@@ -10,6 +11,7 @@
 #include "drive/mmc_commands.h"
 #include "drive/source_table.h"
 #include "drive/text.h"
+#include "engine/audio_marks.h"
 #include "engine/image_files.h"
 #include "engine/image_store.h"
 #include "engine/panel_channel.h"
@@ -23,7 +25,8 @@ namespace {
 
 class Reader {
   public:
-    Reader(SourceRecord source, PanelChannel& panel) : source_(std::move(source)), panel_(panel) {}
+    Reader(SourceRecord source, size_t sourceIndex, PanelChannel& panel)
+        : source_(std::move(source)), sourceIndex_(sourceIndex), panel_(panel) {}
 
     void Run();
 
@@ -43,8 +46,19 @@ class Reader {
         }
     }
     bool ReadTrack(size_t index);
+    // Audio sectors into `buffer`, their formatted Q into the scan when the
+    // drive gives it.
+    ScsiResult ReadAudio(uint32_t lba, uint32_t blocks, std::vector<uint8_t>& buffer);
+    // The audio CD's marks into the source record, here and in the table.
+    void KeepMarks();
 
     SourceRecord source_;
+    size_t sourceIndex_ = 0;
+    // Whether READ CD is asked for formatted Q along with the audio: unknown
+    // until the first audio sector is read.
+    std::optional<bool> withQ_;
+    std::vector<uint8_t> qBuffer_;
+    QScan scan_;
     PanelChannel& panel_;
     uint64_t firstStart_ = 0;
     uint64_t total_ = 0;
@@ -71,6 +85,7 @@ void Reader::Run() {
         if (!ReadTrack(i))
             return;
     }
+    KeepMarks();
     panel_.SetRunState(RunState::Finished);
     Status(u"Finished sucessfully.", panel_update::Normal);
 }
@@ -116,7 +131,7 @@ bool Reader::ReadTrack(size_t index) {
         for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
             result = track.isData ? SendRead10(source_.driveLetter, lba,
                                                static_cast<uint16_t>(chunk), buffer)
-                                  : SendReadCd(source_.driveLetter, lba, chunk, buffer);
+                                  : ReadAudio(lba, chunk, buffer);
             if (result.ok())
                 break;
         }
@@ -153,6 +168,51 @@ bool Reader::ReadTrack(size_t index) {
     return true;
 }
 
+ScsiResult Reader::ReadAudio(uint32_t lba, uint32_t blocks, std::vector<uint8_t>& buffer) {
+    const char16_t letter = source_.driveLetter;
+    if (withQ_ == false)
+        return SendReadCd(letter, lba, blocks, buffer);
+    const uint32_t blockBytes = ReadCdAudioBlockBytes(SubChannelSelection::FormattedQ);
+    qBuffer_.resize(size_t{blocks} * blockBytes);
+    const ScsiResult result = SendReadCdAudio(letter, static_cast<int32_t>(lba), blocks,
+                                              SubChannelSelection::FormattedQ, qBuffer_);
+    if (!result.ok()) {
+        if (withQ_)
+            return result;
+        // The first audio read: a drive that refuses formatted Q is read as
+        // before from now on, unless the sectors are unreadable either way.
+        const ScsiResult plain = SendReadCd(letter, lba, blocks, buffer);
+        if (plain.ok())
+            withQ_ = false;
+        return plain;
+    }
+    withQ_ = true;
+    for (uint32_t i = 0; i < blocks; ++i) {
+        const uint8_t* block = qBuffer_.data() + size_t{i} * blockBytes;
+        std::copy(block, block + kAudioSectorSize, buffer.begin() + size_t{i} * kAudioSectorSize);
+        scan_.Add(static_cast<int32_t>(lba + i),
+                  ByteReader(block + kAudioSectorSize, blockBytes - kAudioSectorSize));
+    }
+    return result;
+}
+
+void Reader::KeepMarks() {
+    const std::vector<TrackRecord>& tracks = source_.tracks;
+    if (std::all_of(tracks.begin(), tracks.end(), [](const TrackRecord& t) { return t.isData; }))
+        return;
+    std::vector<uint8_t> toc(kTocLength);
+    std::vector<uint8_t> controls;
+    if (SendReadToc(source_.driveLetter, true, toc).ok())
+        controls = TocControls(ByteReader(toc));
+    DiscMarks marks = scan_.Marks(tracks, controls);
+    AddDriveMarks(source_.driveLetter, tracks, marks);
+    source_.marks = marks;
+    DriveLockGuard lock;
+    std::vector<SourceRecord>& table = SourceTable();
+    if (sourceIndex_ < table.size() && table[sourceIndex_].driveLetter == source_.driveLetter)
+        table[sourceIndex_].marks = std::move(marks);
+}
+
 }  // namespace
 
 uint32_t ProgressPosition(uint64_t done, uint64_t total) {
@@ -175,7 +235,7 @@ void ReaderThread(ThreadStartBlock& block) {
     }
     if (!panel)
         return;
-    Reader(std::move(source), *panel).Run();
+    Reader(std::move(source), block.first, *panel).Run();
 }
 
 }  // namespace vestrel

@@ -289,7 +289,7 @@ void PrintLeftOut(const std::vector<SourceRecord>& sources) {
 
 // One reader per source, all at once, as the reading page runs them; their
 // final run states.
-std::vector<RunState> ReadAll(const std::vector<SourceRecord>& sources, const Policy& policy,
+std::vector<RunState> ReadAll(std::vector<SourceRecord>& sources, const Policy& policy,
                               uint32_t started) {
     ResetProgressRationing();
     std::vector<Lane> readers;
@@ -303,6 +303,10 @@ std::vector<RunState> ReadAll(const std::vector<SourceRecord>& sources, const Po
     }
     std::vector<RunState> states = Follow(readers, policy, started);
     JoinAllWorkers();
+    // The readers keep what they found of an audio CD's marks in the table.
+    DriveLockGuard lock;
+    for (size_t i = 0; i < sources.size() && i < SourceTable().size(); ++i)
+        sources[i].marks = SourceTable()[i].marks;
     return states;
 }
 
