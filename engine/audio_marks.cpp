@@ -127,7 +127,9 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
     // Sectors whose place no good frame gave: inside a run between two
     // sectors of the same place, that place; where the place changes, the
     // frame's own content when it names one of the two, else the P bit
-    // (set through index 0), else the place before.
+    // (set through index 0), else the later place: a boundary that frames
+    // without a position hide is taken to lie right after the last frame
+    // of the earlier place.
     for (size_t i = 0; i < count;) {
         if (places[i].known()) {
             ++i;
@@ -152,7 +154,7 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
                 const bool pause = (sectors_[k].q[15] & 0x80) != 0;
                 places[k] = pause == (after.index == 0) ? after : before;
             } else {
-                places[k] = before;
+                places[k] = after;
             }
         }
         i = end;

@@ -2,6 +2,7 @@
 // chunks, and what it leaves behind when it fails or is stopped.
 #include <gtest/gtest.h>
 
+#include "drive/disc_marks.h"
 #include "drive/drive_lock.h"
 #include "drive/source_table.h"
 #include "engine/image_files.h"
@@ -154,6 +155,98 @@ TEST(ReaderProgress, PositionsRunFromTheFirstSectorToExactly1000) {
     EXPECT_EQ(ProgressPosition(1, 1), 1000u);
     EXPECT_EQ(ProgressPosition(0, 0), 1000u);
     EXPECT_EQ(ProgressPosition(5000000000ull, 10000000000ull), 500u);
+}
+
+// An album: 30 s of audio hidden before track 1, a 2 s pre-gap before
+// track 2 (pre-emphasis), an INDEX 02 3 s into track 3, 3.5 s of silence
+// before track 4 (copy permitted), a catalogue number, ISRCs on three
+// tracks and CD-Text. The reader finds its marks in the Q frames it reads
+// with the audio, and its texts in the lead-in; bad Q frames every 7th
+// sector change nothing.
+class AlbumMarksTest : public ReaderTest {
+  protected:
+    void SetUp() override {
+        WriteFile(folder_.path() / "album.bin", PatternBytes(size_t{4075} * 2352, 5));
+        const std::string cue =
+            "CATALOG 0012345678905\nPERFORMER \"The Band\"\nTITLE \"Album\"\n"
+            "FILE \"album.bin\" BINARY\n"
+            "  TRACK 01 AUDIO\n    TITLE \"Hidden\"\n    ISRC USRC17607839\n"
+            "    INDEX 00 00:00:00\n    INDEX 01 00:30:00\n"
+            "  TRACK 02 AUDIO\n    FLAGS PRE\n    ISRC GBAYE0000351\n"
+            "    INDEX 00 00:35:00\n    INDEX 01 00:37:00\n"
+            "  TRACK 03 AUDIO\n    SONGWRITER \"Someone\"\n    ISRC DEA123456789\n"
+            "    INDEX 01 00:42:25\n    INDEX 02 00:45:25\n"
+            "  TRACK 04 AUDIO\n    FLAGS DCP\n    PREGAP 00:03:38\n    INDEX 01 00:49:00\n";
+        WriteFile(folder_.path() / "album.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
+    }
+    static DiscMarks Expected() {
+        DiscMarks m;
+        m.catalogNumber = "0012345678905";
+        m.texts = {"Album", "The Band", ""};
+        m.tracks.resize(4);
+        m.tracks[0].isrc = "USRC17607839";
+        m.tracks[0].texts.title = "Hidden";
+        m.tracks[1] = {track_flag::PreEmphasis, "GBAYE0000351", 150, 0, {}, {}};
+        m.tracks[2].isrc = "DEA123456789";
+        m.tracks[2].indexes = {225};
+        m.tracks[2].texts.songwriter = "Someone";
+        m.tracks[3].flags = track_flag::CopyPermitted;
+        m.tracks[3].preGap = 263;
+        return m;
+    }
+    DiscMarks ReadMarks(const std::string& fault) {
+        BaySpec spec = BaySpec().Disc("album", "cue = album.cue").InReaders();
+        if (!fault.empty())
+            spec.Fault('D', fault);
+        Bay bay(spec, folder_.path());
+        MemoryPanel panel(u'D');
+        ReadSource(u'D', panel);
+        EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
+        DriveLockGuard lock;
+        return SourceTable().at(0).marks;
+    }
+};
+
+TEST_F(AlbumMarksTest, TheReaderFindsEveryMark) {
+    for (const char* fault : {"", "q-crc-errors 7"}) {
+        const DiscMarks got = ReadMarks(fault), want = Expected();
+        EXPECT_EQ(got.catalogNumber, want.catalogNumber) << fault;
+        EXPECT_EQ(got.texts, want.texts) << fault;
+        ASSERT_EQ(got.tracks.size(), 4u) << fault;
+        for (size_t t = 0; t < 4; ++t) {
+            const TrackMarks &g = got.tracks[t], &w = want.tracks[t];
+            EXPECT_EQ(g.flags, w.flags) << fault << " track " << t + 1;
+            EXPECT_EQ(g.isrc, w.isrc) << fault << " track " << t + 1;
+            EXPECT_EQ(g.preGap, w.preGap) << fault << " track " << t + 1;
+            EXPECT_EQ(g.hiddenAudio, w.hiddenAudio) << fault << " track " << t + 1;
+            EXPECT_EQ(g.indexes, w.indexes) << fault << " track " << t + 1;
+            EXPECT_EQ(g.texts, w.texts) << fault << " track " << t + 1;
+        }
+        EXPECT_EQ(got, want) << fault;
+    }
+}
+
+// A copy onto a CD-R carries the marks: read back, it gives the source's,
+// but for the texts (CD-Text is not written yet) and the audio hidden
+// before track 1 (not read yet).
+TEST_F(AlbumMarksTest, ACopyCarriesTheMarks) {
+    Bay bay(testing::WriterBay(BaySpec().Disc("album", "cue = album.cue"), "CD-R").TakeFinished(),
+            folder_.path());
+    ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}});
+    MemoryPanel writer(u'F');
+    Run(WriterThread, u'F', writer);
+    EXPECT_EQ(writer.State().status, u"Finished sucessfully.");
+    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+    ASSERT_EQ(copies.size(), 1u);
+    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
+    MemoryPanel reader(u'D');
+    ReadSource(u'D', reader);
+    DiscMarks want = Expected();
+    want.texts = {};
+    for (TrackMarks& t : want.tracks)
+        t.texts = {};
+    DriveLockGuard lock;
+    EXPECT_EQ(SourceTable().at(0).marks, want);
 }
 
 }  // namespace
