@@ -225,17 +225,21 @@ uint32_t ProgressPosition(uint64_t done, uint64_t total) {
 void ReaderThread(ThreadStartBlock& block) {
     SourceRecord source;
     PanelChannel* panel = nullptr;
+    uint32_t index = 0;
+    // The block is the starter's again once started is set: everything in
+    // it is copied first.
     {
         DriveLockGuard lock;
         const std::vector<SourceRecord>& table = SourceTable();
-        if (block.first < table.size())
-            source = table[block.first];
+        index = block.first;
+        if (index < table.size())
+            source = table[index];
         panel = block.panel;
         block.started = 1;
     }
     if (!panel)
         return;
-    Reader(std::move(source), block.first, *panel).Run();
+    Reader(std::move(source), index, *panel).Run();
 }
 
 }  // namespace vestrel
