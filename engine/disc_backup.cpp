@@ -121,19 +121,6 @@ bool WriteText(const std::u16string& path, const std::string& text, std::u16stri
     return true;
 }
 
-// Reads exactly `size` bytes unless the file ends first.
-bool ReadFull(File& file, uint8_t* data, size_t size) {
-    uint32_t error = 0;
-    while (size > 0) {
-        const size_t n = file.Read(data, size, error);
-        if (n == 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 // Appends the track's sectors, read from its image file, to the raw image:
 // audio as it is, data as Mode 1 sectors at the track's own addresses.
 bool AppendRawTrack(File& out, const TrackRecord& track, std::u16string& error) {

@@ -33,4 +33,16 @@ std::u16string FallbackImageFolder(char16_t driveLetter) {
     return folder;
 }
 
+bool ReadFull(File& file, uint8_t* data, size_t size) {
+    uint32_t error = 0;
+    while (size > 0) {
+        const size_t n = file.Read(data, size, error);
+        if (n == 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
 }  // namespace vestrel

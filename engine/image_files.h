@@ -3,11 +3,13 @@
 // sector, "wav" a 44-byte RIFF/WAVE header and then 2352-byte sectors.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "drive/cdb.h"
+#include "drive/file_system.h"
 
 namespace vestrel {
 
@@ -45,5 +47,8 @@ std::u16string HomeImageFolder(std::u16string_view appDataFolder,
 
 // The folder on another fixed drive: "X:\Temp\".
 std::u16string FallbackImageFolder(char16_t driveLetter);
+
+// Reads exactly `size` bytes; false when the file ends (or fails) first.
+bool ReadFull(File& file, uint8_t* data, size_t size);
 
 }  // namespace vestrel

@@ -38,18 +38,6 @@ constexpr std::array<Family, 3> kFamilies = {{
     {MediaFamily::Bd, disc::BdRom, kBdDualLayerBlocks, u"a BD"},
 }};
 
-bool ReadExactly(File& file, uint8_t* data, size_t size) {
-    uint32_t error = 0;
-    while (size > 0) {
-        const size_t n = file.Read(data, size, error);
-        if (n == 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 bool IsCueName(std::u16string_view path) {
     if (path.size() < 4)
         return false;
@@ -84,7 +72,7 @@ class TrackSectors {
             return false;
         const uint32_t skip = place_.sectorBytes == kRawSectorBytes ? kMode1UserDataOffset : 0;
         return file_.Seek(place_.offset + uint64_t{lba} * place_.sectorBytes + skip) &&
-               ReadExactly(file_, sector.data(), kDataSectorSize);
+               ReadFull(file_, sector.data(), kDataSectorSize);
     }
 
   private:
@@ -194,7 +182,7 @@ bool PlaceFileTracks(ImageSource& source, const CueReadFile& f, DiscMarks& marks
     bool wholeFile = true;
     if (f.wave) {
         std::array<uint8_t, kWaveHeaderBytes> head{};
-        const std::optional<WaveHeader> header = ReadExactly(*file, head.data(), head.size())
+        const std::optional<WaveHeader> header = ReadFull(*file, head.data(), head.size())
                                                      ? ReadWaveHeader(ByteReader(head))
                                                      : std::nullopt;
         if (!header || !header->IsCdAudio())
@@ -390,7 +378,7 @@ bool CopyOutTrack(const ImageTrackPlace& place, const TrackRecord& track, std::u
     const uint32_t sectors = track.lastLba - track.firstLba + 1;
     for (uint32_t done = 0; done < sectors;) {
         const uint32_t n = std::min(kCopySectors, sectors - done);
-        bool ok = ReadExactly(*in, buffer.data(), size_t{n} * place.sectorBytes);
+        bool ok = ReadFull(*in, buffer.data(), size_t{n} * place.sectorBytes);
         // Raw Mode 1 sectors give their user data only.
         for (uint32_t k = 0; skip != 0 && k < n; ++k) {
             std::memmove(buffer.data() + size_t{k} * outBytes,
