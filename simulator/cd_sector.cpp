@@ -1,5 +1,7 @@
 #include "simulator/cd_sector.h"
 
+#include <algorithm>
+
 namespace vestrel::sim {
 
 Msf LbaToMsf(int32_t lba) {
@@ -16,6 +18,20 @@ Msf LbaToMsf(int32_t lba) {
 
 int32_t MsfToLba(uint8_t minute, uint8_t second, uint8_t frame) {
     return minute * kFramesPerMinute + second * kFramesPerSecond + frame - kLeadInFrames;
+}
+
+Msf SignedLbaToMsf(int32_t lba) {
+    if (lba >= -kLeadInFrames)
+        return LbaToMsf(lba);
+    const int32_t f = std::max(lba + kNegativeMsfFrames, kNegativeMsfMinute * kFramesPerMinute);
+    return Msf{static_cast<uint8_t>(f / kFramesPerMinute),
+               static_cast<uint8_t>(f / kFramesPerSecond % 60),
+               static_cast<uint8_t>(f % kFramesPerSecond)};
+}
+
+int32_t SignedMsfToLba(uint8_t minute, uint8_t second, uint8_t frame) {
+    const int32_t f = minute * kFramesPerMinute + second * kFramesPerSecond + frame;
+    return minute >= kNegativeMsfMinute ? f - kNegativeMsfFrames : f - kLeadInFrames;
 }
 
 }  // namespace vestrel::sim

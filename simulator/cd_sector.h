@@ -26,6 +26,12 @@ struct Msf {
 // Absolute time of an LBA (LBA + 150 frames), minutes capped at 255.
 Msf LbaToMsf(int32_t lba);
 int32_t MsfToLba(uint8_t minute, uint8_t second, uint8_t frame);
+// Times as ATIP gives them, where minutes from 90 on stand for the LBAs
+// before 0 (90:00:00 is LBA -450150 + 405000 = -45150).
+constexpr int32_t kNegativeMsfFrames = 450150;
+constexpr uint8_t kNegativeMsfMinute = 90;
+Msf SignedLbaToMsf(int32_t lba);
+int32_t SignedMsfToLba(uint8_t minute, uint8_t second, uint8_t frame);
 
 // The Mode 1 sector builder and its parts (drive/cd_sector.h).
 using vestrel::BuildMode1Sector;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <sstream>
 #include <utility>
 
+#include "simulator/cd_sector.h"
 #include "simulator/trim.h"
 
 namespace vestrel::sim {
@@ -365,6 +367,16 @@ class Parser {
             if (value != "yes" && value != "no")
                 return Fail(error, "records-lead-in-rw = yes or no");
             m.recordsLeadInRw = value == "yes";
+        } else if (key == "lead-in-start") {
+            // MM:SS:FF from 90:00:00 on: an address before LBA -150.
+            unsigned mm = 0, ss = 0, ff = 0;
+            char c1 = 0, c2 = 0, extra = 0;
+            if (std::sscanf(value.c_str(), "%u%c%u%c%u%c", &mm, &c1, &ss, &c2, &ff, &extra) != 5 ||
+                c1 != ':' || c2 != ':' || mm < kNegativeMsfMinute || mm > 99 || ss >= 60 ||
+                ff >= 75)
+                return Fail(error, "lead-in-start = MM:SS:FF from 90:00:00 to 99:59:74");
+            m.leadInStart = SignedMsfToLba(static_cast<uint8_t>(mm), static_cast<uint8_t>(ss),
+                                           static_cast<uint8_t>(ff));
         } else if (key == "features") {
             if (value != "none")
                 return Fail(error, "features = none is the only list form; use feature =");

@@ -706,13 +706,21 @@ bool Disc::ExportCueBin(const fs::path& cue, const fs::path& bin, std::string& e
                   static_cast<std::streamsize>(size_t{n} * kRawSectorSize));
     }
     std::ofstream sheet(cue, std::ios::trunc);
+    // Texts a recorder took from the lead-in may hold what a quoted cue
+    // sheet text cannot (quotes, line ends, more than 80 characters): those
+    // are left out.
+    auto text = [&](const char* keyword, const std::string& value, const char* indent) {
+        const bool fits = !value.empty() && value.size() <= kMaxCdText &&
+                          std::none_of(value.begin(), value.end(), [](char c) {
+                              return c == '"' || static_cast<unsigned char>(c) < 0x20;
+                          });
+        if (fits)
+            sheet << indent << keyword << " \"" << value << "\"\n";
+    };
     auto texts = [&](const CdTexts& t, const char* indent) {
-        if (!t.title.empty())
-            sheet << indent << "TITLE \"" << t.title << "\"\n";
-        if (!t.performer.empty())
-            sheet << indent << "PERFORMER \"" << t.performer << "\"\n";
-        if (!t.songwriter.empty())
-            sheet << indent << "SONGWRITER \"" << t.songwriter << "\"\n";
+        text("TITLE", t.title, indent);
+        text("PERFORMER", t.performer, indent);
+        text("SONGWRITER", t.songwriter, indent);
     };
     if (!metadata.mcn.empty())
         sheet << "CATALOG " << metadata.mcn << "\n";

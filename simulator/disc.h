@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "drive/cd_text.h"
 #include "simulator/fault.h"
 #include "simulator/media.h"
 
@@ -73,6 +74,10 @@ struct DiscMetadata {
     CdTexts text;
     std::string cdTextFile;  // the CDTEXTFILE name as the cue sheet gives it
     std::vector<TrackMetadata> tracks;
+    // The CD-Text packs a recorder kept from the lead-in, as READ TOC
+    // format 0101b gives them back; empty: the packs are built from the
+    // texts above (pressed discs).
+    std::vector<CdTextPack> cdTextPacks;
     const TrackMetadata* Track(uint8_t number) const;
     bool operator==(const DiscMetadata&) const = default;
 };

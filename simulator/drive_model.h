@@ -35,6 +35,9 @@ struct DriveModel {
     // Takes R-W sub-channel data from the host for a CD's lead-in (the
     // CD-Text of a Session At Once recording, cue sheet data form 41h).
     bool recordsLeadInRw = false;
+    // Where the lead-in of a recordable CD begins, as ATIP gives it
+    // (97:26:65).
+    int32_t leadInStart = -11635;
 
     bool Reads(uint16_t profile) const;
     bool Writes(uint16_t profile) const;

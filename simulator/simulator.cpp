@@ -391,9 +391,11 @@ void Simulator::AfterTrayChanges(char16_t letter, std::vector<VolumeEvent>& out)
             if (finishedCopy) {
                 std::unique_ptr<Disc> disc = drive->RemoveDisc();
                 if (disc) {
-                    const std::string what = LetterText(letter) + " took out the finished copy (" +
-                                             ProfileName(disc->profile()) + ", written at " +
-                                             std::to_string(disc->writtenAt) + " kB/s)";
+                    const std::string what =
+                        LetterText(letter) + " took out the finished copy (" +
+                        ProfileName(disc->profile()) + ", written at " +
+                        std::to_string(disc->writtenAt) + " kB/s" +
+                        (disc->metadata.cdTextPacks.empty() ? ")" : ", with CD-Text)");
                     FinishedCopy copy{letter, std::move(disc), {}};
                     std::string error;
                     if (!KeepFinished(copy, error))

@@ -105,6 +105,9 @@ class VirtualDrive {
         int32_t leadOut = 0;
         DiscMetadata metadata;  // what the recorded disc carries besides its sectors
         bool leadInRw = false;  // the host sends the lead-in's R-W (data form 41h)
+        int32_t leadInStart = 0;
+        std::vector<uint8_t> leadIn;  // its 96-byte blocks as written, from leadInStart
+        bool LeadInWritten() const;
     };
     struct Reservation {
         uint8_t number = 1;
@@ -153,10 +156,12 @@ class VirtualDrive {
     uint8_t* AppendSubChannel(const QChannel& q, int32_t lba, uint8_t selection, uint8_t* out);
     ScsiResult ReadSubChannel(const ScsiCommand& c);
     ScsiResult ReadTocCdText(const ScsiCommand& c);
+    ScsiResult ReadAtip(const ScsiCommand& c);
 
     // Recording (virtual_drive_recording.cpp).
     ScsiResult Write10(const ScsiCommand& c);
     ScsiResult WriteCd(const ScsiCommand& c, int32_t lba, uint32_t count);
+    ScsiResult WriteLeadIn(const ScsiCommand& c, int32_t lba, uint32_t count);
     ScsiResult SendCueSheet(const ScsiCommand& c);
     ScsiResult ReserveTrack(const ScsiCommand& c);
     void FinishRecording();

@@ -44,7 +44,8 @@ ScsiResult VirtualDrive::ReadDiscInformation(const ScsiCommand& c) {
     w.U8(7, 0x20);  // unrestricted use
     if (disc.rules().family == MediaFamily::Cd) {
         Msf end = LbaToMsf(static_cast<int32_t>(disc.capacity()));
-        w.Be32(16, 0x00611A00);  // lead-in start 97:26:00
+        Msf leadIn = SignedLbaToMsf(model_.leadInStart);  // as ATIP gives it
+        w.Be32(16, (uint32_t{leadIn.minute} << 16) | (uint32_t{leadIn.second} << 8) | leadIn.frame);
         w.Be32(20, (uint32_t{end.minute} << 16) | (uint32_t{end.second} << 8) | end.frame);
     } else {
         w.Be32(16, 0xFFFFFFFF);
@@ -129,6 +130,8 @@ ScsiResult VirtualDrive::ReadToc(const ScsiCommand& c) {
     uint8_t format = c.cdb[2] & 0x0F;
     if (auto r = NotReady())
         return *r;
+    if (format == 4)
+        return ReadAtip(c);
     if (!ReadableHere())
         return Sense(5, 0x30, 0x02);  // cannot read medium, incompatible format
     if (HasFault(FaultKind::TocUnreadable))
@@ -382,14 +385,43 @@ ScsiResult VirtualDrive::ReadSubChannel(const ScsiCommand& c) {
     return Reply(c, d, cdb.Be16(7));
 }
 
+// READ TOC format 0100b (ATIP), which only recordable CDs carry: a 4-byte
+// header, then one 24-byte descriptor: the disc type (bit 6 of its byte 2
+// set for CD-RW), and at reply bytes 12 and 16 where the lead-in starts
+// and the last place the lead-out may start, as binary M S F (minutes from
+// 90 on before LBA 0).
+ScsiResult VirtualDrive::ReadAtip(const ScsiCommand& c) {
+    constexpr size_t kAtipLength = 4 + 24;
+    constexpr size_t kLeadInAt = 12;
+    constexpr size_t kLeadOutAt = 16;
+    ByteReader cdb(c.cdb, c.cdbLength);
+    if (!disc_->rules().takesCueSheet())
+        return kInvalidField;
+    std::vector<uint8_t> d(kAtipLength, 0);
+    ByteWriter w(d.data(), d.size());
+    w.Be16(0, static_cast<uint16_t>(d.size() - 2));
+    w.U8(4, 0x80);
+    w.U8(6, disc_->rules().takesBlank() ? 0xC0 : 0x80);
+    auto msf = [&](size_t at, Msf m) {
+        w.U8(at, m.minute);
+        w.U8(at + 1, m.second);
+        w.U8(at + 2, m.frame);
+    };
+    msf(kLeadInAt, SignedLbaToMsf(model_.leadInStart));
+    msf(kLeadOutAt, LbaToMsf(static_cast<int32_t>(disc_->capacity())));
+    return Reply(c, d, cdb.Be16(7));
+}
+
 // READ TOC format 0101b: a 4-byte header whose first two bytes count what
-// follows them, then the disc's CD-Text packs. A disc without texts answers
+// follows them, then the disc's CD-Text packs: those its recorder kept
+// from the lead-in, else those of its texts. A disc without texts answers
 // with the header alone (length 2).
 ScsiResult VirtualDrive::ReadTocCdText(const ScsiCommand& c) {
     ByteReader cdb(c.cdb, c.cdbLength);
     if (HasFault(FaultKind::CdTextUnsupported))
         return kInvalidField;
-    const std::vector<CdTextPack> packs = DiscCdTextPacks(disc_->metadata);
+    const std::vector<CdTextPack>& kept = disc_->metadata.cdTextPacks;
+    const std::vector<CdTextPack> packs = kept.empty() ? DiscCdTextPacks(disc_->metadata) : kept;
     std::vector<uint8_t> d(kCdTextHeaderLength, 0);
     for (const CdTextPack& p : packs)
         d.insert(d.end(), p.begin(), p.end());

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "drive/bytes.h"
+#include "drive/cd_text.h"
 #include "simulator/cd_sector.h"
 #include "simulator/virtual_drive.h"
 #include "simulator/virtual_drive_replies.h"
@@ -87,6 +88,10 @@ ScsiResult VirtualDrive::Write10(const ScsiCommand& c) {
 ScsiResult VirtualDrive::WriteCd(const ScsiCommand& c, int32_t lba, uint32_t count) {
     if (!cue_)
         return kSequenceError;  // Session At Once needs its cue sheet first
+    if (lba < -kLeadInFrames)
+        return WriteLeadIn(c, lba, count);
+    if (!cue_->LeadInWritten())
+        return kSequenceError;  // the lead-in's CD-Text comes first, all of it
     if (lba != nextCdLba_)
         return kInvalidWriteAddress;
     if (int64_t{lba} + count > cue_->leadOut)
@@ -127,6 +132,33 @@ ScsiResult VirtualDrive::WriteCd(const ScsiCommand& c, int32_t lba, uint32_t cou
     nextCdLba_ += static_cast<int32_t>(count);
     dirty_ = true;
     if (!Transfer(need, true, c.timeoutSeconds))
+        return IoFailure(kErrorSemTimeout);
+    return Good();
+}
+
+bool VirtualDrive::CuePlan::LeadInWritten() const {
+    return !leadInRw ||
+           leadIn.size() >= size_t{CdTextLeadInBlocks(leadInStart)} * kLeadInBlockBytes;
+}
+
+// The R-W sub-channel of the lead-in (CD-Text) under a data form 41h cue
+// sheet: 96 bytes a block, from the lead-in's start up to LBA -151 in
+// order. The block size changes at -150, so no write may span it.
+ScsiResult VirtualDrive::WriteLeadIn(const ScsiCommand& c, int32_t lba, uint32_t count) {
+    CuePlan& plan = *cue_;
+    if (!plan.leadInRw || lba < plan.leadInStart)
+        return kOutOfRange;
+    if (int64_t{lba} + count > -kLeadInFrames)
+        return kInvalidField;
+    const size_t written = plan.leadIn.size() / kLeadInBlockBytes;
+    if (lba != plan.leadInStart + static_cast<int32_t>(written))
+        return kSequenceError;
+    const size_t bytes = size_t{count} * kLeadInBlockBytes;
+    if (c.transferLength < bytes)
+        return IoFailure(kErrorIoDevice);
+    plan.leadIn.insert(plan.leadIn.end(), c.data, c.data + bytes);
+    dirty_ = true;
+    if (!Transfer(bytes, true, c.timeoutSeconds))
         return IoFailure(kErrorSemTimeout);
     return Good();
 }
@@ -286,6 +318,7 @@ ScsiResult VirtualDrive::SendCueSheet(const ScsiCommand& c) {
         int32_t end = i + 1 < plan.tracks.size() ? plan.tracks[i + 1].start : plan.leadOut;
         plan.tracks[i].length = static_cast<uint32_t>(end - plan.tracks[i].start);
     }
+    plan.leadInStart = model_.leadInStart;
     nextCdLba_ = plan.regions.front().start;
     cue_ = std::move(plan);
     return Good();
@@ -321,6 +354,39 @@ ScsiResult VirtualDrive::ReserveTrack(const ScsiCommand& c) {
 
 // --- finishing and closing ------------------------------------------------
 
+namespace {
+
+// What a copy keeps of the CD-Text written into its lead-in: the packs
+// gathered from the blocks, each valid one once, and the texts of the
+// first block (title, performer, songwriter).
+void KeepLeadInCdText(ByteReader leadIn, DiscMetadata& metadata) {
+    CdTextPackSet set = CollectCdTextPacks(GatherCdTextLeadIn(leadIn));
+    if (set.packs.empty())
+        return;
+    const CdTextReading read = ReadCdTextPacks(set.packs);
+    metadata.cdTextPacks = std::move(set.packs);
+    const bool firstBlock =
+        std::any_of(metadata.cdTextPacks.begin(), metadata.cdTextPacks.end(),
+                    [](const CdTextPack& p) { return ((p[3] >> 4) & 0x07) == 0; });
+    if (!firstBlock || read.blocks.empty())
+        return;
+    const CdTextBlock& block = read.blocks.front();
+    auto text = [&](uint8_t type, uint8_t track) {
+        auto it = block.texts.find(type);
+        return it != block.texts.end() && track < it->second.size() ? it->second[track]
+                                                                    : std::string{};
+    };
+    auto texts = [&](uint8_t track) {
+        return CdTexts{text(cdtext::Title, track), text(cdtext::Performer, track),
+                       text(cdtext::Songwriter, track)};
+    };
+    metadata.text = texts(0);
+    for (TrackMetadata& t : metadata.tracks)
+        t.text = texts(t.number);
+}
+
+}  // namespace
+
 void VirtualDrive::FinishRecording() {
     Disc& disc = *disc_;
     const MediaRules& rules = disc.rules();
@@ -333,6 +399,7 @@ void VirtualDrive::FinishRecording() {
             regions.push_back(disc.RecordingRegion(r.start, r.count, r.audio));
         disc.SetRecorded(cue_->tracks, std::move(regions), DiscStatus::Complete, 0);
         disc.metadata = cue_->metadata;
+        KeepLeadInCdText(ByteReader(cue_->leadIn.data(), cue_->leadIn.size()), disc.metadata);
         disc.recordedEnd = nextCdLba_;
         disc.recordedBy = letter_;
         disc.writtenAt = EffectiveWriteSpeed();

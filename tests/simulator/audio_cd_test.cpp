@@ -786,6 +786,163 @@ TEST_F(AlbumRecording, CueSheetsBreakingTheRulesAreRefused) {
     EXPECT_TRUE(SendCueSheet(u'E', album).ok());
 }
 
+// --- CD-Text in the lead-in --------------------------------------------------
+
+// READ TOC format 0100b (ATIP) with the reply's size as allocation length.
+ScsiResult ReadAtip(char16_t letter, std::vector<uint8_t>& reply) {
+    CommandBlock b = ReadTocCdTextCdb(static_cast<uint16_t>(reply.size()));
+    b.cdb[2] = 0x04;
+    return SendCommandBlock(letter, b, reply);
+}
+
+TEST(Atip, RecordableCdsGiveWhereTheirLeadInStarts) {
+    Bay bay(BaySpec()
+                .Model("early-lead-in", "profiles = CD-R, CD-ROM\nlead-in-start = 95:00:00")
+                .Drive('D', "early-lead-in")
+                .Drive('F', "dvd-rw-dl-recorder"));
+    struct Case {
+        char16_t drive;
+        uint16_t profile;
+        std::vector<uint8_t> reply;  // empty: refused with 5/24/00
+    };
+    const std::vector<uint8_t> cdR = {0x00, 0x1A, 0x00, 0x00, 0x80, 0x00, 0x80, 0x00, 0x00, 0x00,
+                                      0x00, 0x00, 0x61, 0x1A, 0x41, 0x00, 0x4F, 0x3B, 0x4A, 0x00,
+                                      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    std::vector<uint8_t> cdRw = cdR, early = cdR;
+    cdRw[6] = 0xC0;
+    early[12] = 95;
+    early[13] = early[14] = 0;
+    for (const Case& c : {
+             Case{u'F', 0x0009, cdR},
+             Case{u'F', 0x000A, cdRw},
+             Case{u'D', 0x0009, early},
+             Case{u'F', 0x0008, {}},
+             Case{u'F', 0x0011, {}},
+         }) {
+        SCOPED_TRACE("profile " + std::to_string(c.profile));
+        ASSERT_TRUE(bay.simulator.LoadDisc(c.drive, bay.simulator.MakeBlank(c.profile)));
+        std::vector<uint8_t> reply(28);
+        const ScsiResult r = ReadAtip(c.drive, reply);
+        if (c.reply.empty())
+            EXPECT_TRUE(Sensed(r, 5, 0x24, 0));
+        else
+            EXPECT_EQ(reply, c.reply);
+    }
+}
+
+// Two language blocks of texts, as a writer puts them into the lead-in.
+std::vector<CdTextPack> LeadInPacks() {
+    CdTextBlock english;
+    english.lastTrack = 4;
+    english.texts[cdtext::Title] = {"Sea of Glass", "Hidden", "", "Third"};
+    english.texts[cdtext::Performer] = {"The Simulated"};
+    english.texts[cdtext::Songwriter] = {"", "", "", "Someone"};
+    CdTextBlock german = english;
+    german.language = cdtext::German;
+    german.texts = {{cdtext::Title, {"Glasmeer"}}};
+    const std::vector<CdTextBlock> blocks = {english, german};
+    CdTextBuild build = BuildCdTextPacks(blocks);
+    EXPECT_EQ(build.fault, CdTextFault::None);
+    return build.packs;
+}
+
+TEST_F(AlbumRecording, LeadInCdTextIsWrittenInOrderAndKeptByTheCopy) {
+    Prepare(u'F');
+    std::vector<uint8_t> atip(28);
+    ASSERT_TRUE(ReadAtip(u'F', atip).ok());
+    const ByteReader a(atip.data(), atip.size());
+    const int32_t frames = (a.U8(12) * 60 + a.U8(13)) * 75 + a.U8(14);
+    const int32_t start = a.U8(12) >= 90 ? frames - 450150 : frames - 150;
+    ASSERT_EQ(start, -11635);
+    // The packs in cycles over the lead-in (a few blocks more for the write
+    // that runs past it), one byte of the first cycle's first pack damaged;
+    // the program area from LBA -150.
+    const std::vector<CdTextPack> packs = LeadInPacks();
+    std::vector<uint8_t> leadIn(size_t{CdTextLeadInBlocks(start) + 8} * kLeadInBlockBytes);
+    FillCdTextLeadIn(packs, 0, leadIn);
+    leadIn[5] ^= 0x01;
+    std::vector<uint8_t> program = AlbumSectors(file);
+    program.insert(program.begin(), size_t{150} * kRawSectorSize, 0);
+
+    using Sense3 = std::array<uint8_t, 3>;
+    struct Write {
+        int32_t lba;
+        uint32_t blocks;
+        Sense3 sense{};  // 0/0/0: taken
+    };
+    using Writes = std::vector<Write>;
+    auto taken = [](int32_t from, int32_t to, uint32_t per) {
+        Writes out;
+        for (int32_t lba = from; lba < to; lba += static_cast<int32_t>(per))
+            out.push_back({lba, std::min<uint32_t>(per, static_cast<uint32_t>(to - lba))});
+        return out;
+    };
+    auto then = [](Writes w, Write last) {
+        w.push_back(last);
+        return w;
+    };
+    Writes whole = taken(start, -150, 997);
+    for (const Write& w : taken(-150, kAlbumLeadOut, 25))
+        whole.push_back(w);
+    struct Case {
+        const char* why;
+        char16_t drive;
+        uint8_t leadInForm;
+        Writes writes;
+        Sense3 cueSense{};
+    };
+    for (const Case& c : {
+             Case{"the whole lead-in, then the program", u'F', 0x41, whole},
+             Case{"a write across LBA -150", u'F', 0x41,
+                  then(taken(start, -152, 500), {-152, 4, {5, 0x24, 0}})},
+             Case{"a block skipped", u'F', 0x41,
+                  then(taken(start, start + 500, 500), {start + 501, 10, {5, 0x2C, 0}})},
+             Case{"LBA -150 before the lead-in is whole", u'F', 0x41,
+                  then(taken(start, -200, 500), {-150, 10, {5, 0x2C, 0}})},
+             Case{"the lead-in without data form 41h", u'F', 0x01, {{start, 10, {5, 0x21, 0}}}},
+             Case{"data form 41h on a drive without R-W", u'E', 0x41, {}, {5, 0x26, 0}},
+         }) {
+        SCOPED_TRACE(c.why);
+        Prepare(c.drive);
+        std::vector<uint8_t> sheet = AlbumCueSheet();
+        sheet[19] = c.leadInForm;
+        const ScsiResult cue = SendCueSheet(c.drive, sheet);
+        if (c.cueSense != Sense3{}) {
+            EXPECT_TRUE(Sensed(cue, c.cueSense[0], c.cueSense[1], c.cueSense[2]));
+            continue;
+        }
+        ASSERT_TRUE(cue.ok());
+        for (const Write& w : c.writes) {
+            const std::span<const uint8_t> data =
+                w.lba < -150
+                    ? std::span<const uint8_t>(leadIn).subspan(
+                          size_t(w.lba - start) * kLeadInBlockBytes,
+                          size_t{w.blocks} * kLeadInBlockBytes)
+                    : std::span<const uint8_t>(program).subspan(
+                          size_t(w.lba + 150) * kRawSectorSize, size_t{w.blocks} * kRawSectorSize);
+            const ScsiResult r = SendWrite10(c.drive, w.lba, static_cast<uint16_t>(w.blocks), data);
+            if (w.sense == Sense3{})
+                ASSERT_TRUE(r.ok()) << "LBA " << w.lba;
+            else
+                EXPECT_TRUE(Sensed(r, w.sense[0], w.sense[1], w.sense[2])) << "LBA " << w.lba;
+        }
+        if (c.writes.back().sense != Sense3{})
+            continue;
+        // The copy, in another drive: the packs once each, byte for byte,
+        // and the first block's texts.
+        ASSERT_TRUE(SendSynchronizeCache(c.drive).ok());
+        ASSERT_TRUE(sim.OpenTray(c.drive));
+        ASSERT_TRUE(sim.LoadDisc(u'E', sim.RemoveDisc(c.drive)));
+        EXPECT_EQ(ReadCdText(u'E').packs, packs);
+        DiscMetadata want = AlbumMetadata(false);
+        want.text = CdTexts{"Sea of Glass", "The Simulated", ""};
+        want.tracks[0].text.title = "Hidden";
+        want.tracks[2].text = CdTexts{"Third", "", "Someone"};
+        want.cdTextPacks = packs;
+        EXPECT_EQ(sim.Drive(u'E')->WithDisc([](Disc* d) { return d->metadata; }), want);
+    }
+}
+
 TEST_F(AlbumRecording, ShortTracksPassWhereTheDriveAllowsThem) {
     // Track 1 of 4 s less one block: refused by the drive that wants 4 s,
     // taken by the one that does not.
