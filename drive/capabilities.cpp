@@ -144,6 +144,16 @@ DriveCapabilities CapabilitiesFromReplies(const ByteReader* capabilitiesPage,
     return c;
 }
 
+bool RecordsLeadInRw(ByteReader configurationReply) {
+    constexpr uint16_t kCdMastering = 0x002E;
+    constexpr uint8_t kCurrent = 0x01;
+    for (const Feature& f : ReadFeatures(configurationReply)) {
+        if (f.code == kCdMastering)
+            return (f.flags & kCurrent) && f.bytes.Bit(4, 0);
+    }
+    return false;
+}
+
 DriveCapabilities ReadDriveCapabilities(char16_t letter) {
     std::vector<uint8_t> page(kCapabilitiesPageLength);
     std::vector<uint8_t> config(kGetConfigurationLength);

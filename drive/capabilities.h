@@ -24,6 +24,11 @@ struct DriveCapabilities {
 DriveCapabilities CapabilitiesFromReplies(const ByteReader* capabilitiesPage,
                                           const ByteReader* configuration);
 
+// Whether the recorder writes the R-W sub-channels the host gives it, as
+// CD-Text in the lead-in needs: feature 002Eh (CD Mastering) current with
+// its R-W bit (byte 4 bit 0) set. Current only while a CD blank is in.
+bool RecordsLeadInRw(ByteReader configurationReply);
+
 // Asks the drive (MODE SENSE page 2Ah, GET CONFIGURATION). Never fails: a
 // failed command only removes its own contribution. Callers that may run
 // while copies are written hold the drive lock around it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "drive/subchannel_q.h"
+#include "drive/text.h"
 
 namespace vestrel {
 
@@ -200,6 +201,52 @@ CdTextBuild BuildCdTextPacks(std::span<const CdTextBlock> blocks) {
         }
     }
     return build;
+}
+
+namespace {
+
+std::string ToLatin1(const std::string& utf8) {
+    std::string out;
+    for (char16_t c : FromUtf8(utf8))
+        out += c <= 0xFF ? static_cast<char>(c) : '?';
+    return out;
+}
+
+}  // namespace
+
+std::vector<CdTextPack> AlbumCdTextPacks(const CdTexts& album, std::span<const CdTexts> tracks,
+                                         uint8_t firstTrack) {
+    if (tracks.empty() || firstTrack == 0 || firstTrack + tracks.size() - 1 > kCdTextMaxTrack)
+        return {};
+    CdTextBlock block;
+    block.firstTrack = firstTrack;
+    block.lastTrack = static_cast<uint8_t>(firstTrack + tracks.size() - 1);
+    auto add = [&](uint8_t type, std::string CdTexts::*field) {
+        std::vector<std::string> texts(size_t{block.lastTrack} + 1);
+        texts[0] = ToLatin1(album.*field);
+        bool any = !texts[0].empty();
+        for (size_t t = 0; t < tracks.size(); ++t) {
+            std::string& text = texts[firstTrack + t];
+            text = ToLatin1(tracks[t].*field);
+            any = any || !text.empty();
+        }
+        if (any)
+            block.texts[type] = std::move(texts);
+    };
+    add(cdtext::Title, &CdTexts::title);
+    add(cdtext::Performer, &CdTexts::performer);
+    add(cdtext::Songwriter, &CdTexts::songwriter);
+    if (block.texts.empty())
+        return {};
+    CdTextBuild build = BuildCdTextPacks(std::span<const CdTextBlock>(&block, 1));
+    return build.fault == CdTextFault::None ? std::move(build.packs) : std::vector<CdTextPack>{};
+}
+
+std::vector<CdTextPack> AlbumCdTextPacks(const DiscMarks& marks) {
+    std::vector<CdTexts> tracks;
+    for (const TrackMarks& t : marks.tracks)
+        tracks.push_back(t.texts);
+    return AlbumCdTextPacks(marks.texts, tracks);
 }
 
 CdTextPackSet CollectCdTextPacks(std::span<const CdTextPack> packs) {

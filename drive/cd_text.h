@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "drive/bytes.h"
+#include "drive/disc_marks.h"
 
 namespace vestrel {
 
@@ -111,6 +112,15 @@ struct CdTextBuild {
 // track's text equal to the previous track's is written as a TAB ("same as
 // before") only in a block that would not fit in 256 packs otherwise.
 CdTextBuild BuildCdTextPacks(std::span<const CdTextBlock> blocks);
+
+// The packs an album's texts are recorded as: one English block in ISO
+// 8859-1 with the title, performer and songwriter of the album and of each
+// track (tracks[0] is track firstTrack), a type only when one of its texts
+// is not empty. The texts are UTF-8; characters beyond ISO 8859-1 become
+// '?'. Empty when there is no text or the block cannot be built.
+std::vector<CdTextPack> AlbumCdTextPacks(const CdTexts& album, std::span<const CdTexts> tracks,
+                                         uint8_t firstTrack = 1);
+std::vector<CdTextPack> AlbumCdTextPacks(const DiscMarks& marks);
 
 // The usable packs of a read: CRC-valid, of types 80h..8Fh, extension flag
 // clear; each (block, sequence number) once, the first seen, in order.

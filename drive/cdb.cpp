@@ -157,6 +157,12 @@ CommandBlock ReadTocCdTextCdb(uint16_t allocationLength) {
     return b;
 }
 
+CommandBlock ReadTocAtipCdb() {
+    CommandBlock b = MakeSized(opcode::ReadToc, 10, In, kAtipLength, 30);
+    b.cdb[2] = 0x04;
+    return b;
+}
+
 CommandBlock Write10Cdb(int32_t lba, uint16_t blocks, uint32_t bufferLength) {
     CommandBlock b = Make(opcode::Write10, 10, Out, bufferLength, 300);
     Bytes(b).Be32(2, static_cast<uint32_t>(lba));

@@ -30,6 +30,8 @@ constexpr uint32_t kSubChannelCodeLength = 24;
 // allocation length has 16 bits, so one reply holds at most 3640 packs.
 constexpr uint32_t kCdTextHeaderLength = 4;
 constexpr uint32_t kCdTextReplyLimit = 0xFFFF;
+// READ TOC format 0100b (ATIP): a 4-byte header and one 24-byte descriptor.
+constexpr uint32_t kAtipLength = 28;
 
 constexpr uint32_t kDataSectorSize = 2048;
 constexpr uint32_t kAudioSectorSize = 2352;
@@ -106,6 +108,8 @@ CommandBlock ReadSubChannelCatalogNumberCdb();
 CommandBlock ReadSubChannelIsrcCdb(uint8_t track);
 // READ TOC/PMA/ATIP format 0101b: the CD-Text packs of the lead-in.
 CommandBlock ReadTocCdTextCdb(uint16_t allocationLength);
+// READ TOC/PMA/ATIP format 0100b: the ATIP of the blank CD (kAtipLength).
+CommandBlock ReadTocAtipCdb();
 CommandBlock Write10Cdb(int32_t lba, uint16_t blocks, uint32_t bufferLength);
 CommandBlock SendCueSheetCdb(uint32_t cueSheetBytes);
 CommandBlock ReserveTrackCdb(uint32_t blocks);

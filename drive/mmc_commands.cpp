@@ -124,6 +124,10 @@ ScsiResult SendReadTocCdText(char16_t letter, std::span<uint8_t> reply) {
     return SendCommandBlock(letter, ReadTocCdTextCdb(static_cast<uint16_t>(length)), reply);
 }
 
+ScsiResult SendReadTocAtip(char16_t letter, std::span<uint8_t> reply) {
+    return SendCommandBlock(letter, ReadTocAtipCdb(), reply);
+}
+
 ScsiResult SendReserveTrack(char16_t letter, uint32_t blocks) {
     if (blocks % 16 != 0) {
         // Reservations are made in whole 16-block units; anything else is

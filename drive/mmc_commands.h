@@ -44,6 +44,8 @@ ScsiResult SendReadSubChannelIsrc(char16_t letter, uint8_t track, std::span<uint
 // most kCdTextReplyLimit): a kCdTextHeaderLength buffer fetches the header,
 // whose length (CdTextReply::fullLength) sizes the buffer for the whole.
 ScsiResult SendReadTocCdText(char16_t letter, std::span<uint8_t> reply);
+// READ TOC format 0100b into a kAtipLength buffer.
+ScsiResult SendReadTocAtip(char16_t letter, std::span<uint8_t> reply);
 ScsiResult SendReserveTrack(char16_t letter, uint32_t blocks);
 ScsiResult SendSynchronizeCache(char16_t letter);
 ScsiResult SendBlank(char16_t letter);

@@ -256,6 +256,22 @@ SubChannelCode ReadIsrcReply(ByteReader reply) {
     return code;
 }
 
+std::optional<int32_t> AtipLeadInStart(ByteReader reply) {
+    constexpr size_t kLeadInStart = 4 + 8;  // descriptor byte 8, after the header
+    ByteReader data = reply.Sub(0, 2 + size_t{reply.Be16(0)});
+    if (!data.Has(kLeadInStart, 3))
+        return std::nullopt;
+    const int32_t m = data.U8(kLeadInStart), s = data.U8(kLeadInStart + 1),
+                  f = data.U8(kLeadInStart + 2);
+    if (s >= 60 || f >= 75)
+        return std::nullopt;
+    const int32_t frames = (m * 60 + s) * 75 + f;
+    const int32_t lba = m >= 90 ? frames - 450150 : frames - 150;
+    if (lba >= -150)
+        return std::nullopt;
+    return lba;
+}
+
 CdTextReply ReadCdTextReply(ByteReader reply) {
     constexpr size_t kCdTextFirstPack = 4;  // after the 4-byte header
     CdTextReply r;

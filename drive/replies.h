@@ -176,4 +176,12 @@ struct CdTextReply {
 };
 CdTextReply ReadCdTextReply(ByteReader reply);
 
+// READ TOC/PMA/ATIP format 0100b: bytes 0..1 the length of what follows
+// them, bytes 2..3 reserved, then the descriptor, whose bytes 8..10 give
+// where the blank's lead-in starts as M S F in binary. Times from 90:00:00
+// on lie before LBA 0 ((M*60+S)*75+F - 450150). Nothing unless the stated
+// length and the buffer both hold the time, its seconds and frame are in
+// range and it lies before the pre-gap (LBA -150).
+std::optional<int32_t> AtipLeadInStart(ByteReader reply);
+
 }  // namespace vestrel

@@ -21,6 +21,14 @@ enum class CopyEnd {
 
 enum class Verification { NotAsked, Identical, Different, NotDone };
 
+// What became of the source's CD-Text on a CD copy.
+enum class CdTextCopy {
+    NoTexts,         // the source has none, or the copy is not a CD
+    Written,         // the copy's lead-in is recorded with it
+    RecorderCannot,  // the recorder does not record R-W sub-channels: left out
+    NoLeadInStart,   // the blank did not tell where its lead-in starts: left out
+};
+
 struct CopyAttempt {
     char16_t recorder = 0;
     size_t source = 0;    // the source's place in the source table
@@ -31,6 +39,7 @@ struct CopyAttempt {
     CopyEnd end = CopyEnd::Running;
     std::u16string status;  // the status the copy ended with
     Verification verification = Verification::NotAsked;
+    CdTextCopy cdText = CdTextCopy::NoTexts;  // known when recording starts
 };
 
 }  // namespace vestrel

@@ -68,7 +68,32 @@ std::string VerificationValue(Verification v) {
     return "null";
 }
 
+std::string CdTextValue(CdTextCopy c) {
+    switch (c) {
+        case CdTextCopy::NoTexts:
+            return "null";
+        case CdTextCopy::Written:
+            return "\"written\"";
+        case CdTextCopy::RecorderCannot:
+            return "\"not written: the recorder cannot record R-W\"";
+        case CdTextCopy::NoLeadInStart:
+            return "\"not written: the blank gives no lead-in start\"";
+    }
+    return "null";
+}
+
 }  // namespace
+
+std::u16string CdTextNote(const CopyAttempt& a) {
+    const char16_t* why = a.cdText == CdTextCopy::RecorderCannot ? u"the recorder cannot write it"
+                          : a.cdText == CdTextCopy::NoLeadInStart
+                              ? u"the blank gives no lead-in start"
+                              : nullptr;
+    if (!why || a.end != CopyEnd::Made)
+        return {};
+    return FormatText(u"%C: copy %u of %u was made without CD-Text: %s.",
+                      {a.recorder, a.copy, a.copies, why});
+}
 
 bool ImageDataFingerprint(const SourceRecord& source, uint64_t& bytes, std::string& sha256,
                           std::u16string& error) {
@@ -164,6 +189,7 @@ std::string ReportCopyLine(const ReportSource& s, const ReportRecorder& r, const
                                         ? "true"
                                         : "false");
     line += "," + Field("verification", VerificationValue(a.verification));
+    line += "," + Field("cd_text", CdTextValue(a.cdText));
     return line + "}\n";
 }
 

@@ -46,6 +46,10 @@ std::string JsonString(std::u16string_view text);
 std::string ReportCopyLine(const ReportSource& source, const ReportRecorder& recorder,
                            const CopyAttempt& attempt, int64_t started, int64_t ended);
 
+// The line the console prints for a copy made without its source's
+// CD-Text, naming the recorder and why; empty for every other copy.
+std::u16string CdTextNote(const CopyAttempt& attempt);
+
 struct ReportSummary {
     uint32_t copiesAsked = 0;
     uint32_t copiesMade = 0;  // over the whole run, earlier runs of a journal included

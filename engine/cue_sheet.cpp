@@ -186,9 +186,7 @@ ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet,
     const ImageMeasure measure = MeasureImageFiles(tracks);
     if (measure != ImageMeasure::Measured)
         return measure;
-    DiscMarks carried = marks;
-    carried.cdText = false;
-    sheet = BuildCueSheet(tracks, carried);
+    sheet = BuildCueSheet(tracks, marks);
     return sheet.empty() ? ImageMeasure::Unreadable : ImageMeasure::Measured;
 }
 

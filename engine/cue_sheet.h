@@ -69,9 +69,10 @@ enum class ImageMeasure {
 ImageMeasure MeasureImageFiles(std::vector<WriterTrack>& tracks);
 
 // A job's cue sheet: MeasureImageFiles, then BuildCueSheet with the
-// marks a copy carries (all but CD-Text, which the lead-in does not get
-// yet). The sheet is left empty unless the files were measured; files
-// the marks do not fit (a pre-gap or index past its track) are Unreadable.
+// marks a copy carries; marks.cdText says whether the host writes CD-Text
+// into the lead-in. The sheet is left empty unless the files were
+// measured; files the marks do not fit (a pre-gap or index past its track)
+// are Unreadable.
 ImageMeasure BuildJobCueSheet(std::vector<WriterTrack>& tracks, CueSheet& sheet,
                               const DiscMarks& marks = {});
 

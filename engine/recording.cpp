@@ -158,13 +158,15 @@ uint32_t FormatAllowanceMs(const Blank& blank) {
 class CopyRecorder {
   public:
     CopyRecorder(char16_t letter, PanelChannel& panel, const WriterJob& job,
-                 const CueSheet& cueSheet, const Blank& blank, uint32_t options)
+                 const CueSheet& cueSheet, const Blank& blank, uint32_t options,
+                 const LeadInText& leadIn)
         : letter_(letter),
           panel_(panel),
           job_(job),
           cue_(cueSheet),
           blank_(blank),
-          verify_(options & writer_option::VerifyCopies) {}
+          verify_(options & writer_option::VerifyCopies),
+          leadIn_(leadIn) {}
 
     CopyOutcome Run();
 
@@ -219,6 +221,7 @@ class CopyRecorder {
     Wait FormatIfNew();
     Wait Synchronize();
     Wait Close();
+    bool WriteLeadIn();
     std::optional<CopyOutcome> CheckTrackStart(size_t index);
     CopyOutcome WriteTrack(size_t index);
     std::optional<CopyOutcome> Verify();
@@ -229,13 +232,14 @@ class CopyRecorder {
     const CueSheet& cue_;
     Blank blank_;
     bool verify_ = false;
+    const LeadInText& leadIn_;
     bool cd_ = false;
     bool reserve_ = false;
     uint32_t unit_ = 1;
     // Where each track starts on the copy: reservations rounded up to whole
     // units move the tracks after them.
     std::vector<int64_t> starts_;
-    bool preGapWritten_ = false;
+    bool sessionWritten_ = false;  // a block of the lead-in or pre-gap
     size_t tracksWritten_ = 0;
 };
 
@@ -243,7 +247,7 @@ CopyOutcome CopyRecorder::AbandonCopy(const std::u16string& status) {
     panel_.SetStatus(status);
     panel_.SetUserReply(0);
     panel_.PostUpdate(panel_update::NormalWithLinks, panel_link::SkipCopy);
-    if (preGapWritten_ || tracksWritten_ > 0)
+    if (sessionWritten_ || tracksWritten_ > 0)
         SendSynchronizeCache(letter_);
     EjectMedium(letter_);
     ActiveClock().Sleep(100);
@@ -318,6 +322,25 @@ CopyRecorder::Wait CopyRecorder::Close() {
     if (!SendCommandBlock(letter_, CloseTrackSessionCdb(kFinalizeDisc, 0, true), {}).ok())
         return Wait::Failed;
     return WaitForDrive(CloseAllowanceMs(blank_));
+}
+
+// The lead-in's 96-byte blocks, the packs repeated in cycles, from its
+// start up to the block before the pre-gap. The pre-gap's blocks are of
+// another size, so no WRITE reaches into it.
+bool CopyRecorder::WriteLeadIn() {
+    const uint32_t blocks = CdTextLeadInBlocks(leadIn_.startLba);
+    std::vector<uint8_t> buffer;
+    for (uint32_t done = 0; done < blocks;) {
+        const uint32_t n = std::min(kLeadInChunkBlocks, blocks - done);
+        buffer.resize(size_t{n} * kLeadInBlockBytes);
+        FillCdTextLeadIn(leadIn_.packs, done, buffer);
+        const int32_t lba = leadIn_.startLba + static_cast<int32_t>(done);
+        if (!WriteWithAttempts(lba, static_cast<uint16_t>(n), buffer).ok())
+            return false;
+        sessionWritten_ = true;
+        done += n;
+    }
+    return true;
 }
 
 // The drive's next writable address must be where this copy's layout puts
@@ -531,12 +554,14 @@ CopyOutcome CopyRecorder::Run() {
             return WaitForSkipSource();
         }
         Show(u"Writing the Lead-in and the Pre-Gap...", 0);
+        if (!leadIn_.packs.empty() && !WriteLeadIn())
+            return WriteFailed();
         const uint32_t sectorSize = SectorSize(job_.tracks.front().isData);
         std::vector<uint8_t> zeros(size_t{10} * sectorSize, 0);
         for (int32_t lba = -150; lba < 0; lba += 10) {
             if (!WriteWithAttempts(lba, 10, zeros).ok())
                 return WriteFailed();
-            preGapWritten_ = true;
+            sessionWritten_ = true;
         }
     }
     for (size_t t = 0; t < job_.tracks.size(); ++t) {
@@ -566,8 +591,9 @@ CopyOutcome CopyRecorder::Run() {
 }  // namespace
 
 CopyOutcome RecordCopy(char16_t letter, PanelChannel& panel, const WriterJob& job,
-                       const CueSheet& cueSheet, const Blank& blank, uint32_t options) {
-    return CopyRecorder(letter, panel, job, cueSheet, blank, options).Run();
+                       const CueSheet& cueSheet, const Blank& blank, uint32_t options,
+                       const LeadInText& leadIn) {
+    return CopyRecorder(letter, panel, job, cueSheet, blank, options, leadIn).Run();
 }
 
 }  // namespace vestrel

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/cd_text.h"
 #include "drive/disc_types.h"
 #include "drive/replies.h"
 #include "engine/cue_sheet.h"
@@ -98,8 +99,21 @@ inline constexpr char16_t kVerifyingStatus[] = u"Verifying the copy...";
 // What a copy that was written, and not verified, is recorded with.
 inline constexpr char16_t kCopyWrittenStatus[] = u"Writing to this copy is done.";
 
+// The CD-Text a copy's lead-in is written with: the packs, repeated from
+// the blank's lead-in start (READ TOC ATIP) up to the block before the
+// pre-gap. No packs: the lead-in is left to the drive.
+struct LeadInText {
+    std::vector<CdTextPack> packs;
+    int32_t startLba = 0;
+};
+// Lead-in blocks a WRITE (10) carries at most.
+constexpr uint32_t kLeadInChunkBlocks = 150;
+
+// On a CD, the cue sheet must have the lead-in's data form 41h when
+// `leadIn` has packs and 01h otherwise.
 CopyOutcome RecordCopy(char16_t letter, PanelChannel& panel, const WriterJob& job,
-                       const CueSheet& cueSheet, const Blank& blank, uint32_t options = 0);
+                       const CueSheet& cueSheet, const Blank& blank, uint32_t options = 0,
+                       const LeadInText& leadIn = {});
 
 // Waits in 100 ms steps until `done` holds or the panel is stopped; false
 // when stopped.

@@ -114,13 +114,19 @@ class Writer {
     // Records the copy, telling the panel when it starts and ends.
     CopyOutcome Record(const WriterJob& job, uint32_t copy);
     Step PrepareJob(WriterJob& job);
+    CdTextCopy PlanLeadIn(LeadInText& leadIn);
 
     char16_t letter_;
     PanelChannel& panel_;
     uint32_t options_ = 0;
     std::vector<WriterJob> jobs_;
     CueSheet cue_;
+    // The job's CD-Text and the cue sheet of a copy whose lead-in carries
+    // it; both empty when the source has no texts.
+    std::vector<CdTextPack> packs_;
+    CueSheet cdTextCue_;
     Blank blank_;
+    bool recordsRw_ = false;   // the recorder, with the blank in it, records R-W
     DiscInformation disc_;     // from the last READ DISC INFORMATION
     uint32_t writeSpeed_ = 0;  // kB/s, as set for the blank in the recorder
     bool fatal_ = false;
@@ -169,6 +175,7 @@ Step Writer::CheckDisc(const WriterJob& job) {
     SendGetConfiguration(letter_, config);
     blank_.profile = ReadConfigurationHeader(ByteReader(config)).currentProfile;
     blank_.type = ProfileToDiscType(blank_.profile);
+    recordsRw_ = RecordsLeadInRw(ByteReader(config));
     DriveCapabilities caps;
     {
         DriveLockGuard lock;
@@ -238,7 +245,15 @@ Step Writer::Erase() {
 }
 
 Step Writer::PrepareJob(WriterJob& job) {
+    job.marks.cdText = false;
     ImageMeasure measure = BuildJobCueSheet(job.tracks, cue_, job.marks);
+    packs_ = AlbumCdTextPacks(job.marks);
+    cdTextCue_.clear();
+    if (measure == ImageMeasure::Measured && !packs_.empty()) {
+        DiscMarks marks = job.marks;
+        marks.cdText = true;
+        measure = BuildJobCueSheet(job.tracks, cdTextCue_, marks);
+    }
     if (measure == ImageMeasure::Measured)
         return Step::Next;
     panel_.SetStatus(measure == ImageMeasure::NotFound
@@ -250,6 +265,25 @@ Step Writer::PrepareJob(WriterJob& job) {
     return skipped ? Step::SkipSource : Step::Stop;
 }
 
+// Whether this copy's lead-in gets the source's CD-Text: the copy must be
+// a CD, the recorder record R-W sub-channels and the blank tell where its
+// lead-in starts. Otherwise the copy is made without it.
+CdTextCopy Writer::PlanLeadIn(LeadInText& leadIn) {
+    if (packs_.empty() || !IsCdBlank(blank_.type))
+        return CdTextCopy::NoTexts;
+    if (!recordsRw_)
+        return CdTextCopy::RecorderCannot;
+    std::vector<uint8_t> atip(kAtipLength);
+    std::optional<int32_t> start;
+    if (SendReadTocAtip(letter_, atip).ok())
+        start = AtipLeadInStart(ByteReader(atip));
+    if (!start)
+        return CdTextCopy::NoLeadInStart;
+    leadIn.packs = packs_;
+    leadIn.startLba = *start;
+    return CdTextCopy::Written;
+}
+
 CopyOutcome Writer::Record(const WriterJob& job, uint32_t copy) {
     CopyAttempt attempt;
     attempt.recorder = letter_;
@@ -258,10 +292,13 @@ CopyOutcome Writer::Record(const WriterJob& job, uint32_t copy) {
     attempt.copies = job.copies;
     attempt.blankType = blank_.type;
     attempt.writeSpeed = writeSpeed_;
+    LeadInText leadIn;
+    attempt.cdText = PlanLeadIn(leadIn);
     panel_.CopyStarted(attempt);
 
     StatusTap tap(panel_);
-    const CopyOutcome outcome = RecordCopy(letter_, tap, job, cue_, blank_, options_);
+    const CueSheet& cue = leadIn.packs.empty() ? cue_ : cdTextCue_;
+    const CopyOutcome outcome = RecordCopy(letter_, tap, job, cue, blank_, options_, leadIn);
     attempt.status = tap.last();
     switch (outcome) {
         case CopyOutcome::Done:

@@ -85,27 +85,13 @@ bool QChannel::PauseAt(int32_t lba) const {
 std::vector<CdTextPack> DiscCdTextPacks(const DiscMetadata& metadata) {
     if (metadata.tracks.empty())
         return {};
-    CdTextBlock block;
-    block.firstTrack = metadata.tracks.front().number;
-    block.lastTrack = metadata.tracks.back().number;
-    auto add = [&](uint8_t type, std::string CdTexts::*field) {
-        std::vector<std::string> texts(size_t{block.lastTrack} + 1);
-        bool any = !(metadata.text.*field).empty();
-        texts[0] = metadata.text.*field;
-        for (const TrackMetadata& t : metadata.tracks) {
-            texts[t.number] = t.text.*field;
-            any = any || !texts[t.number].empty();
-        }
-        if (any)
-            block.texts[type] = std::move(texts);
+    auto texts = [](const CdTexts& t) {
+        return vestrel::CdTexts{t.title, t.performer, t.songwriter};
     };
-    add(cdtext::Title, &CdTexts::title);
-    add(cdtext::Performer, &CdTexts::performer);
-    add(cdtext::Songwriter, &CdTexts::songwriter);
-    if (block.texts.empty())
-        return {};
-    CdTextBuild build = BuildCdTextPacks(std::span<const CdTextBlock>(&block, 1));
-    return build.fault == CdTextFault::None ? std::move(build.packs) : std::vector<CdTextPack>{};
+    std::vector<vestrel::CdTexts> tracks;
+    for (const TrackMetadata& t : metadata.tracks)
+        tracks.push_back(texts(t.text));
+    return AlbumCdTextPacks(texts(metadata.text), tracks, metadata.tracks.front().number);
 }
 
 }  // namespace vestrel::sim

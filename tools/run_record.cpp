@@ -82,6 +82,8 @@ void RunRecord::Ended(const CopyAttempt& a) {
     {
         std::lock_guard lock(mutex_);
         ++attempts_;
+        if (std::u16string note = CdTextNote(a); !note.empty())
+            notes_.push_back(std::move(note));
         std::string reportLine;
         if (report_.IsOpen() && a.source < sources_.size()) {
             const int64_t started = started_.contains(a.recorder) ? started_[a.recorder] : now;
@@ -142,6 +144,11 @@ uint32_t RunRecord::made() {
 uint32_t RunRecord::attempts() {
     std::lock_guard lock(mutex_);
     return attempts_;
+}
+
+std::vector<std::u16string> RunRecord::notes() {
+    std::lock_guard lock(mutex_);
+    return notes_;
 }
 
 std::u16string RunRecord::failure() {

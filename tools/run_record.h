@@ -40,6 +40,9 @@ class RunRecord {
     uint32_t attempts();
     // The first failure to write the report or journal; empty when none.
     std::u16string failure();
+    // A line for each copy made without its source's CD-Text, in the order
+    // the copies ended.
+    std::vector<std::u16string> notes();
 
   private:
     void Started(const CopyAttempt& attempt);
@@ -60,6 +63,7 @@ class RunRecord {
     uint32_t made_ = 0;
     uint32_t attempts_ = 0;
     std::u16string failure_;
+    std::vector<std::u16string> notes_;
 };
 
 }  // namespace vestrel

@@ -386,6 +386,8 @@ int WriteAll(const Policy& policy, const std::vector<SourceRecord>& sources,
     JoinAllWorkers();
     if (policy.verify)
         PrintVerification(writers, sources);
+    for (const std::u16string& note : record.notes())
+        PrintLine(note);
     const WritingEnd end = WritingPageEnd(states, sources);
     const bool all = end.copyOutcome == 1;
     // A journal that still needs the image files keeps them.

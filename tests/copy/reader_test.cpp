@@ -5,6 +5,7 @@
 #include "drive/disc_marks.h"
 #include "drive/drive_lock.h"
 #include "drive/source_table.h"
+#include "engine/copy_report.h"
 #include "engine/image_files.h"
 #include "engine/memory_panel.h"
 #include "engine/reader_thread.h"
@@ -226,27 +227,57 @@ TEST_F(AlbumMarksTest, TheReaderFindsEveryMark) {
     }
 }
 
-// A copy onto a CD-R carries the marks: read back, it gives the source's,
-// but for the texts (CD-Text is not written yet) and the audio hidden
-// before track 1 (not read yet).
+// A copy onto a CD-R carries the marks: read back, it gives the source's
+// but for the audio hidden before track 1 (not read yet). The texts go into
+// its lead-in where the recorder records R-W sub-channels; elsewhere the
+// copy is made without them, and says why.
 TEST_F(AlbumMarksTest, ACopyCarriesTheMarks) {
-    Bay bay(testing::WriterBay(BaySpec().Disc("album", "cue = album.cue"), "CD-R").TakeFinished(),
-            folder_.path());
-    ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}});
-    MemoryPanel writer(u'F');
-    Run(WriterThread, u'F', writer);
-    EXPECT_EQ(writer.State().status, u"Finished sucessfully.");
-    std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
-    ASSERT_EQ(copies.size(), 1u);
-    ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
-    MemoryPanel reader(u'D');
-    ReadSource(u'D', reader);
-    DiscMarks want = Expected();
-    want.texts = {};
-    for (TrackMarks& t : want.tracks)
-        t.texts = {};
-    DriveLockGuard lock;
-    EXPECT_EQ(SourceTable().at(0).marks, want);
+    const struct {
+        const char* recorder;
+        CdTextCopy cdText;
+        std::u16string note;
+    } table[] = {
+        {"dvd-rw-dl-recorder", CdTextCopy::Written, u""},
+        {"cd-rw-recorder", CdTextCopy::RecorderCannot,
+         u"F: copy 1 of 1 was made without CD-Text: the recorder cannot write it."},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.recorder);
+        fs::remove_all(folder_ / "img");
+        Bay bay(BaySpec()
+                    .Disc("album", "cue = album.cue")
+                    .InReaders()
+                    .Drive('F', row.recorder)
+                    .Blanks('F', "CD-R")
+                    .TakeFinished(),
+                folder_.path());
+        ReadSources({{u'D', disc::CdRom, {{u'F', 1}}}});
+        MemoryPanel writer(u'F');
+        std::vector<CopyAttempt> ended;
+        writer.SetCopyObserver([&](const CopyAttempt& a) {
+            if (a.end != CopyEnd::Running)
+                ended.push_back(a);
+        });
+        Run(WriterThread, u'F', writer);
+        EXPECT_EQ(writer.State().status, u"Finished sucessfully.");
+        ASSERT_EQ(ended.size(), 1u);
+        EXPECT_EQ(ended[0].end, CopyEnd::Made);
+        EXPECT_EQ(ended[0].cdText, row.cdText);
+        EXPECT_EQ(CdTextNote(ended[0]), row.note);
+        std::vector<sim::FinishedCopy> copies = bay.simulator.TakeFinishedCopies();
+        ASSERT_EQ(copies.size(), 1u);
+        ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
+        MemoryPanel reader(u'D');
+        ReadSource(u'D', reader);
+        DiscMarks want = Expected();
+        if (row.cdText != CdTextCopy::Written) {
+            want.texts = {};
+            for (TrackMarks& t : want.tracks)
+                t.texts = {};
+        }
+        DriveLockGuard lock;
+        EXPECT_EQ(SourceTable().at(0).marks, want);
+    }
 }
 
 }  // namespace

@@ -66,30 +66,37 @@ TEST(Capabilities, EachFeatureAddsItsTypes) {
         uint16_t code;
         Bytes data;
         DiscTypeMask reads, writes;
+        bool rw;  // records the R-W sub-channels of a lead-in
     } cases[] = {
-        {0x001E, {0, 0, 0, 0}, CdRom | CdR | CdRw, 0},
-        {0x001F, {0, 0, 0x03, 0}, DvdRom | DvdR | DvdRw | DvdRDl | DvdRwDl, 0},
-        {0x001F, {0, 0, 0, 0}, DvdRom | DvdR | DvdRw, 0},
-        {0x002A, {0x01, 0, 0, 0}, DvdPlusRw, DvdPlusRw},
-        {0x002A, {0x00, 0, 0, 0}, DvdPlusRw, 0},
-        {0x002B, {0x01, 0, 0, 0}, DvdPlusR, DvdPlusR},
-        {0x002D, {0, 0, 0, 0}, 0, CdR},
-        {0x002E, {0x02, 0, 0, 0}, 0, CdR | CdRw},
-        {0x002E, {0x00, 0, 0, 0}, 0, CdR},
-        {0x0037, {0, 0, 0, 0}, 0, CdRw},
-        {0x003A, {0x01, 0, 0, 0}, DvdPlusRwDl, DvdPlusRwDl},
-        {0x003B, {0x01, 0, 0, 0}, DvdPlusRDl, DvdPlusRDl},
-        {0x0050, {0x01, 0, 0x01, 0}, HdDvdRom | HdDvdR | HdDvdRw | HdDvdRam, 0},
-        {0x0050, {0x00, 0, 0x00, 0}, HdDvdRom, 0},
-        {0x0051, {0x01, 0, 0x01, 0}, 0, HdDvdR | HdDvdRw | HdDvdRam},
-        {0x0080, {0, 0, 0, 0}, HybridDisc, 0},
-        {0x0107, {0xFF, 0xFF, 0xFF, 0xFF}, 0, 0},
+        {0x001E, {0, 0, 0, 0}, CdRom | CdR | CdRw, 0, false},
+        {0x001F, {0, 0, 0x03, 0}, DvdRom | DvdR | DvdRw | DvdRDl | DvdRwDl, 0, false},
+        {0x001F, {0, 0, 0, 0}, DvdRom | DvdR | DvdRw, 0, false},
+        {0x002A, {0x01, 0, 0, 0}, DvdPlusRw, DvdPlusRw, false},
+        {0x002A, {0x00, 0, 0, 0}, DvdPlusRw, 0, false},
+        {0x002B, {0x01, 0, 0, 0}, DvdPlusR, DvdPlusR, false},
+        {0x002D, {0, 0, 0, 0}, 0, CdR, false},
+        {0x002E, {0x02, 0, 0, 0}, 0, CdR | CdRw, false},
+        {0x002E, {0x00, 0, 0, 0}, 0, CdR, false},
+        {0x002E, {0x67, 0, 0xFF, 0xFF}, 0, CdR | CdRw, true},
+        {0x002D, {0x01, 0, 0, 0}, 0, CdR, false},
+        {0x0037, {0, 0, 0, 0}, 0, CdRw, false},
+        {0x003A, {0x01, 0, 0, 0}, DvdPlusRwDl, DvdPlusRwDl, false},
+        {0x003B, {0x01, 0, 0, 0}, DvdPlusRDl, DvdPlusRDl, false},
+        {0x0050, {0x01, 0, 0x01, 0}, HdDvdRom | HdDvdR | HdDvdRw | HdDvdRam, 0, false},
+        {0x0050, {0x00, 0, 0x00, 0}, HdDvdRom, 0, false},
+        {0x0051, {0x01, 0, 0x01, 0}, 0, HdDvdR | HdDvdRw | HdDvdRam, false},
+        {0x0080, {0, 0, 0, 0}, HybridDisc, 0, false},
+        {0x0107, {0xFF, 0xFF, 0xFF, 0xFF}, 0, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
         DriveCapabilities got = FromFeatures({FeatureDescriptor(c.code, c.data)});
         EXPECT_EQ(got.reads, c.reads);
         EXPECT_EQ(got.writes, c.writes);
+        Bytes current = Configuration(0, {FeatureDescriptor(c.code, c.data)});
+        Bytes notCurrent = Configuration(0, {FeatureDescriptor(c.code, c.data, 0x02)});
+        EXPECT_EQ(RecordsLeadInRw(ByteReader(current)), c.rw);
+        EXPECT_FALSE(RecordsLeadInRw(ByteReader(notCurrent)));
     }
 }
 

@@ -77,6 +77,30 @@ TEST(CdTextPacks, TheNightcatsAlbumIsBuiltByteForByte) {
         EXPECT_EQ(build.packs[i], kNightcatsPacks[i]) << "pack " << i;
 }
 
+// An album's texts as a copy carries them: the example without its codes,
+// its texts given in UTF-8 and written in ISO 8859-1.
+TEST(CdTextPacks, AnAlbumsTextsAreOneLatin1Block) {
+    CdTextBlock want = Nightcats();
+    want.texts.erase(cdtext::UpcIsrc);
+    want.texts[cdtext::Title][2] = "Humpty D\xFCmpty ?";
+    std::vector<CdTexts> tracks(3);
+    for (size_t t = 0; t < 3; ++t) {
+        tracks[t] = {want.texts[cdtext::Title][t + 1], want.texts[cdtext::Performer][t + 1],
+                     want.texts[cdtext::Songwriter][t + 1]};
+    }
+    tracks[1].title = "Humpty D\u00FCmpty \u20AC";
+    const CdTexts album{"Joyful Nights", "", ""};
+    EXPECT_EQ(AlbumCdTextPacks(album, tracks), BuildCdTextPacks({&want, 1}).packs);
+
+    want.texts.erase(cdtext::Performer);
+    want.texts.erase(cdtext::Songwriter);
+    for (CdTexts& t : tracks)
+        t.performer = t.songwriter = "";
+    EXPECT_EQ(AlbumCdTextPacks(album, tracks), BuildCdTextPacks({&want, 1}).packs)
+        << "a type without a text is left out";
+    EXPECT_TRUE(AlbumCdTextPacks({}, std::vector<CdTexts>(3)).empty());
+}
+
 TEST(CdTextPacks, ReadingSurvivesRepeatsDamageAndGaps) {
     auto broken = [](size_t n) {
         std::vector<CdTextPack> packs = kNightcatsPacks;

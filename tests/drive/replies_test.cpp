@@ -404,5 +404,43 @@ TEST(CdTextReply, PacksWithinTheStatedLengthAndTheBuffer) {
     }
 }
 
+TEST(AtipReply, TheLeadInStartWithinTheStatedLengthAndTheBuffer) {
+    // A blank CD-R's ATIP: the lead-in from 97:26:65, the last lead-out at
+    // 79:59:74.
+    const Bytes blank = {0x00, 0x1A, 0,  0,  0x80, 0, 0, 0, 0, 0, 0, 0, 97, 26,
+                         65,   0,    79, 59, 74,   0, 0, 0, 0, 0, 0, 0, 0,  0};
+    auto leadIn = [&](uint8_t m, uint8_t s, uint8_t f) {
+        Bytes b = blank;
+        b[12] = m;
+        b[13] = s;
+        b[14] = f;
+        return b;
+    };
+    auto stated = [&](uint8_t length) {
+        Bytes b = blank;
+        b[1] = length;
+        return b;
+    };
+    const struct {
+        const char* name;
+        Bytes bytes;
+        size_t size;
+        std::optional<int32_t> start;
+    } table[] = {
+        {"a blank CD-R", blank, 28, -11635},
+        {"90:00:00", leadIn(90, 0, 0), 28, -45150},
+        {"the stated length holds the frame", stated(13), 28, -11635},
+        {"the stated length ends before the frame", stated(12), 28, std::nullopt},
+        {"the buffer ends before the frame", blank, 14, std::nullopt},
+        {"seconds out of range", leadIn(97, 60, 0), 28, std::nullopt},
+        {"frame out of range", leadIn(97, 26, 75), 28, std::nullopt},
+        {"a start at the pre-gap's", leadIn(0, 0, 0), 28, std::nullopt},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(AtipLeadInStart(ByteReader(row.bytes.data(), row.size)), row.start);
+    }
+}
+
 }  // namespace
 }  // namespace vestrel

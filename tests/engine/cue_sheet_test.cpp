@@ -164,6 +164,13 @@ TEST_F(ImageFolder, MeasuringFillsSizesAndConsecutivePositions) {
     Msf end = LbaToMsf(33);
     EXPECT_EQ(sheet[8 * 5 + 6], end.seconds);
     EXPECT_EQ(sheet[8 * 5 + 7], end.frames);
+    // A copy whose lead-in the host writes CD-Text into: data form 41h.
+    DiscMarks cdText;
+    cdText.cdText = true;
+    CueSheet withText;
+    ASSERT_EQ(BuildJobCueSheet(tracks, withText, cdText), ImageMeasure::Measured);
+    EXPECT_EQ(Bytes(withText.begin(), withText.begin() + 8), (Bytes{0x41, 0, 0, 0x41, 0, 0, 0, 0}));
+    EXPECT_TRUE(std::equal(sheet.begin() + 8, sheet.end(), withText.begin() + 8));
 }
 
 TEST_F(ImageFolder, AMissingFileIsNotFoundAndAnEmptyTrackIsUnreadable) {

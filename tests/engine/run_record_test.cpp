@@ -96,6 +96,7 @@ TEST(CopyReport, OneCopysLine) {
     a.end = CopyEnd::Failed;
     a.status = u"The copy differs from its source at sector 7.";
     a.verification = Verification::Different;
+    a.cdText = CdTextCopy::RecorderCannot;
     EXPECT_EQ(
         ReportCopyLine(source, recorder, a, 951782400000, 951868799999),
         "{\"record\":\"copy\",\"source\":{\"image\":\"C:\\\\im\\\\\\\"a\\\".iso\","
@@ -107,7 +108,7 @@ TEST(CopyReport, OneCopysLine) {
             "\"copies\":3,\"start\":\"2000-02-29T00:00:00.000Z\",\"end\":"
             "\"2000-02-29T23:59:59.999Z\",\"outcome\":\"failed\",\"status\":\"The copy "
             "differs from its source at sector 7.\",\"verified\":true,\"verification\":"
-            "\"different\"}\n");
+            "\"different\",\"cd_text\":\"not written: the recorder cannot record R-W\"}\n");
     EXPECT_EQ(IsoTime(0), "1970-01-01T00:00:00.000Z");
     EXPECT_EQ(IsoTime(4107542399999), "2100-02-28T23:59:59.999Z");
 }
