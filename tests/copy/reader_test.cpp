@@ -164,8 +164,8 @@ TEST(ReaderProgress, PositionsRunFromTheFirstSectorToExactly1000) {
 // with the audio, and its texts in the lead-in; track 1's image starts
 // with the hidden audio. Bad Q frames every 7th sector, Q a sector late,
 // an ISRC latch that gives the first two of a track's ISRC frames the
-// track before's code, and a drive that cannot read the hidden audio
-// (silence, and a note of it) change no mark.
+// track before's code, and a drive that cannot read the hidden audio, or
+// not all of it (silence from there, and a note of it), change no mark.
 class AlbumMarksTest : public ReaderTest {
   protected:
     void SetUp() override {
@@ -223,16 +223,22 @@ class AlbumMarksTest : public ReaderTest {
 };
 
 TEST_F(AlbumMarksTest, TheReaderFindsEveryMark) {
-    for (const char* fault :
-         {"", "q-crc-errors 7", "q-shift 1", "isrc-latch 150", "hidden-audio-unreadable"}) {
+    // The fault, and the sector from which the hidden audio is silence.
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"", kHidden},
+        {"q-crc-errors 7", kHidden},
+        {"q-shift 1", kHidden},
+        {"isrc-latch 150", kHidden},
+        {"hidden-audio-unreadable", 0},
+        {"read-error 100 15", 100},
+    };
+    for (const auto& [fault, silentFrom] : cases) {
         const SourceRecord source = ReadAlbum(fault);
         const DiscMarks &got = source.marks, want = Expected();
-        const bool unread = std::string(fault) == "hidden-audio-unreadable";
         std::vector<uint8_t> audio = trackOne_;
-        if (unread)
-            std::fill_n(audio.begin(), kHidden * 2352, 0);
+        std::fill(audio.begin() + silentFrom * 2352, audio.begin() + kHidden * 2352, 0);
         EXPECT_TRUE(TrackOneAudio(source.tracks.at(0)) == audio) << fault;
-        EXPECT_EQ(source.hiddenAudioUnread, unread ? kHidden : 0) << fault;
+        EXPECT_EQ(source.hiddenAudioUnread, kHidden - silentFrom) << fault;
         EXPECT_EQ(got.catalogNumber, want.catalogNumber) << fault;
         EXPECT_EQ(got.texts, want.texts) << fault;
         ASSERT_EQ(got.tracks.size(), 4u) << fault;
