@@ -196,8 +196,11 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks, std::span<const uint
         if (!first.count(places[i].index))
             first[places[i].index] = lbaOf(i);
     }
-    // Each ISRC frame counts for the track its place names: a drive whose
-    // ISRC lags gives a track's first frames the track before's code.
+    // Each ISRC frame counts for the track its place names (a pre-gap's
+    // frames for its own track, not for the track before, whose blocks hold
+    // it), else for the track whose blocks hold it. The code most frames
+    // give wins: a lagging ISRC latch gives only a track's first frames the
+    // track before's code.
     std::vector<std::vector<std::string>> isrcs(tracks.size());
     for (const auto& [i, code] : isrcFrames) {
         if (places[i].known())
