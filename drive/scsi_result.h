@@ -31,6 +31,11 @@ inline bool IsCheckCondition(const ScsiResult& r, uint8_t key, uint8_t asc) {
 inline bool IsIllegalRequest(const ScsiResult& r) {
     return r.status == StatusCheckCondition && r.senseKey == 0x05;
 }
+// Illegal mode for this track: a read that names a sector type the
+// sectors read are not of.
+inline bool IsWrongSectorType(const ScsiResult& r) {
+    return IsCheckCondition(r, 0x05, 0x64);
+}
 // Medium not present (any qualifier).
 inline bool IsNoMedium(const ScsiResult& r) {
     return IsCheckCondition(r, 0x02, 0x3A);

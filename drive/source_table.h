@@ -44,6 +44,9 @@ struct SourceRecord {
     // An audio CD's codes, flags, gaps, indexes and texts; empty for
     // other discs.
     DiscMarks marks;
+    // Blocks of the audio hidden before track 1 that the drive could not
+    // read: its image holds silence there.
+    uint32_t hiddenAudioUnread = 0;
 };
 
 // The process-wide source table. Only the user-interface thread changes

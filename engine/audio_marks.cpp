@@ -1,6 +1,7 @@
 #include "engine/audio_marks.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
@@ -14,6 +15,9 @@
 namespace vestrel {
 
 namespace {
+
+// How many sectors off its audio a drive's Q may run.
+constexpr int32_t kQShiftLimit = 4;
 
 // Where a sector lies: its track and index; track 0 when unknown.
 struct Place {
@@ -57,35 +61,60 @@ void QScan::Add(int32_t lba, ByteReader q) {
     sectors_.push_back(s);
 }
 
-DiscMarks MarksFromToc(std::span<const TrackRecord> tracks, std::span<const uint8_t> tocControls) {
+DiscMarks MarksFromToc(std::span<const TrackRecord> tracks, std::span<const uint8_t> tocControls,
+                       uint32_t hiddenAudio) {
     DiscMarks marks;
     marks.tracks.resize(tracks.size());
     for (size_t i = 0; i < tracks.size() && i < tocControls.size(); ++i)
         marks.tracks[i].flags = tocControls[i] & track_flag::All;
+    if (!marks.tracks.empty())
+        marks.tracks.front().hiddenAudio = hiddenAudio;
     return marks;
 }
 
-DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
-                       std::span<const uint8_t> tocControls) const {
-    DiscMarks marks = MarksFromToc(tracks, tocControls);
+DiscMarks QScan::Marks(std::span<const TrackRecord> tracks, std::span<const uint8_t> tocControls,
+                       uint32_t hiddenAudio) const {
+    DiscMarks marks = MarksFromToc(tracks, tocControls, hiddenAudio);
     if (sectors_.empty() || tracks.empty())
         return marks;
 
-    // How the drive gives position numbers: the first frame that tells.
-    QNumbers numbers = QNumbers::Bcd;
-    for (const Sector& s : sectors_) {
-        if (std::optional<QNumbers> n = DetectFormattedQNumbers(ByteReader(s.q), s.lba)) {
-            numbers = *n;
-            break;
+    // How the drive gives position numbers: the first frame that tells, at
+    // its sector's address or, nearest first, a few sectors off it.
+    auto detect = [&]() -> std::optional<QNumbers> {
+        for (const Sector& s : sectors_) {
+            for (int32_t off = 0; off <= kQShiftLimit; ++off) {
+                for (int32_t at : {s.lba + off, s.lba - off}) {
+                    if (std::optional<QNumbers> n = DetectFormattedQNumbers(ByteReader(s.q), at))
+                        return n;
+                }
+            }
         }
-    }
+        return std::nullopt;
+    };
+    const QNumbers numbers = detect().value_or(QNumbers::Bcd);
 
     const size_t count = sectors_.size();
+    auto decode = [&](size_t i) { return DecodeFormattedQ(ByteReader(sectors_[i].q), numbers); };
+    // How far the frames run off the audio: the offset of their own address
+    // from the sector read that most good position frames give. Each frame
+    // is then taken at its own address.
+    std::vector<int32_t> offsets;
+    for (size_t i = 0; i < count; ++i) {
+        const QDecoded d = decode(i);
+        const int64_t offset = int64_t{QLba(d.frame)} - sectors_[i].lba;
+        if (d.ok() && d.crc != QCrc::Differs && d.frame.adr == qadr::Position &&
+            d.frame.track >= 1 && d.frame.track <= tracks.size() &&
+            std::abs(offset) <= kQShiftLimit)
+            offsets.push_back(static_cast<int32_t>(offset));
+    }
+    const int32_t shift = Majority(offsets).value_or(0);
+    auto lbaOf = [&](size_t i) { return sectors_[i].lba + shift; };
+
     std::vector<Place> places(count);
     std::vector<Place> claimed(count);  // what a frame with a bad CRC says
     std::vector<std::vector<uint8_t>> controls(tracks.size());
     std::vector<std::string> catalogNumbers;
-    std::vector<std::vector<std::string>> isrcs(tracks.size());
+    std::vector<std::pair<size_t, std::string>> isrcFrames;  // sector, code
     bool pauseBitSeen = false;
     auto trackOf = [&](int32_t lba) -> std::optional<size_t> {
         for (size_t t = 0; t < tracks.size(); ++t) {
@@ -96,14 +125,13 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
         return std::nullopt;
     };
     for (size_t i = 0; i < count; ++i) {
-        const Sector& s = sectors_[i];
-        pauseBitSeen = pauseBitSeen || (s.q[15] & 0x80) != 0;
-        const QDecoded d = DecodeFormattedQ(ByteReader(s.q), numbers);
+        pauseBitSeen = pauseBitSeen || (sectors_[i].q[15] & 0x80) != 0;
+        const QDecoded d = decode(i);
         if (!d.ok())
             continue;
         const QFrame& f = d.frame;
         if (f.adr == qadr::Position) {
-            const bool placed = f.track >= 1 && f.track <= tracks.size() && QLba(f) == s.lba;
+            const bool placed = f.track >= 1 && f.track <= tracks.size() && QLba(f) == lbaOf(i);
             if (!placed)
                 continue;
             if (d.crc == QCrc::Differs) {
@@ -119,8 +147,7 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
             if (IsCatalogNumber(f.code) && !AllZeros(f.code))
                 catalogNumbers.push_back(f.code);
         } else if (f.adr == qadr::Isrc && IsIsrc(f.code)) {
-            if (std::optional<size_t> t = trackOf(s.lba))
-                isrcs[*t].push_back(f.code);
+            isrcFrames.emplace_back(i, f.code);
         }
     }
 
@@ -141,7 +168,7 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
         const Place before = i > 0 ? places[i - 1] : Place{};
         const Place after = end < count ? places[end] : Place{};
         for (size_t k = i; k < end; ++k) {
-            const bool contiguous = sectors_[k].lba == sectors_[i].lba + int32_t(k - i);
+            const bool contiguous = lbaOf(k) == lbaOf(i) + int32_t(k - i);
             if (!contiguous)
                 break;
             if (before == after || !after.known()) {
@@ -167,11 +194,24 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks,
             continue;
         auto& first = starts[places[i].track - 1];
         if (!first.count(places[i].index))
-            first[places[i].index] = sectors_[i].lba;
+            first[places[i].index] = lbaOf(i);
+    }
+    // Each ISRC frame counts for the track its place names (a pre-gap's
+    // frames for its own track, not for the track before, whose blocks hold
+    // it), else for the track whose blocks hold it. The code most frames
+    // give wins: a lagging ISRC latch gives only a track's first frames the
+    // track before's code.
+    std::vector<std::vector<std::string>> isrcs(tracks.size());
+    for (const auto& [i, code] : isrcFrames) {
+        if (places[i].known())
+            isrcs[places[i].track - 1].push_back(code);
+        else if (std::optional<size_t> t = trackOf(lbaOf(i)))
+            isrcs[*t].push_back(code);
     }
     for (size_t t = 0; t < tracks.size(); ++t) {
         TrackMarks& m = marks.tracks[t];
-        const int32_t indexOne = static_cast<int32_t>(tracks[t].firstLba);
+        const int32_t indexOne =
+            static_cast<int32_t>(tracks[t].firstLba + (t == 0 ? hiddenAudio : 0));
         if (tracks[t].isData)
             continue;
         if (std::optional<uint8_t> c = Majority(controls[t]))

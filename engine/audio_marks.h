@@ -24,12 +24,16 @@ class QScan {
     bool empty() const { return sectors_.empty(); }
 
     // The marks of `tracks` (in disc order, track 1 first), whose TOC CONTROL
-    // nibbles are `tocControls`: a track without usable Q frames keeps its
-    // TOC flags. Frames with a bad CRC are not counted; where they or code
-    // frames hide the sector an index begins at, the frame's own content,
-    // when it names the index before or after, or else the P bit decides.
-    DiscMarks Marks(std::span<const TrackRecord> tracks,
-                    std::span<const uint8_t> tocControls) const;
+    // nibbles are `tocControls` and whose track 1 has INDEX 01
+    // `hiddenAudio` blocks after its first: a track without usable Q frames
+    // keeps its TOC flags. Frames with a bad CRC are not counted; where they
+    // or code frames hide the sector an index begins at, the frame's own
+    // content, when it names the index before or after, or else the P bit
+    // decides. A drive whose Q runs a few sectors off the audio is read by
+    // the frames' own addresses; each track's ISRC is the one most of the
+    // ISRC frames among its position frames give.
+    DiscMarks Marks(std::span<const TrackRecord> tracks, std::span<const uint8_t> tocControls,
+                    uint32_t hiddenAudio) const;
 
   private:
     struct Sector {
@@ -39,8 +43,10 @@ class QScan {
     std::vector<Sector> sectors_;
 };
 
-// The TOC flags alone, for a drive that gives no Q with its audio.
-DiscMarks MarksFromToc(std::span<const TrackRecord> tracks, std::span<const uint8_t> tocControls);
+// The TOC flags and the hidden audio alone, for a drive that gives no Q
+// with its audio.
+DiscMarks MarksFromToc(std::span<const TrackRecord> tracks, std::span<const uint8_t> tocControls,
+                       uint32_t hiddenAudio);
 
 // READ SUB-CHANNEL for the codes `marks` lacks, and READ TOC format 0101b
 // for the texts (none when the drive refuses it). Data tracks get no ISRC.

@@ -169,7 +169,10 @@ std::string ReportCopyLine(const ReportSource& s, const ReportRecorder& r, const
     source += "," + Field("disc_type", JsonString(DiscTypeName(s.discType)));
     source += "," + Field("blocks", Number(s.blocks));
     source += "," + Field("bytes", Number(s.bytes));
-    source += "," + Field("sha256", "\"" + s.sha256 + "\"") + "}";
+    source += "," + Field("sha256", "\"" + s.sha256 + "\"");
+    if (s.drive)
+        source += "," + Field("hidden_audio_unread", Number(s.hiddenAudioUnread));
+    source += "}";
     const std::string recorder = "{" + Field("drive", LetterName(r.drive)) + "," +
                                  Field("vendor", JsonString(r.vendor)) + "," +
                                  Field("product", JsonString(r.product)) + "}";

@@ -22,6 +22,9 @@ struct ReportSource {
     uint64_t blocks = 0;  // the source's size in 2048-byte blocks
     uint64_t bytes = 0;   // its image data: 2048 bytes a data sector, 2352 an audio one
     std::string sha256;   // of that data, track after track
+    // Sectors of the audio hidden before track 1 that the drive could not
+    // read, copied as silence (a drive's source only).
+    uint32_t hiddenAudioUnread = 0;
 };
 
 struct ReportRecorder {

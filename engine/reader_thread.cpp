@@ -46,10 +46,18 @@ class Reader {
         }
     }
     bool ReadTrack(size_t index);
+    // Blocks `first`..`last` of track `index` into its open file. Audio
+    // hidden before track 1 that the drive cannot read becomes silence.
+    bool ReadBlocks(size_t index, std::unique_ptr<File>& file, uint32_t first, uint32_t last,
+                    bool hidden);
+    uint32_t HiddenAudio() const {
+        return source_.marks.tracks.empty() ? 0 : source_.marks.tracks.front().hiddenAudio;
+    }
     // Audio sectors into `buffer`, their formatted Q into the scan when the
     // drive gives it.
     ScsiResult ReadAudio(uint32_t lba, uint32_t blocks, std::vector<uint8_t>& buffer);
-    // The audio CD's marks into the source record, here and in the table.
+    // The audio CD's marks into the source record, here and in the table,
+    // with how much of its hidden audio could not be read.
     void KeepMarks();
 
     SourceRecord source_;
@@ -119,23 +127,41 @@ bool Reader::ReadTrack(size_t index) {
         }
     }
 
+    Status(FormatText(u"Reading track %d of %d...", {index + 1, count}), panel_update::Normal);
+    // Track 1's hidden audio is read apart, up to its INDEX 01.
+    const uint32_t hidden = index == 0 && !track.isData ? HiddenAudio() : 0;
+    if (hidden > 0 && !ReadBlocks(index, file, track.firstLba, track.firstLba + hidden - 1, true))
+        return false;
+    return ReadBlocks(index, file, track.firstLba + hidden, track.lastLba, false);
+}
+
+bool Reader::ReadBlocks(size_t index, std::unique_ptr<File>& file, uint32_t first, uint32_t last,
+                        bool hidden) {
+    const TrackRecord& track = source_.tracks[index];
     const uint32_t sectorSize = track.isData ? kDataSectorSize : kAudioSectorSize;
-    const uint32_t sectors =
-        track.lastLba >= track.firstLba ? track.lastLba - track.firstLba + 1 : 0;
+    const uint32_t sectors = last >= first ? last - first + 1 : 0;
     uint32_t chunk = std::min(kReadChunkSectors, sectors);
     std::vector<uint8_t> buffer(size_t{chunk} * sectorSize);
-    Status(FormatText(u"Reading track %d of %d...", {index + 1, count}), panel_update::Normal);
+    uint32_t error = 0;
+    bool silent = false;
 
-    for (uint32_t lba = track.firstLba; chunk > 0;) {
+    for (uint32_t lba = first; chunk > 0;) {
         ScsiResult result;
-        for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        for (int attempt = 0; attempt < kReadAttempts && !silent; ++attempt) {
             result = track.isData ? SendRead10(source_.driveLetter, lba,
                                                static_cast<uint16_t>(chunk), buffer)
                                   : ReadAudio(lba, chunk, buffer);
             if (result.ok())
                 break;
         }
-        if (!result.ok()) {
+        // A drive that cannot read the hidden audio: from here to INDEX 01
+        // the image holds silence, and no more reads are tried.
+        if (hidden && (silent || !result.ok())) {
+            if (!silent)
+                source_.hiddenAudioUnread = last - lba + 1;
+            silent = true;
+            std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+        } else if (!result.ok()) {
             file.reset();
             DeleteFiles(index + 1);
             Fail(FormatText(u"Error reading disc (despite %d retries).", {kReadAttempts}));
@@ -157,9 +183,9 @@ bool Reader::ReadTrack(size_t index) {
             return false;
         }
         lba += kReadChunkSectors;
-        if (lba > track.lastLba || lba < track.firstLba)
+        if (lba > last || lba < first)
             break;
-        const uint32_t left = track.lastLba - lba + 1;
+        const uint32_t left = last - lba + 1;
         if (left < chunk) {
             chunk = left;
             buffer.resize(size_t{chunk} * sectorSize);
@@ -204,13 +230,15 @@ void Reader::KeepMarks() {
     std::vector<uint8_t> controls;
     if (SendReadToc(source_.driveLetter, true, toc).ok())
         controls = TocControls(ByteReader(toc));
-    DiscMarks marks = scan_.Marks(tracks, controls);
+    DiscMarks marks = scan_.Marks(tracks, controls, HiddenAudio());
     AddDriveMarks(source_.driveLetter, tracks, marks);
     source_.marks = marks;
     DriveLockGuard lock;
     std::vector<SourceRecord>& table = SourceTable();
-    if (sourceIndex_ < table.size() && table[sourceIndex_].driveLetter == source_.driveLetter)
+    if (sourceIndex_ < table.size() && table[sourceIndex_].driveLetter == source_.driveLetter) {
         table[sourceIndex_].marks = std::move(marks);
+        table[sourceIndex_].hiddenAudioUnread = source_.hiddenAudioUnread;
+    }
 }
 
 }  // namespace

@@ -46,6 +46,25 @@ LayoutOutcome TracksFromToc(ByteReader msfReply, ByteReader lbaReply,
 
 namespace {
 
+// Audio hidden before an audio track 1 (the TOC starts it after LBA 0):
+// track 1's image starts at LBA 0 and its INDEX 01 lies where the TOC
+// starts it. Sectors there that the drive reads as other than audio (a
+// data part hidden before the audio) are left out.
+void TakeHiddenAudio(SourceRecord& source) {
+    TrackRecord& first = source.tracks.front();
+    if (first.isData || first.firstLba == 0)
+        return;
+    std::vector<uint8_t> sector(kAudioSectorSize);
+    const ScsiResult probe =
+        SendReadCdAudio(source.driveLetter, 0, 1, SubChannelSelection::None, sector);
+    if (IsWrongSectorType(probe))
+        return;
+    source.marks.tracks.resize(source.tracks.size());
+    source.marks.tracks.front().hiddenAudio = first.firstLba;
+    first.firstLba = 0;
+    first.imageBytes = PlannedImageBytes(first.isData, first.firstLba, first.lastLba);
+}
+
 LayoutOutcome ReadTracks(SourceRecord& source) {
     const char16_t letter = source.driveLetter;
     if (!SendTestUnitReady(letter).ok())
@@ -57,7 +76,11 @@ LayoutOutcome ReadTracks(SourceRecord& source) {
     std::vector<uint8_t> lbaReply(kTocLength);
     if (!SendReadToc(letter, false, lbaReply).ok())
         return LayoutOutcome::AddressesUnread;
-    return TracksFromToc(ByteReader(msfReply), ByteReader(lbaReply), source.tracks);
+    const LayoutOutcome outcome =
+        TracksFromToc(ByteReader(msfReply), ByteReader(lbaReply), source.tracks);
+    if (outcome == LayoutOutcome::Read)
+        TakeHiddenAudio(source);
+    return outcome;
 }
 
 }  // namespace
@@ -65,6 +88,8 @@ LayoutOutcome ReadTracks(SourceRecord& source) {
 LayoutOutcome ReadSourceLayout(SourceRecord& source) {
     source.tracks.clear();
     source.totalBytes = 0;
+    source.marks = {};
+    source.hiddenAudioUnread = 0;
     const LayoutOutcome outcome = ReadTracks(source);
     if (outcome != LayoutOutcome::Read) {
         source.tracks.clear();

@@ -26,7 +26,9 @@ enum class LayoutOutcome {
 LayoutOutcome TracksFromToc(ByteReader msfReply, ByteReader lbaReply,
                             std::vector<TrackRecord>& tracks);
 
-// Reads one source's layout, replacing its tracks and total. Any outcome
+// Reads one source's layout, replacing its tracks and total. Audio hidden
+// before an audio track 1 belongs to track 1, which then starts at LBA 0,
+// its INDEX 01 kept in the marks (TrackMarks::hiddenAudio). Any outcome
 // but Read leaves the source out of the copy: without tracks, so it gets
 // no image files, and without destinations, so no recorder gets it as a
 // job and no empty disc is ever recorded. The other sources go on.

@@ -166,6 +166,7 @@ constexpr FaultWord kFaultWords[] = {
     {"q-shift", FaultKind::QShift, 1},
     {"cd-text-unsupported", FaultKind::CdTextUnsupported, 0},
     {"hidden-audio-unreadable", FaultKind::HiddenAudioUnreadable, 0},
+    {"isrc-latch", FaultKind::IsrcLatch, 1},
 };
 
 // The commands `refuse COMMAND` can name.
@@ -198,10 +199,10 @@ bool ParseFault(std::string_view text, Fault& f) {
     for (const FaultWord& named : kFaultWords) {
         if (k == named.word) {
             f.kind = named.kind;
-            // An offset, shift or error rate of 0 would be no fault.
+            // An offset, shift, error rate or lag of 0 would be no fault.
             return numbers(named.numbers) &&
                    ((f.kind != FaultKind::NwaOffset && f.kind != FaultKind::QCrcErrors &&
-                     f.kind != FaultKind::QShift) ||
+                     f.kind != FaultKind::QShift && f.kind != FaultKind::IsrcLatch) ||
                     f.count > 0);
         }
     }

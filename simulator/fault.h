@@ -31,6 +31,8 @@ enum class FaultKind {
     QShift,                 // Q comes `count` sectors late: sector n carries n - count's
     CdTextUnsupported,      // READ TOC format 0101b answers 5/24/00
     HiddenAudioUnreadable,  // READ CD before track 1's index 1 answers 3/11/00
+    IsrcLatch,              // ISRC frames in a track's first `count` sectors from index 1 carry the
+                            // track before's ISRC
 };
 
 struct Fault {

@@ -44,7 +44,7 @@ uint8_t QChannel::IndexAt(const TrackMetadata& track, int32_t lba) const {
     return index;
 }
 
-QFrame QChannel::FrameAt(int32_t lba) const {
+QFrame QChannel::FrameAt(int32_t lba, uint32_t isrcLag) const {
     const TrackMetadata* track = TrackAt(lba);
     if (!track)
         return QPositionAt(lba, leadOutControl_, kQLeadOutTrack, 1, leadOut_);
@@ -60,13 +60,17 @@ QFrame QChannel::FrameAt(int32_t lba) const {
     if (phase == kQIsrcPhase && !track->isrc.empty() && !(track->control & kControlData)) {
         code.adr = qadr::Isrc;
         code.code = track->isrc;
+        const bool latched = track != &tracks_.front() && lba >= track->Start() &&
+                             lba - track->Start() < static_cast<int64_t>(isrcLag);
+        if (latched && !(track - 1)->isrc.empty())
+            code.code = (track - 1)->isrc;
         return code;
     }
     return QPositionAt(lba, track->control, track->number, IndexAt(*track, lba), track->Start());
 }
 
-QFrameBytes QChannel::BytesAt(int32_t lba) const {
-    if (std::optional<QFrameBytes> q = EncodeQFrame(FrameAt(lba)))
+QFrameBytes QChannel::BytesAt(int32_t lba, uint32_t isrcLag) const {
+    if (std::optional<QFrameBytes> q = EncodeQFrame(FrameAt(lba, isrcLag)))
         return *q;
     // A code the frame cannot carry (the metadata is checked when the disc
     // is made, so only a disc built by hand gets here): the position.

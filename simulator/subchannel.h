@@ -34,10 +34,13 @@ constexpr uint32_t kQIsrcPhase = 50;
 class QChannel {
   public:
     explicit QChannel(const Disc& disc);
-    // The frame's content at `lba`: in the lead-out, track AAh index 1.
-    QFrame FrameAt(int32_t lba) const;
+    // The frame's content at `lba`: in the lead-out, track AAh index 1. A
+    // drive whose ISRC latch lags `isrcLag` sectors gives the ISRC frames of
+    // a track's first `isrcLag` sectors from index 1 the track before's ISRC
+    // (when it has one).
+    QFrame FrameAt(int32_t lba, uint32_t isrcLag = 0) const;
     // The 12 bytes as on the disc, CRC included.
-    QFrameBytes BytesAt(int32_t lba) const;
+    QFrameBytes BytesAt(int32_t lba, uint32_t isrcLag = 0) const;
     // Whether the P channel is set: in the pauses (index 0) and the lead-out.
     bool PauseAt(int32_t lba) const;
 

@@ -303,9 +303,10 @@ ScsiResult VirtualDrive::ReadCd(const ScsiCommand& c) {
 // the P bit in bit 7 of byte 15.
 uint8_t* VirtualDrive::AppendSubChannel(const QChannel& q, int32_t lba, uint8_t selection,
                                         uint8_t* out) {
-    // A drive whose Q runs late hands on an earlier sector's frame.
+    // A drive whose Q runs late hands on an earlier sector's frame; one whose
+    // ISRC latch lags keeps the track before's ISRC for a while.
     const int32_t from = lba - static_cast<int32_t>(FaultCount(FaultKind::QShift));
-    QFrameBytes frame = q.BytesAt(from);
+    QFrameBytes frame = q.BytesAt(from, FaultCount(FaultKind::IsrcLatch));
     const bool pause = q.PauseAt(from);
     if (const uint32_t every = FaultCount(FaultKind::QCrcErrors);
         every != 0 && static_cast<uint32_t>(std::max(lba + kQLbaOffset, 0)) % every == 0)

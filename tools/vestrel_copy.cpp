@@ -264,6 +264,14 @@ std::u16string SourceName(const SourceRecord& s) {
     return name;
 }
 
+// Sectors of audio as seconds: "30", "0.43".
+std::u16string Seconds(uint32_t sectors) {
+    std::u16string text = FromUtf8(std::to_string(sectors / 75));
+    if (const uint32_t hundredths = sectors % 75 * 100 / 75; hundredths > 0)
+        text += FromUtf8((hundredths < 10 ? ".0" : ".") + std::to_string(hundredths));
+    return text;
+}
+
 // Reads every source's table of contents; the sources whose table cannot
 // be read are left out and named. The source table as it then stands.
 std::vector<SourceRecord> ReadLayouts() {
@@ -303,10 +311,21 @@ std::vector<RunState> ReadAll(std::vector<SourceRecord>& sources, const Policy& 
     }
     std::vector<RunState> states = Follow(readers, policy, started);
     JoinAllWorkers();
-    // The readers keep what they found of an audio CD's marks in the table.
-    DriveLockGuard lock;
-    for (size_t i = 0; i < sources.size() && i < SourceTable().size(); ++i)
-        sources[i].marks = SourceTable()[i].marks;
+    // The readers keep what they found of an audio CD's marks in the table,
+    // and how much of its hidden audio they could not read.
+    {
+        DriveLockGuard lock;
+        for (size_t i = 0; i < sources.size() && i < SourceTable().size(); ++i) {
+            sources[i].marks = SourceTable()[i].marks;
+            sources[i].hiddenAudioUnread = SourceTable()[i].hiddenAudioUnread;
+        }
+    }
+    for (const SourceRecord& s : sources) {
+        if (s.hiddenAudioUnread > 0) {
+            Print(SourceName(s) + u": its " + Seconds(s.hiddenAudioUnread) +
+                  u" seconds of hidden audio could not be read and are copied as silence.\n");
+        }
+    }
     return states;
 }
 
@@ -429,6 +448,7 @@ bool DescribeSources(const std::vector<SourceRecord>& sources, const std::vector
         r.label = s.volumeLabel;
         r.discType = s.discType;
         r.blocks = s.discBlocks;
+        r.hiddenAudioUnread = s.hiddenAudioUnread;
         const bool wasRead = read.empty() || read[i] == RunState::Finished;
         if (!LeftOut(s) && !s.destinations.empty() && wasRead &&
             !ImageDataFingerprint(s, r.bytes, r.sha256, error))

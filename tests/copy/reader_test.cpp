@@ -162,12 +162,15 @@ TEST(ReaderProgress, PositionsRunFromTheFirstSectorToExactly1000) {
 // track 2 (pre-emphasis), an INDEX 02 3 s into track 3, 3.5 s of silence
 // before track 4 (copy permitted), a catalogue number, ISRCs on three
 // tracks and CD-Text. The reader finds its marks in the Q frames it reads
-// with the audio, and its texts in the lead-in; bad Q frames every 7th
-// sector change nothing.
+// with the audio, and its texts in the lead-in; track 1's image starts
+// with the hidden audio. Bad Q frames every 7th sector, Q a sector late,
+// an ISRC latch that gives the first two of a track's ISRC frames the
+// track before's code, and a drive that cannot read the hidden audio, or
+// not all of it (silence from there, and a note of it), change no mark.
 class AlbumMarksTest : public ReaderTest {
   protected:
     void SetUp() override {
-        WriteFile(folder_.path() / "album.bin", PatternBytes(size_t{4075} * 2352, 5));
+        WriteFile(folder_.path() / "album.bin", album_);
         const std::string cue =
             "CATALOG 0012345678905\nPERFORMER \"The Band\"\nTITLE \"Album\"\n"
             "FILE \"album.bin\" BINARY\n"
@@ -186,6 +189,7 @@ class AlbumMarksTest : public ReaderTest {
         m.texts = {"Album", "The Band", ""};
         m.tracks.resize(4);
         m.tracks[0].isrc = "USRC17607839";
+        m.tracks[0].hiddenAudio = kHidden;
         m.tracks[0].texts.title = "Hidden";
         m.tracks[1] = {track_flag::PreEmphasis, "GBAYE0000351", 150, 0, {}, {}};
         m.tracks[2].isrc = "DEA123456789";
@@ -195,7 +199,7 @@ class AlbumMarksTest : public ReaderTest {
         m.tracks[3].preGap = 263;
         return m;
     }
-    DiscMarks ReadMarks(const std::string& fault) {
+    SourceRecord ReadAlbum(const std::string& fault) {
         BaySpec spec = BaySpec().Disc("album", "cue = album.cue").InReaders();
         if (!fault.empty())
             spec.Fault('D', fault);
@@ -204,13 +208,38 @@ class AlbumMarksTest : public ReaderTest {
         ReadSource(u'D', panel);
         EXPECT_EQ(panel.State().status, u"Finished sucessfully.");
         DriveLockGuard lock;
-        return SourceTable().at(0).marks;
+        return SourceTable().at(0);
     }
+    // Track 1's audio as its image file holds it: the hidden audio first.
+    std::vector<uint8_t> TrackOneAudio(const TrackRecord& track) {
+        const std::vector<uint8_t> wav = ReadFile(fs::path(track.imagePath));
+        if (wav.size() < kWaveHeaderBytes)
+            return {};
+        return {wav.begin() + kWaveHeaderBytes, wav.end()};
+    }
+
+    static constexpr uint32_t kHidden = 2250, kTrackOneBlocks = 2775;
+    const std::vector<uint8_t> album_ = PatternBytes(size_t{4075} * 2352, 5);
+    const std::vector<uint8_t> trackOne_{album_.begin(), album_.begin() + kTrackOneBlocks * 2352};
 };
 
 TEST_F(AlbumMarksTest, TheReaderFindsEveryMark) {
-    for (const char* fault : {"", "q-crc-errors 7"}) {
-        const DiscMarks got = ReadMarks(fault), want = Expected();
+    // The fault, and the sector from which the hidden audio is silence.
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"", kHidden},
+        {"q-crc-errors 7", kHidden},
+        {"q-shift 1", kHidden},
+        {"isrc-latch 150", kHidden},
+        {"hidden-audio-unreadable", 0},
+        {"read-error 100 15", 100},
+    };
+    for (const auto& [fault, silentFrom] : cases) {
+        const SourceRecord source = ReadAlbum(fault);
+        const DiscMarks &got = source.marks, want = Expected();
+        std::vector<uint8_t> audio = trackOne_;
+        std::fill(audio.begin() + silentFrom * 2352, audio.begin() + kHidden * 2352, 0);
+        EXPECT_TRUE(TrackOneAudio(source.tracks.at(0)) == audio) << fault;
+        EXPECT_EQ(source.hiddenAudioUnread, kHidden - silentFrom) << fault;
         EXPECT_EQ(got.catalogNumber, want.catalogNumber) << fault;
         EXPECT_EQ(got.texts, want.texts) << fault;
         ASSERT_EQ(got.tracks.size(), 4u) << fault;
@@ -227,10 +256,10 @@ TEST_F(AlbumMarksTest, TheReaderFindsEveryMark) {
     }
 }
 
-// A copy onto a CD-R carries the marks: read back, it gives the source's
-// but for the audio hidden before track 1 (not read yet). The texts go into
-// its lead-in where the recorder records R-W sub-channels; elsewhere the
-// copy is made without them, and says why.
+// A copy onto a CD-R carries the marks and the hidden audio: read back, it
+// gives the source's. The texts go into its lead-in where the recorder
+// records R-W sub-channels; elsewhere the copy is made without them, and
+// says why.
 TEST_F(AlbumMarksTest, ACopyCarriesTheMarks) {
     const struct {
         const char* recorder;
@@ -269,6 +298,7 @@ TEST_F(AlbumMarksTest, ACopyCarriesTheMarks) {
         ASSERT_TRUE(bay.simulator.LoadDisc(u'D', std::move(copies[0].disc)));
         MemoryPanel reader(u'D');
         ReadSource(u'D', reader);
+        EXPECT_TRUE(TrackOneAudio(tracks_.at(0)) == trackOne_);
         DiscMarks want = Expected();
         if (row.cdText != CdTextCopy::Written) {
             want.texts = {};

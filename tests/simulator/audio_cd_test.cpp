@@ -637,6 +637,20 @@ TEST_F(AlbumTest, ReadingQuirksFollowTheirFaults) {
                       EXPECT_EQ(f.frame.absoluteFrames, 2925u);
                       EXPECT_EQ(f.frame.relativeFrames, 0u);
                   }},
+             Case{"isrc-latch 150",
+                  [&](char16_t d) {
+                      // Track 2's ISRC frames 25 and 125 sectors after its
+                      // index 1 carry track 1's code, the one 225 after its own.
+                      auto isrcAt = [&](int32_t lba) {
+                          const std::vector<uint8_t> q = formattedQ(d, lba);
+                          return DecodeFormattedQ(ByteReader(q.data(), q.size()), QNumbers::Bcd)
+                              .frame.code;
+                      };
+                      EXPECT_EQ(isrcAt(2800), "USRC17607839");
+                      EXPECT_EQ(isrcAt(2900), "USRC17607839");
+                      EXPECT_EQ(isrcAt(3000), "GBAYE0000351");
+                      EXPECT_EQ(isrcAt(2700), "GBAYE0000351");  // its pre-gap
+                  }},
              Case{"cd-text-unsupported",
                   [&](char16_t d) {
                       std::vector<uint8_t> header(kCdTextHeaderLength);
