@@ -25,7 +25,8 @@ TSAN    := $(BUILD)/tsan
 # Debian packages the builds and tests need.
 PACKAGES := cmake ninja-build g++ libgtest-dev googletest clang libclang-rt-14-dev \
             mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine \
-            xvfb x11-utils imagemagick xorriso genisoimage bchunk sox zip jq
+            xvfb x11-utils imagemagick xorriso genisoimage bchunk sox zip jq \
+            libcdio-utils cuetools
 
 .PHONY: all deps build native native-configure windows windows-configure fuzz asan tsan test \
         demo bench-wizard package clean

@@ -257,7 +257,7 @@ SubChannelCode ReadIsrcReply(ByteReader reply) {
 }
 
 std::optional<int32_t> AtipLeadInStart(ByteReader reply) {
-    constexpr size_t kLeadInStart = 4 + 8;  // descriptor byte 8, after the header
+    constexpr size_t kLeadInStart = 4 + 4;  // descriptor byte 4, after the header
     ByteReader data = reply.Sub(0, 2 + size_t{reply.Be16(0)});
     if (!data.Has(kLeadInStart, 3))
         return std::nullopt;

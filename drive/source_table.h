@@ -47,6 +47,8 @@ struct SourceRecord {
     // Blocks of the audio hidden before track 1 that the drive could not
     // read: its image holds silence there.
     uint32_t hiddenAudioUnread = 0;
+    // The drive refused to read the CD's CD-Text: copies carry none.
+    bool cdTextUnread = false;
 };
 
 // The process-wide source table. Only the user-interface thread changes

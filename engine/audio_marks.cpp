@@ -235,7 +235,7 @@ DiscMarks QScan::Marks(std::span<const TrackRecord> tracks, std::span<const uint
     return marks;
 }
 
-void AddDriveMarks(char16_t letter, std::span<const TrackRecord> tracks, DiscMarks& marks) {
+bool AddDriveMarks(char16_t letter, std::span<const TrackRecord> tracks, DiscMarks& marks) {
     marks.tracks.resize(tracks.size());
     std::vector<uint8_t> reply(kSubChannelCodeLength);
     if (marks.catalogNumber.empty() && SendReadSubChannelCatalogNumber(letter, reply).ok()) {
@@ -255,14 +255,14 @@ void AddDriveMarks(char16_t letter, std::span<const TrackRecord> tracks, DiscMar
 
     std::vector<uint8_t> header(kCdTextHeaderLength);
     if (!SendReadTocCdText(letter, header).ok())
-        return;
+        return false;
     const uint32_t full =
         std::min(ReadCdTextReply(ByteReader(header)).fullLength, kCdTextReplyLimit);
     if (full <= kCdTextHeaderLength)
-        return;
+        return true;
     std::vector<uint8_t> whole(full);
     if (!SendReadTocCdText(letter, whole).ok())
-        return;
+        return false;
     const CdTextReply packs = ReadCdTextReply(ByteReader(whole));
     const CdTextReading reading = ReadCdTextPacks(packs.packs);
     // The first block that is not double-byte: the texts are kept as UTF-8
@@ -287,6 +287,7 @@ void AddDriveMarks(char16_t letter, std::span<const TrackRecord> tracks, DiscMar
         take(cdtext::Songwriter, &CdTexts::songwriter);
         break;
     }
+    return true;
 }
 
 std::vector<uint8_t> TocControls(ByteReader msfReply) {

@@ -50,7 +50,8 @@ DiscMarks MarksFromToc(std::span<const TrackRecord> tracks, std::span<const uint
 
 // READ SUB-CHANNEL for the codes `marks` lacks, and READ TOC format 0101b
 // for the texts (none when the drive refuses it). Data tracks get no ISRC.
-void AddDriveMarks(char16_t letter, std::span<const TrackRecord> tracks, DiscMarks& marks);
+// False when the drive could not read the CD-Text area.
+bool AddDriveMarks(char16_t letter, std::span<const TrackRecord> tracks, DiscMarks& marks);
 
 // The CONTROL nibble of each track from a READ TOC (MSF) reply; empty when
 // the reply does not describe whole tracks.

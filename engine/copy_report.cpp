@@ -170,8 +170,10 @@ std::string ReportCopyLine(const ReportSource& s, const ReportRecorder& r, const
     source += "," + Field("blocks", Number(s.blocks));
     source += "," + Field("bytes", Number(s.bytes));
     source += "," + Field("sha256", "\"" + s.sha256 + "\"");
-    if (s.drive)
+    if (s.drive) {
         source += "," + Field("hidden_audio_unread", Number(s.hiddenAudioUnread));
+        source += "," + Field("cd_text_unread", s.cdTextUnread ? "true" : "false");
+    }
     source += "}";
     const std::string recorder = "{" + Field("drive", LetterName(r.drive)) + "," +
                                  Field("vendor", JsonString(r.vendor)) + "," +

@@ -25,6 +25,8 @@ struct ReportSource {
     // Sectors of the audio hidden before track 1 that the drive could not
     // read, copied as silence (a drive's source only).
     uint32_t hiddenAudioUnread = 0;
+    // The drive refused to read the CD-Text (a drive's source only).
+    bool cdTextUnread = false;
 };
 
 struct ReportRecorder {

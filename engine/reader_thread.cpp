@@ -231,13 +231,14 @@ void Reader::KeepMarks() {
     if (SendReadToc(source_.driveLetter, true, toc).ok())
         controls = TocControls(ByteReader(toc));
     DiscMarks marks = scan_.Marks(tracks, controls, HiddenAudio());
-    AddDriveMarks(source_.driveLetter, tracks, marks);
+    source_.cdTextUnread = !AddDriveMarks(source_.driveLetter, tracks, marks);
     source_.marks = marks;
     DriveLockGuard lock;
     std::vector<SourceRecord>& table = SourceTable();
     if (sourceIndex_ < table.size() && table[sourceIndex_].driveLetter == source_.driveLetter) {
         table[sourceIndex_].marks = std::move(marks);
         table[sourceIndex_].hiddenAudioUnread = source_.hiddenAudioUnread;
+        table[sourceIndex_].cdTextUnread = source_.cdTextUnread;
     }
 }
 

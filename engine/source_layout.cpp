@@ -90,6 +90,7 @@ LayoutOutcome ReadSourceLayout(SourceRecord& source) {
     source.totalBytes = 0;
     source.marks = {};
     source.hiddenAudioUnread = 0;
+    source.cdTextUnread = false;
     const LayoutOutcome outcome = ReadTracks(source);
     if (outcome != LayoutOutcome::Read) {
         source.tracks.clear();

@@ -388,13 +388,13 @@ ScsiResult VirtualDrive::ReadSubChannel(const ScsiCommand& c) {
 
 // READ TOC format 0100b (ATIP), which only recordable CDs carry: a 4-byte
 // header, then one 24-byte descriptor: the disc type (bit 6 of its byte 2
-// set for CD-RW), and at reply bytes 12 and 16 where the lead-in starts
+// set for CD-RW), and at reply bytes 8 and 12 where the lead-in starts
 // and the last place the lead-out may start, as binary M S F (minutes from
 // 90 on before LBA 0).
 ScsiResult VirtualDrive::ReadAtip(const ScsiCommand& c) {
     constexpr size_t kAtipLength = 4 + 24;
-    constexpr size_t kLeadInAt = 12;
-    constexpr size_t kLeadOutAt = 16;
+    constexpr size_t kLeadInAt = 8;
+    constexpr size_t kLeadOutAt = 12;
     ByteReader cdb(c.cdb, c.cdbLength);
     if (!disc_->rules().takesCueSheet())
         return kInvalidField;

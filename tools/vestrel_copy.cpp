@@ -312,12 +312,13 @@ std::vector<RunState> ReadAll(std::vector<SourceRecord>& sources, const Policy& 
     std::vector<RunState> states = Follow(readers, policy, started);
     JoinAllWorkers();
     // The readers keep what they found of an audio CD's marks in the table,
-    // and how much of its hidden audio they could not read.
+    // and what of it they could not read.
     {
         DriveLockGuard lock;
         for (size_t i = 0; i < sources.size() && i < SourceTable().size(); ++i) {
             sources[i].marks = SourceTable()[i].marks;
             sources[i].hiddenAudioUnread = SourceTable()[i].hiddenAudioUnread;
+            sources[i].cdTextUnread = SourceTable()[i].cdTextUnread;
         }
     }
     for (const SourceRecord& s : sources) {
@@ -325,6 +326,8 @@ std::vector<RunState> ReadAll(std::vector<SourceRecord>& sources, const Policy& 
             Print(SourceName(s) + u": its " + Seconds(s.hiddenAudioUnread) +
                   u" seconds of hidden audio could not be read and are copied as silence.\n");
         }
+        if (s.cdTextUnread)
+            Print(SourceName(s) + u": the drive cannot read its CD-Text; the copies carry none.\n");
     }
     return states;
 }
@@ -449,6 +452,7 @@ bool DescribeSources(const std::vector<SourceRecord>& sources, const std::vector
         r.discType = s.discType;
         r.blocks = s.discBlocks;
         r.hiddenAudioUnread = s.hiddenAudioUnread;
+        r.cdTextUnread = s.cdTextUnread;
         const bool wasRead = read.empty() || read[i] == RunState::Finished;
         if (!LeftOut(s) && !s.destinations.empty() && wasRead &&
             !ImageDataFingerprint(s, r.bytes, r.sha256, error))

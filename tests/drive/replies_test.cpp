@@ -407,13 +407,13 @@ TEST(CdTextReply, PacksWithinTheStatedLengthAndTheBuffer) {
 TEST(AtipReply, TheLeadInStartWithinTheStatedLengthAndTheBuffer) {
     // A blank CD-R's ATIP: the lead-in from 97:26:65, the last lead-out at
     // 79:59:74.
-    const Bytes blank = {0x00, 0x1A, 0,  0,  0x80, 0, 0, 0, 0, 0, 0, 0, 97, 26,
-                         65,   0,    79, 59, 74,   0, 0, 0, 0, 0, 0, 0, 0,  0};
+    const Bytes blank = {0x00, 0x1A, 0, 0, 0x80, 0, 0x80, 0, 97, 26, 65, 0, 79, 59,
+                         74,   0,    0, 0, 0,    0, 0,    0, 0,  0,  0,  0, 0,  0};
     auto leadIn = [&](uint8_t m, uint8_t s, uint8_t f) {
         Bytes b = blank;
-        b[12] = m;
-        b[13] = s;
-        b[14] = f;
+        b[8] = m;
+        b[9] = s;
+        b[10] = f;
         return b;
     };
     auto stated = [&](uint8_t length) {
@@ -429,9 +429,9 @@ TEST(AtipReply, TheLeadInStartWithinTheStatedLengthAndTheBuffer) {
     } table[] = {
         {"a blank CD-R", blank, 28, -11635},
         {"90:00:00", leadIn(90, 0, 0), 28, -45150},
-        {"the stated length holds the frame", stated(13), 28, -11635},
-        {"the stated length ends before the frame", stated(12), 28, std::nullopt},
-        {"the buffer ends before the frame", blank, 14, std::nullopt},
+        {"the stated length holds the frame", stated(9), 28, -11635},
+        {"the stated length ends before the frame", stated(8), 28, std::nullopt},
+        {"the buffer ends before the frame", blank, 10, std::nullopt},
         {"seconds out of range", leadIn(97, 60, 0), 28, std::nullopt},
         {"frame out of range", leadIn(97, 26, 75), 28, std::nullopt},
         {"a start at the pre-gap's", leadIn(0, 0, 0), 28, std::nullopt},

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "drive/cd_text.h"
+#include "drive/mmc_commands.h"
 #include "drive/subchannel_q.h"
 #include "simulator/cd_sector.h"
 #include "tests/simulator/sim_fixture.h"
@@ -805,9 +806,7 @@ TEST_F(AlbumRecording, CueSheetsBreakingTheRulesAreRefused) {
 // READ TOC format 0100b (ATIP), 28 bytes asked for.
 ScsiResult ReadAtip(char16_t letter, std::vector<uint8_t>& reply) {
     reply.assign(28, 0xEE);
-    CommandBlock b = ReadTocCdTextCdb(28);
-    b.cdb[2] = 0x04;
-    return SendCommandBlock(letter, b, reply);
+    return SendReadTocAtip(letter, reply);
 }
 
 TEST(Atip, RecordableCdsGiveWhereTheirLeadInStarts) {
@@ -832,25 +831,9 @@ TEST(Atip, RecordableCdsGiveWhereTheirLeadInStarts) {
             continue;
         }
         // Data length 26; the last possible lead-out: the capacity, 79:59:74.
-        const std::vector<uint8_t> head = {0,
-                                           26,
-                                           0,
-                                           0,
-                                           0x80,
-                                           0,
-                                           c.discType,
-                                           0,
-                                           0,
-                                           0,
-                                           0,
-                                           0,
-                                           c.leadInMinute,
-                                           c.leadInSecond,
-                                           c.leadInFrame,
-                                           0,
-                                           79,
-                                           59,
-                                           74};
+        const std::vector<uint8_t> head = {
+            0, 26, 0,  0, 0x80, 0, c.discType, 0, c.leadInMinute, c.leadInSecond, c.leadInFrame,
+            0, 79, 59, 74};
         std::copy(head.begin(), head.end(), want.begin());
         EXPECT_EQ(reply, want);
     }
@@ -874,7 +857,7 @@ TEST_F(AlbumRecording, LeadInCdTextIsWrittenInOrderAndKeptByTheCopy) {
     Prepare(u'F');
     std::vector<uint8_t> atip;
     ASSERT_TRUE(ReadAtip(u'F', atip).ok());
-    const int32_t start = (atip[12] * 60 + atip[13]) * 75 + atip[14] - 450150;
+    const int32_t start = (atip[8] * 60 + atip[9]) * 75 + atip[10] - 450150;
     ASSERT_EQ(start, -11635);
     // The lead-in (and a few blocks past it, for the write that runs over),
     // one byte of the first pack damaged; the program area from LBA -150.
