@@ -1,5 +1,6 @@
 // INQUIRY, MODE SENSE page 2Ah, READ DISC INFORMATION, READ TRACK
-// INFORMATION, READ FORMAT CAPACITIES and REQUEST SENSE replies.
+// INFORMATION, READ FORMAT CAPACITIES, READ TOC ATIP and REQUEST SENSE
+// replies.
 #include <cstddef>
 #include <cstdint>
 
@@ -25,6 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(capacities.currentKind <= 3);
     FUZZ_CHECK(capacities.formats.size() <= (size >= 12 ? (size - 12) / 8 : 0));
     FUZZ_CHECK(capacities.formats.size() <= 31);  // (255 - 8) / 8
+    if (std::optional<int32_t> leadIn = AtipLeadInStart(reply)) {
+        FUZZ_CHECK(size >= 11);
+        FUZZ_CHECK(*leadIn < -150 && *leadIn >= -450150);
+    }
     SenseData sense = ReadSenseData(reply);
     FUZZ_CHECK(sense.senseKey <= 0x0F);
     if (!sense.valid)
