@@ -31,17 +31,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!files->empty());
     uint32_t number = 0;
     size_t lastLine = 0;
+    size_t fileBefore = 0;
     for (const CueReadFile& f : *files) {
         FUZZ_CHECK(!f.name.empty() && !f.tracks.empty());
         FUZZ_CHECK(f.line > lastLine && f.line <= lines);
         for (size_t i = 0; i < f.tracks.size(); ++i) {
             const CueReadTrack& t = f.tracks[i];
             FUZZ_CHECK(t.number == ++number && number <= kMaxCueTracks);
-            FUZZ_CHECK(t.line > f.line && t.startLine > t.line && t.startLine <= lines);
+            // A track whose pre-gap ends the file before has its TRACK line
+            // in that file and its INDEX 01 at the start of this one.
+            const bool carriedOver = t.preGapInFileBefore.has_value();
+            FUZZ_CHECK(!carriedOver || (i == 0 && t.start == 0 && fileBefore != 0));
+            FUZZ_CHECK(t.line > (carriedOver ? fileBefore : f.line) && t.startLine > t.line &&
+                       t.startLine > f.line && t.startLine <= lines);
             FUZZ_CHECK(i == 0 || t.start > f.tracks[i - 1].start);
             FUZZ_CHECK(!f.wave || t.mode == CueMode::Audio);
             lastLine = t.startLine;
         }
+        fileBefore = f.line;
     }
     return 0;
 }
